@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what the kit needs to build and test on Debian 12: the native toolchain and test
+# libraries, the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb and socat.
+# Idempotent: packages already present are left alone, and apt is not called at all when
+# everything is there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang-tidy cppcheck clang-format
+  g++-mingw-w64-i686 mingw-w64-tools libwine-dev
+  wine wine32:i386 wine64
+  xvfb socat
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Creates (once) the Wine prefix that the win32 tests and the demo run in.
+#   scripts/wine-prefix.sh PREFIX
+# What it sets up:
+#   - a 64-bit prefix, so 32-bit programs run under WOW64 exactly as on 64-bit Windows;
+#   - the null graphics driver, so windows and message boxes work without an X server;
+#   - COM7 and COM12 mapped to fixed link paths inside the prefix (sim-com7, sim-com12). A
+#     simulator started with --link at one of those paths serves that port; the mapping never
+#     has to change, so the wineserver never has to be restarted for a new pseudo-terminal.
+# Safe to run again: an existing prefix is only checked.
+set -euo pipefail
+prefix=${1:?usage: wine-prefix.sh PREFIX}
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+export WINEPREFIX=$prefix WINEDEBUG=-all
+
+if [ -f "$prefix/.kit-ready" ]; then
+  exit 0
+fi
+
+echo "wine-prefix: creating $prefix (takes about 20 s once)"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+for port in 7 12; do
+  wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /d "$prefix/sim-com$port" /f >/dev/null 2>&1
+done
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+touch "$prefix/.kit-ready"
+echo "wine-prefix: ready"
