@@ -1,0 +1,48 @@
+#include "service_object/core/device_config.h"
+
+#include <limits>
+
+namespace varnel {
+
+std::u16string device_name_from_file(std::string_view raw) {
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (raw.starts_with(kUtf8Bom)) raw.remove_prefix(kUtf8Bom.size());
+  if (const auto nul = raw.find('\0'); nul != std::string_view::npos) raw = raw.substr(0, nul);
+
+  while (!raw.empty()) {
+    const auto end = raw.find_first_of("\r\n");
+    const std::string_view line = raw.substr(0, end);
+    if (!line.empty()) {
+      std::u16string name;
+      name.reserve(line.size());
+      for (const char byte : line) name.push_back(static_cast<char16_t>(static_cast<unsigned char>(byte)));
+      return name;
+    }
+    if (end == std::string_view::npos) break;
+    raw.remove_prefix(end + 1);
+  }
+  return {};
+}
+
+std::int32_t parse_leading_int(std::u16string_view text) {
+  std::size_t i = 0;
+  const auto is_space = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
+  while (i < text.size() && is_space(text[i])) ++i;
+
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    value = value * 10 + (text[i] - u'0');
+    if (value > kLimit + 1) value = kLimit + 1;  // saturate; keeps the arithmetic in range
+  }
+  if (negative) return static_cast<std::int32_t>(-value);
+  return static_cast<std::int32_t>(value > kLimit ? kLimit : value);
+}
+
+}  // namespace varnel

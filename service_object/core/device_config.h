@@ -1,0 +1,43 @@
+#pragma once
+// Reading the device's configuration: the device name from the device-name file (at
+// OpenService) and the port settings from the device's registry key (at every enable).
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "service_object/core/config_registry.h"
+
+namespace varnel {
+
+// Where the installation writes the name of the device's registry key.
+inline constexpr std::u16string_view kDeviceNameFilePath =
+    u"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt";
+
+// Bytes of the device-name file looked at; a longer file cannot name a key that fits anyway.
+inline constexpr std::size_t kDeviceNameFileMaxBytes = 4096;
+
+// The device name held in the raw bytes of the device-name file.
+//
+// The file is meant to hold the name alone with no line end, but files edited by hand often end
+// with a line end or carry more than one line. The rule: a UTF-8 byte-order mark is skipped,
+// the name is the first non-empty line, and the line end (LF, CR LF or CR) is not part of it.
+// A NUL byte ends the text. Each byte becomes one UTF-16 code unit (the file is 8-bit text).
+[[nodiscard]] std::u16string device_name_from_file(std::string_view raw);
+
+// Decimal number at the start of `text`, read the way the C runtime's _wtoi reads it: leading
+// white space skipped, an optional sign, digits up to the first other character; no digits
+// gives 0. Values beyond the 32-bit range saturate.
+[[nodiscard]] std::int32_t parse_leading_int(std::u16string_view text);
+
+// Port settings read from the device's key.
+struct DeviceSettings {
+  std::int32_t baud_rate = 0;  // 0 when unreadable, absent or not a positive number
+  std::u16string port_text;    // empty when unreadable
+  // The key stays open until the port has been opened (or has failed); destroying it closes it.
+  std::unique_ptr<RegistryKey> key;
+};
+
+}  // namespace varnel

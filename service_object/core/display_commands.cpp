@@ -1,0 +1,57 @@
+#include "service_object/core/display_commands.h"
+
+#include <algorithm>
+
+namespace varnel {
+namespace {
+
+constexpr std::uint8_t kCursorPosition = 0x24;
+constexpr std::uint8_t kScroll = 0x04;
+constexpr std::uint8_t kBlink = 0x45;
+constexpr std::uint8_t kCursorType = 0x43;
+constexpr std::uint8_t kSetting46 = 0x46;
+
+DisplayCommand introduced(std::uint8_t code, std::uint8_t a) {
+  return {{kCommandIntroducer, code, a, 0}, 3};
+}
+
+DisplayCommand introduced(std::uint8_t code, std::uint8_t a, std::uint8_t b) {
+  return {{kCommandIntroducer, code, a, b}, 4};
+}
+
+}  // namespace
+
+DisplayCommand clear_command() { return {{kClearByte, 0, 0, 0}, 1}; }
+
+DisplayCommand cursor_position_command(std::int32_t row, std::int32_t column) {
+  return introduced(kCursorPosition, low_byte(column), low_byte(row + 1));
+}
+
+DisplayCommand scroll_command(std::int32_t direction, std::int32_t units) {
+  return introduced(kScroll, low_byte(direction), limited_scroll_units(units));
+}
+
+DisplayCommand blink_rate_command(std::int32_t blink_rate) {
+  return introduced(kBlink, scaled_setting(blink_rate));
+}
+
+DisplayCommand cursor_type_command(std::int32_t cursor_type) {
+  return introduced(kCursorType, low_byte(cursor_type));
+}
+
+DisplayCommand setting_46_command(std::int32_t value) {
+  return introduced(kSetting46, scaled_setting(value));
+}
+
+TextBytes text_to_display_bytes(std::u16string_view text,
+                                std::span<std::uint8_t, kTransmitBufferSize> out) {
+  if (const auto nul = text.find(u'\0'); nul != std::u16string_view::npos) text = text.substr(0, nul);
+  TextBytes result;
+  result.truncated = text.size() > out.size();
+  result.count = std::min(text.size(), out.size());
+  std::transform(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(result.count), out.begin(),
+                 [](char16_t unit) { return static_cast<std::uint8_t>(unit & 0xFFu); });
+  return result;
+}
+
+}  // namespace varnel

@@ -1,0 +1,120 @@
+#pragma once
+// ID_TARVO_VARNEL: the OPOS LineDisplay service object for the serial pole display.
+//
+// The OPOS Control Object creates one when an application opens the device and forwards the
+// application's calls to the methods below by name. The object is write-only towards the
+// display: it never reads from the port and fires no events. Problems with the configuration
+// or the port are shown to the user in message boxes; the methods return OPOS result codes and
+// keep the last one for PIDX_ResultCode.
+//
+// State: Closed -> OpenService -> Opened -> ClaimDevice -> Claimed -> enable (PIDX_DeviceEnabled
+// set to a positive number, port opens) -> Enabled. Disabling goes back to Claimed,
+// ReleaseDevice to Opened, CloseService to Closed from anywhere.
+//
+// Automation types map as: long -> std::int32_t, BOOL -> bool, BSTR -> std::u16string(_view),
+// by-reference parameters -> references.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "service_object/core/messages.h"
+#include "service_object/core/opos.h"
+#include "service_object/core/service_module.h"
+
+namespace varnel {
+
+class ID_TARVO_VARNEL {
+ public:
+  // Takes a lock on the library for the object's lifetime and probes whether the process runs
+  // under WOW64 (which chooses the registry base path for every object of the library).
+  explicit ID_TARVO_VARNEL(ServiceModule& module);
+  // Does not close the port: CloseService does.
+  ~ID_TARVO_VARNEL();
+  ID_TARVO_VARNEL(const ID_TARVO_VARNEL&) = delete;
+  ID_TARVO_VARNEL& operator=(const ID_TARVO_VARNEL&) = delete;
+
+  // --- Dispatch methods, DISPIDs 1 to 29 in this order ---
+  void COFreezeEvents(bool freeze);
+  std::int32_t GetPropertyNumber(std::int32_t prop_index);
+  void SetPropertyNumber(std::int32_t prop_index, std::int32_t number);
+  std::u16string GetPropertyString(std::int32_t prop_index);
+  void SetPropertyString(std::int32_t prop_index, std::u16string_view text);
+  // The control object's dispatch interface that OpenService also receives is never called, so
+  // it is not passed down here.
+  std::int32_t OpenService(std::u16string_view device_class, std::u16string_view device_name);
+  std::int32_t CheckHealth(std::int32_t level);
+  std::int32_t ClaimDevice(std::int32_t timeout);
+  std::int32_t CloseService();
+  std::int32_t DirectIO(std::int32_t command, std::int32_t& data, std::u16string& text);
+  std::int32_t ReleaseDevice();
+  std::int32_t ClearDescriptors();
+  std::int32_t ClearText();
+  // <windows.h> defines CreateWindow as a macro: Win32 code that calls this must #undef it.
+  std::int32_t CreateWindow(std::int32_t viewport_row, std::int32_t viewport_column,
+                            std::int32_t viewport_height, std::int32_t viewport_width,
+                            std::int32_t window_height, std::int32_t window_width);
+  std::int32_t DestroyWindow();
+  std::int32_t DisplayText(std::u16string_view data, std::int32_t attribute);
+  std::int32_t DisplayTextAt(std::int32_t row, std::int32_t column, std::u16string_view data,
+                             std::int32_t attribute);
+  std::int32_t RefreshWindow(std::int32_t window);
+  std::int32_t ScrollText(std::int32_t direction, std::int32_t units);
+  std::int32_t SetDescriptor(std::int32_t descriptor, std::int32_t attribute);
+  std::int32_t DefineGlyph(std::int32_t glyph_code, std::u16string_view glyph);
+  std::int32_t ReadCharacterAtCursor(std::int32_t& cursor_char);
+  std::int32_t DisplayBitmap(std::u16string_view file_name, std::int32_t width,
+                             std::int32_t alignment_x, std::int32_t alignment_y);
+  std::int32_t SetBitmap(std::int32_t bitmap_number, std::u16string_view file_name,
+                         std::int32_t width, std::int32_t alignment_x, std::int32_t alignment_y);
+  std::int32_t ResetStatistics(std::u16string_view statistics_buffer);
+  std::int32_t RetrieveStatistics(std::u16string& statistics_buffer);
+  std::int32_t UpdateStatistics(std::u16string_view statistics_buffer);
+  std::int32_t CompareFirmwareVersion(std::u16string_view firmware_file_name, std::int32_t& result);
+  std::int32_t UpdateFirmware(std::u16string_view firmware_file_name);
+
+  // --- Dispatch properties, after the methods ---
+  // Reading a property runs its change routine, which stores the answer into the property.
+  std::int32_t ServiceObjectVersion();
+  std::u16string DeviceName();
+  std::u16string DeviceDescription();
+  std::u16string DeviceControlDescription();
+  bool OnbDeviceEnable() const { return enabled_; }
+
+  // For the packaging and tests: the object's flags as the state table names them.
+  [[nodiscard]] bool opened() const { return opened_; }
+  [[nodiscard]] bool claimed() const { return claimed_; }
+  [[nodiscard]] bool enabled() const { return enabled_; }
+  [[nodiscard]] std::int32_t result_code() const { return result_code_; }
+
+  static constexpr std::u16string_view kDeviceNameText = u"ORM-PDX-QA404K LineDisplay";
+  static constexpr std::u16string_view kDeviceDescriptionText =
+      u"ORM-PDX-QA404K LineDisplay, Worldwide Version";
+  static constexpr std::u16string_view kServiceObjectDescriptionText =
+      u"LineDisplay OPOS Driver 2026, Zorn Display Systems";
+
+ private:
+  void enable();
+  void disable();
+  void close_port();
+  // Sends the first `count` bytes of the transmit buffer; only while a port is open.
+  bool send(std::size_t count);
+  void send(const DisplayCommand& command);
+  void read_device_name_file();
+  DeviceSettings read_settings();
+
+  ServiceModule& module_;
+  ServicePlatform& platform_;
+  DeviceState& device_;
+
+  bool opened_ = false;
+  std::int32_t result_code_ = opos::OPOS_SUCCESS;
+  bool claimed_ = false;
+  std::int32_t service_object_version_ = 0;
+  std::u16string device_name_;
+  std::u16string device_description_;
+  std::u16string device_control_description_;
+  bool enabled_ = false;
+};
+
+}  // namespace varnel

@@ -1,0 +1,165 @@
+#include "service_object/posix/serial_writer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace varnel {
+namespace {
+
+std::string to_utf8(std::u16string_view text) {
+  // Port names and paths are ASCII in practice; anything else is encoded as UTF-8.
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// The termios speed constant for a rate, or B0 when the rate is not one termios knows.
+speed_t speed_for(std::int32_t baud_rate) {
+  switch (baud_rate) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return B0;
+  }
+}
+
+int milliseconds_until(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+PosixSerialWriter::PosixSerialWriter(PortMap ports) : ports_(std::move(ports)) {}
+
+PosixSerialWriter::~PosixSerialWriter() { close(); }
+
+std::string PosixSerialWriter::device_path(std::u16string_view port_name) const {
+  if (const auto it = ports_.find(port_name); it != ports_.end()) return it->second;
+  return to_utf8(port_name);
+}
+
+bool PosixSerialWriter::open(std::u16string_view port_name, ParitySelector parity, std::int32_t baud_rate) {
+  port_name_ = port_name;
+  parity_ = parity;
+  baud_rate_ = baud_rate;
+  close();
+
+  const std::string path = device_path(port_name);
+  // open: a descriptor, or -1 with errno.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Exclusive use, as on Windows: an advisory lock that a second writer finds taken (TIOCEXCL
+  // alone does not stop a privileged process). flock: 0, or -1 with errno.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  fd_ = fd;
+  // Settings a port refuses are not failures: the port is used with what it kept.
+  configure(parity, baud_rate);
+  ::tcflush(fd_, TCIOFLUSH);
+  return true;
+}
+
+void PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate) const {
+  termios tio{};
+  // tcgetattr: 0, or -1 with errno (not a terminal: nothing to configure).
+  if (::tcgetattr(fd_, &tio) != 0) return;
+
+  // Bytes pass untouched in both directions; flow control (CRTSCTS, IXON, IXOFF) is inherited.
+  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL);
+  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  switch (parity) {
+    case ParitySelector::kEven: tio.c_cflag |= PARENB; break;
+    case ParitySelector::kOdd: tio.c_cflag |= PARENB | PARODD; break;
+    case ParitySelector::kMark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case ParitySelector::kSpace: tio.c_cflag |= PARENB | CMSPAR; break;
+    case ParitySelector::kNone: break;
+  }
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (const speed_t speed = speed_for(baud_rate); speed != B0) {
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+  }
+  ::tcsetattr(fd_, TCSANOW, &tio);
+}
+
+bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0 || bytes.empty()) return false;
+  const auto deadline = std::chrono::steady_clock::now() + write_time_limit(bytes.size());
+
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    // write: bytes written, or -1 with errno.
+    const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return false;
+    // The driver's queue is full: wait for room, but not past the write time-out.
+    pollfd pfd{fd_, POLLOUT, 0};
+    const int ready = ::poll(&pfd, 1, milliseconds_until(deadline));
+    if (ready == 0) return false;  // cut short by the time-out
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+  }
+  return wait_until_sent(deadline);
+}
+
+bool PosixSerialWriter::wait_until_sent(std::chrono::steady_clock::time_point deadline) const {
+  // tcdrain has no time-out; ask the driver how much is still queued instead.
+  for (;;) {
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::poll(nullptr, 0, 2);
+  }
+}
+
+void PosixSerialWriter::close() {
+  if (fd_ < 0) return;
+  ::close(fd_);  // also drops the flock
+  fd_ = -1;
+}
+
+}  // namespace varnel

@@ -1,0 +1,54 @@
+#pragma once
+// The service object's serial writer over POSIX termios, with the same contract as the Windows
+// one: used by native tests and tools to drive a display (or the simulator) from Linux.
+//
+// Port names are the Windows ones ("COM7"). A port map, like Wine's port table, says which
+// device path serves each name; a name that is not in the map is opened as a path itself.
+
+#include <chrono>
+#include <map>
+#include <string>
+
+#include "service_object/core/serial_port.h"
+
+namespace varnel {
+
+class PosixSerialWriter final : public SerialPort {
+ public:
+  using PortMap = std::map<std::u16string, std::string, std::less<>>;
+
+  explicit PosixSerialWriter(PortMap ports = {});
+  ~PosixSerialWriter() override;
+  PosixSerialWriter(const PosixSerialWriter&) = delete;
+  PosixSerialWriter& operator=(const PosixSerialWriter&) = delete;
+
+  bool open(std::u16string_view port_name, ParitySelector parity, std::int32_t baud_rate) override;
+  bool write(std::span<const std::uint8_t> bytes) override;
+  void close() override;
+  [[nodiscard]] bool is_open() const override { return fd_ >= 0; }
+
+  // The port record of the last open.
+  [[nodiscard]] const std::u16string& port_name() const { return port_name_; }
+  [[nodiscard]] std::int32_t baud_rate() const { return baud_rate_; }
+  [[nodiscard]] ParitySelector parity() const { return parity_; }
+  // The open descriptor, for tests that inspect the line settings; -1 when closed.
+  [[nodiscard]] int native_handle() const { return fd_; }
+
+  // Time a write of `size` bytes may take: 1000 ms plus 10 ms per byte.
+  [[nodiscard]] static std::chrono::milliseconds write_time_limit(std::size_t size) {
+    return std::chrono::milliseconds(1000 + 10 * static_cast<long long>(size));
+  }
+
+ private:
+  [[nodiscard]] std::string device_path(std::u16string_view port_name) const;
+  void configure(ParitySelector parity, std::int32_t baud_rate) const;
+  bool wait_until_sent(std::chrono::steady_clock::time_point deadline) const;
+
+  PortMap ports_;
+  std::u16string port_name_;
+  ParitySelector parity_ = ParitySelector::kNone;
+  std::int32_t baud_rate_ = 0;
+  int fd_ = -1;
+};
+
+}  // namespace varnel

@@ -1,0 +1,138 @@
+#pragma once
+// In-memory stand-ins for the service object's platform: a port that records what it was
+// asked to send, a registry of keys and values, a file table, and a message recorder.
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service_object/core/id_tarvo_varnel.h"
+
+namespace varnel::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class FakeSerialPort final : public SerialPort {
+ public:
+  bool open(std::u16string_view name, ParitySelector parity, std::int32_t baud) override {
+    opens.push_back({std::u16string(name), parity, baud});
+    held = available_ports.contains(std::u16string(name));
+    return held;
+  }
+  bool write(std::span<const std::uint8_t> bytes) override {
+    if (!held || bytes.empty()) return false;
+    writes.emplace_back(bytes.begin(), bytes.end());
+    return true;
+  }
+  void close() override {
+    ++closes;
+    held = false;
+  }
+  bool is_open() const override { return held; }
+
+  // All bytes written, in order.
+  Bytes all_bytes() const {
+    Bytes out;
+    for (const auto& w : writes) out.insert(out.end(), w.begin(), w.end());
+    return out;
+  }
+
+  struct Open {
+    std::u16string name;
+    ParitySelector parity;
+    std::int32_t baud;
+  };
+  std::set<std::u16string, std::less<>> available_ports{u"COM3", u"COM4", u"COM10"};
+  std::vector<Open> opens;
+  std::vector<Bytes> writes;
+  int closes = 0;
+  bool held = false;
+};
+
+class FakeRegistry final : public ConfigRegistry {
+ public:
+  using Values = std::map<std::u16string, std::u16string, std::less<>>;
+
+  std::unique_ptr<RegistryKey> open_for_reading(std::u16string_view path) override {
+    opened_paths.emplace_back(path);
+    const auto it = keys.find(std::u16string(path));
+    if (it == keys.end()) return nullptr;
+    return std::make_unique<Key>(it->second, *this);
+  }
+
+  std::map<std::u16string, Values> keys;
+  std::vector<std::u16string> opened_paths;
+  int open_keys = 0;  // keys handed out and not yet closed
+
+ private:
+  class Key final : public RegistryKey {
+   public:
+    Key(const Values& values, FakeRegistry& owner) : values_(values), owner_(owner) { ++owner_.open_keys; }
+    ~Key() override { --owner_.open_keys; }
+    std::optional<std::u16string> read_string(std::u16string_view name) override {
+      const auto it = values_.find(name);
+      if (it == values_.end() || it->second.size() > kMaxValueChars) return std::nullopt;
+      return it->second;
+    }
+
+   private:
+    const Values& values_;
+    FakeRegistry& owner_;
+  };
+};
+
+class FakeFiles final : public TextFileReader {
+ public:
+  std::optional<std::string> read(std::u16string_view path, std::size_t max_bytes) override {
+    ++reads;
+    const auto it = files.find(std::u16string(path));
+    if (it == files.end()) return std::nullopt;
+    return it->second.substr(0, max_bytes);
+  }
+  std::map<std::u16string, std::string> files;
+  int reads = 0;
+};
+
+class RecordingMessages final : public MessageSink {
+ public:
+  void show(std::u16string_view text) override { shown.emplace_back(text); }
+  std::vector<std::u16string> shown;
+};
+
+class FakeProcess final : public ProcessInfo {
+ public:
+  bool is_wow64() override { return wow64; }
+  bool wow64 = false;
+};
+
+// A module wired to the fakes, with a device "PoleDisplay" at 9600 bits/s on COM3 and a
+// device-name file naming it.
+struct FakeWorld {
+  FakeWorld() {
+    files.files[std::u16string(kDeviceNameFilePath)] = "PoleDisplay";
+    set_device_values(u"9600", u"3");
+  }
+
+  void set_device_values(std::optional<std::u16string> baud, std::optional<std::u16string> port) {
+    auto& values = registry.keys[device_key()];
+    values.clear();
+    if (baud) values[u"Baudrate"] = *baud;
+    if (port) values[u"Comport"] = *port;
+  }
+
+  std::u16string device_key(std::u16string_view name = u"PoleDisplay") const {
+    return std::u16string(KeyPath::base_for(process.wow64)) + std::u16string(name);
+  }
+
+  FakeSerialPort port;
+  FakeRegistry registry;
+  FakeFiles files;
+  RecordingMessages messages;
+  FakeProcess process;
+  ServiceModule module{ServicePlatform{port, registry, files, messages, process}};
+};
+
+}  // namespace varnel::testing
