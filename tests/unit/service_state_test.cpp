@@ -43,7 +43,7 @@ struct StateCase {
   std::int32_t last_return;                 // return of the last step
   const char* state;
   std::int32_t result_code;
-  std::vector<std::u16string> messages;
+  std::vector<std::u16string_view> messages;
   bool port_held;
 };
 
@@ -65,7 +65,7 @@ TEST_P(StateMachine, EndsInExpectedState) {
   EXPECT_EQ(state_of(so), c.state);
   EXPECT_EQ(so.result_code(), c.result_code);
   EXPECT_EQ(so.GetPropertyNumber(PIDX_ResultCode), c.result_code);
-  EXPECT_EQ(world.messages.shown, c.messages);
+  EXPECT_EQ(world.messages.shown, std::vector<std::u16string>(c.messages.begin(), c.messages.end()));
   EXPECT_EQ(world.port.held, c.port_held);
   EXPECT_EQ(world.module.state().port_open, c.port_held);
   EXPECT_EQ(world.registry.open_keys, 0) << "the device key must be closed after the enable";
@@ -74,10 +74,10 @@ TEST_P(StateMachine, EndsInExpectedState) {
 const auto kMissingBaud = [](FakeWorld& w) { w.set_device_values(std::nullopt, u"3"); };
 const auto kNoDeviceFile = [](FakeWorld& w) { w.files.files.clear(); };
 
-const std::u16string kFileOpen(messages::kFileOpenError);
-const std::u16string kRegOpen(messages::kRegisterOpenError);
-const std::u16string kBaudRead(messages::kBaudrateReadError);
-const std::u16string kPortRead(messages::kComportReadError);
+constexpr std::u16string_view kFileOpen = messages::kFileOpenError;
+constexpr std::u16string_view kRegOpen = messages::kRegisterOpenError;
+constexpr std::u16string_view kBaudRead = messages::kBaudrateReadError;
+constexpr std::u16string_view kPortRead = messages::kComportReadError;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StateMachine,

@@ -1,0 +1,64 @@
+#include "sim/display_model.h"
+
+#include <algorithm>
+
+namespace sim {
+
+void DisplayModel::put_character(std::uint8_t code) {
+  state_.rows[state_.cursor_row][state_.cursor_col] = code;
+  if (++state_.cursor_col < kColumns) return;
+  state_.cursor_col = 0;
+  state_.cursor_row = (state_.cursor_row + 1) % kRows;
+}
+
+void DisplayModel::clear() {
+  state_.clear_rows();
+  state_.cursor_row = 0;
+  state_.cursor_col = 0;
+}
+
+bool DisplayModel::move_cursor(std::size_t row, std::size_t column) {
+  if (row >= kRows || column >= kColumns) return false;
+  state_.cursor_row = row;
+  state_.cursor_col = column;
+  return true;
+}
+
+bool DisplayModel::scroll(std::uint8_t direction, std::size_t units) {
+  switch (static_cast<ScrollDirection>(direction)) {
+    case ScrollDirection::up:
+    case ScrollDirection::down: scroll_rows(static_cast<ScrollDirection>(direction), units); return true;
+    case ScrollDirection::left:
+    case ScrollDirection::right: scroll_columns(static_cast<ScrollDirection>(direction), units); return true;
+  }
+  return false;
+}
+
+void DisplayModel::scroll_rows(ScrollDirection direction, std::size_t units) {
+  auto& rows = state_.rows;
+  const std::size_t shift = std::min(units, kRows);
+  ScreenRow blank;
+  blank.fill(kBlank);
+  if (direction == ScrollDirection::up) {
+    std::move(rows.begin() + static_cast<std::ptrdiff_t>(shift), rows.end(), rows.begin());
+    std::fill(rows.end() - static_cast<std::ptrdiff_t>(shift), rows.end(), blank);
+  } else {
+    std::move_backward(rows.begin(), rows.end() - static_cast<std::ptrdiff_t>(shift), rows.end());
+    std::fill(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(shift), blank);
+  }
+}
+
+void DisplayModel::scroll_columns(ScrollDirection direction, std::size_t units) {
+  const auto shift = static_cast<std::ptrdiff_t>(std::min(units, kColumns));
+  for (ScreenRow& row : state_.rows) {
+    if (direction == ScrollDirection::left) {
+      std::move(row.begin() + shift, row.end(), row.begin());
+      std::fill(row.end() - shift, row.end(), kBlank);
+    } else {
+      std::move_backward(row.begin(), row.end() - shift, row.end());
+      std::fill(row.begin(), row.begin() + shift, kBlank);
+    }
+  }
+}
+
+}  // namespace sim

@@ -1,0 +1,51 @@
+// The display's screen and settings, changed by the decoded commands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "sim/display_state.h"
+
+namespace sim {
+
+// Scroll directions as the host sends them.
+enum class ScrollDirection : std::uint8_t { up = 1, down = 2, left = 3, right = 4 };
+
+class DisplayModel {
+ public:
+  const DisplayState& state() const { return state_; }
+
+  // Shows the code at the cursor and moves the cursor one cell on. After the
+  // last column of a row the cursor goes to the start of the next row, and
+  // after the last cell of the lower row back to the upper left cell: the
+  // display overwrites from the top rather than scrolling, so the cursor always
+  // stays on the screen.
+  void put_character(std::uint8_t code);
+
+  // Blanks the whole screen and homes the cursor; the settings stay.
+  void clear();
+
+  // Moves the cursor to a zero-based row and column. A position off the screen
+  // is refused (returns false) and changes nothing.
+  bool move_cursor(std::size_t row, std::size_t column);
+
+  // Shifts the whole screen by `units` rows (up, down) or columns (left,
+  // right); the cells that move in are blank, and a shift by the full height or
+  // width or more blanks the screen. The cursor stays where it is. An unknown
+  // direction is refused (returns false) and changes nothing.
+  bool scroll(std::uint8_t direction, std::size_t units);
+
+  void set_blink(std::uint8_t value) { state_.blink = value; }
+  void set_cursor_type(std::uint8_t value) { state_.cursor_type = value; }
+  void set_cmd46(std::uint8_t value) { state_.cmd46 = value; }
+
+  void count_received(std::size_t bytes) { state_.bytes_received += bytes; }
+
+ private:
+  void scroll_rows(ScrollDirection direction, std::size_t units);
+  void scroll_columns(ScrollDirection direction, std::size_t units);
+
+  DisplayState state_;
+};
+
+}  // namespace sim

@@ -1,0 +1,69 @@
+// The observable state of the simulated display and its text form.
+//
+// The simulator writes this text to its state file after every change; tests
+// and tools read it back with parse_state(). One `key=value` pair a line, in
+// this order:
+//
+//   row0_hex=<40 lowercase hex digits: the 20 character codes of the upper line>
+//   row1_hex=<the same for the lower line>
+//   row0_text=<20 characters: printable ASCII as is, every other code as '.'>
+//   row1_text=<the same for the lower line>
+//   cursor_row=<0..1>
+//   cursor_col=<0..19>
+//   blink=<0..255>
+//   cursor_type=<0..255>
+//   cmd46=<0..255>
+//   bytes_received=<decimal count of every byte read from the line>
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+inline constexpr std::size_t kRows = 2;
+inline constexpr std::size_t kColumns = 20;
+inline constexpr std::uint8_t kBlank = 0x20;
+
+using ScreenRow = std::array<std::uint8_t, kColumns>;
+
+struct DisplayState {
+  std::array<ScreenRow, kRows> rows{};
+  std::size_t cursor_row = 0;
+  std::size_t cursor_col = 0;
+  std::uint8_t blink = 0;
+  std::uint8_t cursor_type = 0;
+  std::uint8_t cmd46 = 0;  // the last value of the 0x1F 0x46 command
+  std::uint64_t bytes_received = 0;
+
+  DisplayState() { clear_rows(); }
+  void clear_rows() {
+    for (ScreenRow& row : rows) row.fill(kBlank);
+  }
+  bool operator==(const DisplayState&) const = default;
+};
+
+// True for the codes shown as themselves in traces and in the *_text lines.
+constexpr bool is_printable_ascii(std::uint8_t code) { return code >= 0x20 && code <= 0x7E; }
+
+// The row as 20 characters, '.' standing for every code outside 0x20..0x7E.
+std::string row_text(const ScreenRow& row);
+
+std::string format_state(const DisplayState& state);
+
+struct StateParseResult {
+  std::optional<DisplayState> state;  // set on success
+  std::string error;                  // says what is wrong otherwise
+};
+
+// Reads the text written by format_state(). Every key above must appear exactly
+// once; keys this version does not know are skipped, so a reader keeps working
+// when later versions add settings. The *_text lines must agree with the *_hex
+// lines (they are derived from them), which catches a hand-edited or torn file.
+StateParseResult parse_state(std::string_view text);
+
+}  // namespace sim
