@@ -46,7 +46,7 @@ class NotWow64 final : public ProcessInfo {
 void BM_TextToDisplayBytes(benchmark::State& state) {
   const std::u16string text(static_cast<std::size_t>(state.range(0)), u'\u00E9');
   std::array<std::uint8_t, kTransmitBufferSize> out{};
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     benchmark::DoNotOptimize(text_to_display_bytes(text, out));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
@@ -63,7 +63,7 @@ void BM_DisplayTextAtEnabled(benchmark::State& state) {
   module.state().port_open = true;  // as after a successful enable
   ID_TARVO_VARNEL so(module);
   const std::u16string line = u"Total       12.34 EUR";
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     benchmark::DoNotOptimize(so.DisplayTextAt(1, 0, line, 0));
   }
 }
