@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite plain, under ASan+UBSan and under
-# TSan, then the Windows binaries' suite under Wine. Installs what is missing first.
+# TSan, then the Windows binaries' suite under Wine, then the static checks (scripts/lint.sh).
+# Installs what is missing first.
 #   scripts/test.sh            all of it
 #   scripts/test.sh PRESET...  only those presets (native, native-asan, native-tsan, win32)
 set -euo pipefail
@@ -8,7 +9,11 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 presets=("$@")
-[ "${#presets[@]}" -gt 0 ] || presets=(native native-asan native-tsan win32)
+full=0
+if [ "${#presets[@]}" -eq 0 ]; then
+  presets=(native native-asan native-tsan win32)
+  full=1
+fi
 
 # The win32 tests drive the native simulator; build it first whatever was asked.
 if printf '%s\n' "${presets[@]}" | grep -qx win32; then
@@ -30,4 +35,8 @@ for preset in "${presets[@]}"; do
     WINEPREFIX=$PWD/build/win32/wineprefix wineserver -k >/dev/null 2>&1 || true
   fi
 done
+if [ "$full" = 1 ]; then
+  echo "== static checks"
+  scripts/lint.sh || status=1
+fi
 exit $status
