@@ -13,6 +13,9 @@
 //
 // Automation types map as: long -> std::int32_t, BOOL -> bool, BSTR -> std::u16string(_view),
 // by-reference parameters -> references.
+//
+// <windows.h> defines OpenService and CreateWindow as macros: Windows code that calls these
+// methods includes service_object/win32/opos_names.h after its Windows headers.
 
 #include <cstdint>
 #include <string>
@@ -50,7 +53,6 @@ class ID_TARVO_VARNEL {
   std::int32_t ReleaseDevice();
   std::int32_t ClearDescriptors();
   std::int32_t ClearText();
-  // <windows.h> defines CreateWindow as a macro: Win32 code that calls this must #undef it.
   std::int32_t CreateWindow(std::int32_t viewport_row, std::int32_t viewport_column,
                             std::int32_t viewport_height, std::int32_t viewport_width,
                             std::int32_t window_height, std::int32_t window_width);
