@@ -5,9 +5,11 @@
 // Until the library is packaged as an automation server this program holds the object
 // directly; an application reaches the same methods by name through the Control Object.
 
+// First: <windows.h> without the macros that clash with OPOS method names.
+#include "service_object/win32/opos_names.h"
+
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "service_object/core/id_tarvo_varnel.h"
 #include "service_object/win32/platform.h"

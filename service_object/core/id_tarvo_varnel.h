@@ -15,7 +15,7 @@
 // by-reference parameters -> references.
 //
 // <windows.h> defines OpenService and CreateWindow as macros: Windows code that calls these
-// methods includes service_object/win32/opos_names.h after its Windows headers.
+// methods includes service_object/win32/opos_names.h first, in place of <windows.h>.
 
 #include <cstdint>
 #include <string>
