@@ -14,9 +14,21 @@ if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX=$dir/wineprefix
 fi
 export WINEDEBUG=${WINEDEBUG:--all}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# Ready only once the script has finished: a prefix being made by a parallel test already has
+# its system.reg; the script waits for that test instead.
+if [ ! -f "$WINEPREFIX/.kit-ready" ]; then
   "$(dirname "$0")/../scripts/wine-prefix.sh" "$WINEPREFIX" >&2
 fi
-# A persistent server: started once, reused by every later test.
-wineserver -p >/dev/null 2>&1 || true
+# A persistent server: started once, reused by every later test. The first program a new server
+# runs also starts Wine's background processes (services.exe, winedevice.exe, ...), which outlive
+# it; had they inherited this test's output, ctest would wait for them until the test's time-out.
+# So a new server gets a first program whose output goes nowhere. `wineserver -p` answers 0 only
+# when it started a server (2 when one runs). The lock keeps a parallel test from becoming that
+# first program; Wine's processes must not inherit it (fd 9).
+(
+  flock 9
+  if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+) 9>"$WINEPREFIX/.kit-lock"
 exec wine "$prog" "$@"

@@ -14,19 +14,25 @@ mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 export WINEPREFIX=$prefix WINEDEBUG=-all
 
+# Tests started in parallel may all find the prefix missing: one makes it, the others wait for
+# it here. Wine's programs must not inherit the lock (fd 9): the wineserver they start outlives
+# this script and would hold it for good.
+exec 9>"$prefix/.kit-lock"
+flock 9
+
 if [ -f "$prefix/.kit-ready" ]; then
   exit 0
 fi
 
 echo "wine-prefix: creating $prefix (takes about 20 s once)"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineboot -i >/dev/null 2>&1 9>&-
+wineserver -w 9>&-
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 9>&-
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&-
 for port in 7 12; do
-  wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /d "$prefix/sim-com$port" /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /d "$prefix/sim-com$port" /f >/dev/null 2>&1 9>&-
 done
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
+wineserver -k >/dev/null 2>&1 9>&- || true
+wineserver -w >/dev/null 2>&1 9>&- || true
 touch "$prefix/.kit-ready"
 echo "wine-prefix: ready"

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Runs a command while display simulators serve COM ports of a Wine prefix.
+#
+#   cmake/with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...] -- COMMAND...
+#
+# The prefix maps COMN to PREFIX/sim-comN (scripts/wine-prefix.sh). For each port N this starts
+#   PATH --quiet --link PREFIX/sim-comN --state DIR/stateN --trace DIR/traceN
+# in a fresh temporary DIR, waits (at most 10 s) for the link, and exports
+#   KIT_SIM_COMN_TRACE, KIT_SIM_COMN_STATE   Unix paths of its trace and state files
+#                                            (Windows programs see them as Z:<path>)
+#   KIT_SIM_COMN_PID                         its process id
+# and WINEPREFIX=PREFIX, so the command's Wine and the links agree. The prefix is created first
+# if it does not exist yet. The simulators are stopped, and DIR removed, when the command ends
+# however it ends; the command's exit status is the script's.
+set -euo pipefail
+
+usage() {
+  echo "usage: with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...] -- COMMAND..." >&2
+  exit 2
+}
+
+simulator= prefix= ports=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --simulator) [ $# -ge 2 ] || usage; simulator=$2; shift 2 ;;
+    --prefix) [ $# -ge 2 ] || usage; prefix=$2; shift 2 ;;
+    --port)
+      [ $# -ge 2 ] || usage
+      [[ $2 =~ ^[0-9]+$ ]] || { echo "with-simulator: port must be a number: $2" >&2; exit 2; }
+      ports+=("$2"); shift 2 ;;
+    --) shift; break ;;
+    *) usage ;;
+  esac
+done
+[ -n "$simulator" ] && [ -n "$prefix" ] && [ ${#ports[@]} -gt 0 ] && [ $# -gt 0 ] || usage
+if [ ! -x "$simulator" ]; then
+  echo "with-simulator: no simulator at $simulator" >&2
+  echo "  build it: cmake --preset native && cmake --build --preset native --target pole_display_sim" >&2
+  exit 2
+fi
+
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/../scripts/wine-prefix.sh" "$prefix" >&2
+prefix=$(cd "$prefix" && pwd)
+export WINEPREFIX=$prefix
+
+workdir=$(mktemp -d "${TMPDIR:-/tmp}/kit-sim.XXXXXX")
+pids=()
+
+stop_simulators() {
+  local pid waited
+  for pid in "${pids[@]}"; do
+    # A test may have stopped a simulator (SIGSTOP) to stall the line: wake it so it can end.
+    kill -CONT "$pid" 2>/dev/null || true
+    kill -TERM "$pid" 2>/dev/null || true
+  done
+  for pid in "${pids[@]}"; do
+    for waited in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$workdir"
+}
+trap stop_simulators EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+for port in "${ports[@]}"; do
+  link=$prefix/sim-com$port
+  # A link left by a simulator that was killed outright would look ready before the new one is.
+  if [ -L "$link" ]; then rm -f "$link"; fi
+  "$simulator" --quiet --link "$link" --state "$workdir/state$port" --trace "$workdir/trace$port" \
+    >"$workdir/sim$port.log" 2>&1 &
+  pids+=($!)
+  export "KIT_SIM_COM${port}_PID=$!" "KIT_SIM_COM${port}_TRACE=$workdir/trace$port" \
+    "KIT_SIM_COM${port}_STATE=$workdir/state$port"
+done
+
+for index in "${!ports[@]}"; do
+  link=$prefix/sim-com${ports[$index]}
+  for attempt in $(seq 200); do
+    [ -L "$link" ] && break
+    if ! kill -0 "${pids[$index]}" 2>/dev/null; then
+      echo "with-simulator: the simulator for COM${ports[$index]} ended early:" >&2
+      cat "$workdir/sim${ports[$index]}.log" >&2
+      exit 1
+    fi
+    sleep 0.05
+  done
+  if [ ! -L "$link" ]; then
+    echo "with-simulator: no link at $link after 10 s" >&2
+    exit 1
+  fi
+done
+
+status=0
+"$@" || status=$?
+exit "$status"
