@@ -52,7 +52,8 @@ class InstalledDevice {
   InstalledDevice& operator=(const InstalledDevice&) = delete;
 
   void set_string(const wchar_t* value, const std::wstring& text) const {
-    write(value, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);  // the terminator included
+    write(value, REG_SZ, text.c_str(), static_cast<DWORD>(bytes));
   }
   void set_number(const wchar_t* value, DWORD number) const { write(value, REG_DWORD, &number, sizeof number); }
   void write_name_file(const std::string& content) const {
