@@ -12,81 +12,13 @@
 #include <thread>
 
 #include "service_object/win32/message_box.h"
+#include "tests/win32/message_box_watcher.h"
 
 namespace varnel {
 namespace {
 
-struct SeenBox {
-  std::wstring caption;
-  std::wstring text;
-  bool has_ok_button = false;
-  bool has_cancel_button = false;
-};
-
-// Watches for one visible dialog-class window (#32770, the class of message boxes) owned by this
-// process, records it and dismisses it with OK. Gives up after `timeout_ms`.
-class MessageBoxWatcher {
- public:
-  explicit MessageBoxWatcher(DWORD timeout_ms) : thread_([this, timeout_ms] { watch(timeout_ms); }) {}
-  ~MessageBoxWatcher() { finish(); }
-  MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-  MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
-
-  // True once the box has been read and OK pressed.
-  bool dismissed() const { return dismissed_.load(); }
-
-  std::optional<SeenBox> finish() {
-    if (thread_.joinable()) thread_.join();
-    return seen_;
-  }
-
- private:
-  static BOOL CALLBACK find_box(HWND window, LPARAM found) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    std::array<wchar_t, 16> class_name{};
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-        GetClassNameW(window, class_name.data(), static_cast<int>(class_name.size())) > 0 &&
-        std::wstring_view(class_name.data()) == L"#32770") {
-      // EnumWindows hands our pointer back as an integer.
-      *reinterpret_cast<HWND*>(found) = window;  // NOLINT(performance-no-int-to-ptr)
-      return FALSE;
-    }
-    return TRUE;
-  }
-
-  void watch(DWORD timeout_ms) {
-    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    while (GetTickCount64() < deadline) {
-      HWND box = nullptr;
-      EnumWindows(find_box, reinterpret_cast<LPARAM>(&box));
-      if (box != nullptr) {
-        SeenBox seen;
-        std::array<wchar_t, 1024> buffer{};
-        GetWindowTextW(box, buffer.data(), static_cast<int>(buffer.size()));
-        seen.caption = buffer.data();
-        buffer.fill(L'\0');
-        GetDlgItemTextW(box, 0xFFFF, buffer.data(), static_cast<int>(buffer.size()));
-        seen.text = buffer.data();
-        const auto visible = [box](int id) {
-          HWND button = GetDlgItem(box, id);
-          return button != nullptr && IsWindowVisible(button);
-        };
-        seen.has_ok_button = visible(IDOK);
-        seen.has_cancel_button = visible(IDCANCEL);
-        seen_ = seen;
-        dismissed_.store(true);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return;
-      }
-      Sleep(20);
-    }
-  }
-
-  std::optional<SeenBox> seen_;
-  std::atomic<bool> dismissed_{false};
-  std::thread thread_;
-};
+using test::MessageBoxWatcher;
+using test::SeenBox;
 
 TEST(Win32MessageBox, ShowsTheTextUnderTheProgramsNameAndWaitsForOk) {
   const std::u16string texts[] = {

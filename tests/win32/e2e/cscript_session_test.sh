@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# An OPOS application written in VBScript drives the registered service object under Wine's
+# cscript, and the display simulator on COM7 receives exactly the expected bytes.
+#
+#   cscript_session_test.sh VARNEL.dll SCRIPT.vbs EXPECTED_TRACE
+#
+# Runs inside cmake/with-simulator.sh (which sets WINEPREFIX and KIT_SIM_COM7_TRACE). Registers
+# the library with regsvr32, installs a device as an installation would (OPOS key through the
+# 32-bit view, device-name file), runs the script, compares the new trace lines with the
+# expected ones, and leaves the prefix as it found it (unregisters, removes key and file).
+set -euo pipefail
+dll=$1 script=$2 expected=$3
+: "${WINEPREFIX:?run inside with-simulator.sh}" "${KIT_SIM_COM7_TRACE:?run inside with-simulator.sh}"
+export WINEDEBUG=-all
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/installed_device.sh"
+
+progid_key='HKCR\VARNEL.ID_TARVO_VARNEL'
+if wine reg query "$progid_key" >/dev/null 2>&1; then
+  echo "FAIL: the ProgID is registered before the test" >&2
+  exit 1
+fi
+
+install_device KitCscriptPole 7 9600
+trap 'remove_device; wine regsvr32 /u /s "$dll_win" >/dev/null 2>&1 || true' EXIT
+
+dll_win=$(winepath -w "$dll")
+wine regsvr32 /s "$dll_win"
+wine reg query "$progid_key" >/dev/null 2>&1 || { echo "FAIL: regsvr32 did not register the ProgID" >&2; exit 1; }
+
+first=$(wc -l <"$KIT_SIM_COM7_TRACE")
+if ! wine cscript //nologo "$(winepath -w "$script")"; then
+  echo "FAIL: the script reported failures (above)" >&2
+  exit 1
+fi
+wait_for_trace "$KIT_SIM_COM7_TRACE" $((first + $(wc -l <"$expected")))
+if ! diff -u "$expected" <(tail -n +$((first + 1)) "$KIT_SIM_COM7_TRACE"); then
+  echo "FAIL: the display received other bytes than expected (diff above: - expected, + received)" >&2
+  exit 1
+fi
+
+wine regsvr32 /u /s "$dll_win"
+if wine reg query "$progid_key" >/dev/null 2>&1; then
+  echo "FAIL: regsvr32 /u left the ProgID behind" >&2
+  exit 1
+fi
+echo "cscript session: the display received the expected $(wc -l <"$expected") commands"

@@ -1,0 +1,39 @@
+# Shell helpers for tests and the demo: a device configured as an installation configures it.
+# Source it with WINEPREFIX set.
+#
+#   install_device NAME PORT BAUD   OPOS key NAME (written through the 32-bit view, where a 32-bit
+#                                   installer writes it) with Comport PORT and Baudrate BAUD, and
+#                                   the device-name file naming NAME (a previous file is kept aside)
+#   remove_device                   undoes install_device
+#   wait_for_trace FILE LINES       waits (at most 5 s) until FILE has LINES lines
+
+opos_key_base='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay'
+device_name_dir="$WINEPREFIX/drive_c/Program Files (x86)/OPOSLD_SETUP"
+device_name_file="$device_name_dir/DeviceName.txt"
+installed_device=
+
+install_device() {
+  installed_device=$1
+  wine reg add "$opos_key_base\\$1" /v Comport /d "$2" /f /reg:32 >/dev/null
+  wine reg add "$opos_key_base\\$1" /v Baudrate /d "$3" /f /reg:32 >/dev/null
+  mkdir -p "$device_name_dir"
+  [ -f "$device_name_file" ] && mv "$device_name_file" "$device_name_file.kept"
+  printf '%s\r\n' "$1" >"$device_name_file"
+}
+
+remove_device() {
+  [ -n "$installed_device" ] || return 0
+  wine reg delete "$opos_key_base\\$installed_device" /f /reg:32 >/dev/null 2>&1 || true
+  rm -f "$device_name_file"
+  [ -f "$device_name_file.kept" ] && mv "$device_name_file.kept" "$device_name_file"
+  installed_device=
+}
+
+wait_for_trace() {
+  local waited
+  for waited in $(seq 100); do
+    [ "$(wc -l <"$1")" -ge "$2" ] && return 0
+    sleep 0.05
+  done
+  return 0
+}
