@@ -13,7 +13,7 @@ dll=$1 script=$2 expected=$3
 : "${WINEPREFIX:?run inside with-simulator.sh}" "${KIT_SIM_COM7_TRACE:?run inside with-simulator.sh}"
 export WINEDEBUG=-all
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/installed_device.sh"
+source "$here/../../../scripts/lib/installed_device.sh"
 
 progid_key='HKCR\VARNEL.ID_TARVO_VARNEL'
 if wine reg query "$progid_key" >/dev/null 2>&1; then
@@ -29,8 +29,12 @@ wine regsvr32 /s "$dll_win"
 wine reg query "$progid_key" >/dev/null 2>&1 || { echo "FAIL: regsvr32 did not register the ProgID" >&2; exit 1; }
 
 first=$(wc -l <"$KIT_SIM_COM7_TRACE")
-if ! wine cscript //nologo "$(winepath -w "$script")"; then
-  echo "FAIL: the script reported failures (above)" >&2
+# cscript answers 0 even when the script stops on a run-time error, so the script's last line
+# ("session complete") is what proves it ran to its end.
+output=$(wine cscript //nologo "$(winepath -w "$script")") || true
+printf '%s\n' "$output"
+if ! grep -q '^session complete' <<<"$output"; then
+  echo "FAIL: the script did not complete (failures or a run-time error above)" >&2
   exit 1
 fi
 wait_for_trace "$KIT_SIM_COM7_TRACE" $((first + $(wc -l <"$expected")))
