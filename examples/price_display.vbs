@@ -59,3 +59,4 @@ so.SetPropertyNumber PIDXDisp_BlinkRate, 500
 
 Check "ReleaseDevice", so.ReleaseDevice()
 Check "CloseService", so.CloseService()
+WScript.Echo "price display: done"

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The main job: the Windows service object, built for 32-bit Windows and run under Wine, drives
-# the display simulator exactly as it would drive a pole display on a COM port.
+# The main job: a sample OPOS application (examples/price_display.vbs, run by Wine's cscript)
+# drives the service object VARNEL.dll, built for 32-bit Windows and registered under Wine, and
+# the service object drives the display simulator exactly as it would drive a pole display on a
+# COM port.
 #
-# Steps: install what is missing, build the simulator (native) and the demo program (win32),
-# prepare the Wine prefix, start the simulator on a pseudo-terminal that the prefix maps to COM7,
-# write the device's configuration as an installation would (the OPOS registry key with Comport
-# and Baudrate, and the device-name file), run the demo program (open, claim, enable, show
-# text), and show what the simulated display shows.
+# Steps: install what is missing, build the simulator (native) and VARNEL.dll (win32), prepare
+# the Wine prefix, start the simulator on a pseudo-terminal that the prefix maps to COM7, register
+# the library (regsvr32), configure the device as an installation would (the OPOS registry key
+# with Comport and Baudrate, and the device-name file), run the sample, show what the simulated
+# display shows, and leave the prefix as it was (unregister, remove the device).
 #
 #   scripts/demo.sh [--live]     --live: also print the simulator's own live view on the way
 set -euo pipefail
@@ -17,19 +19,22 @@ live=0
 [ "${1:-}" = --live ] && live=1
 
 scripts/setup.sh
-echo "== building the simulator and the demo program"
+echo "== building the simulator and VARNEL.dll"
 cmake --preset native >/dev/null
 cmake --build --preset native --target pole_display_sim
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target display_demo
+cmake --build --preset win32 --target VARNEL
 
 prefix=$root/build/win32/wineprefix
 scripts/wine-prefix.sh "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 
+source scripts/lib/installed_device.sh
 run_dir=$(mktemp -d)
-sim_pid=
+sim_pid= dll_win=
 cleanup() {
+  remove_device
+  [ -n "$dll_win" ] && wine regsvr32 /u /s "$dll_win" >/dev/null 2>&1
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$run_dir"
@@ -47,18 +52,16 @@ sim_pid=$!
 for _ in $(seq 100); do [ -L "$prefix/sim-com7" ] && break; sleep 0.05; done
 [ -L "$prefix/sim-com7" ] || { echo "demo: the simulator did not start" >&2; exit 1; }
 
-echo "== configuring the device as an installation would"
+echo "== registering VARNEL.dll and configuring the device as an installation would"
 wineserver -p >/dev/null 2>&1 || true
-# A 32-bit installer writes the OPOS key through the 32-bit registry view (Wow6432Node).
-key='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\LineDisplay\PoleDisplay'
-wine reg add "$key" /v Comport /d 7 /f /reg:32 >/dev/null
-wine reg add "$key" /v Baudrate /d 9600 /f /reg:32 >/dev/null
-setup_dir="$prefix/drive_c/Program Files (x86)/OPOSLD_SETUP"
-mkdir -p "$setup_dir"
-printf 'PoleDisplay' >"$setup_dir/DeviceName.txt"
+dll_win=$(winepath -w build/win32/bin/VARNEL.dll)
+wine regsvr32 /s "$dll_win"
+install_device PoleDisplay 7 9600
 
-echo "== running the service object"
-wine build/win32/examples/display_demo/display_demo.exe
+echo "== running the sample OPOS application (examples/price_display.vbs)"
+# cscript answers 0 even when a script stops on a run-time error: its last line tells.
+wine cscript //nologo "$(winepath -w examples/price_display.vbs)" | tee "$run_dir/sample.log"
+grep -q '^price display: done' "$run_dir/sample.log" || { echo "demo: the sample did not complete" >&2; exit 1; }
 
 # Let the simulator take in the last bytes, then show its screen.
 sleep 0.3

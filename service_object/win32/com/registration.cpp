@@ -1,0 +1,158 @@
+#include "service_object/win32/com/registration.h"
+
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <array>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "service_object/win32/com/com_resources.h"
+#include "service_object/win32/com/guids.h"
+#include "service_object/win32/com/registry_script.h"
+#include "service_object/win32/com/server_module.h"
+#include "service_object/win32/unique_handle.h"
+
+namespace varnel::com {
+
+namespace {
+
+std::wstring guid_text(const GUID& guid) {
+  // StringFromGUID2: the characters written with the NUL, 0 when the buffer is too small.
+  std::array<wchar_t, 40> text{};
+  const int written = StringFromGUID2(guid, text.data(), static_cast<int>(text.size()));
+  return written > 0 ? std::wstring(text.data(), static_cast<std::size_t>(written - 1)) : std::wstring();
+}
+
+// The AppID script as stored in the library: 8-bit text of the resource's size.
+std::string_view appid_script() {
+  HMODULE module = module_handle();
+  // FindResourceW / LoadResource / LockResource: null on failure. The data stays mapped as long
+  // as the library is loaded; nothing is freed.
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kAppIdScriptResource), L"REGISTRY");
+  if (found == nullptr) return {};
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* data = loaded == nullptr ? nullptr : LockResource(loaded);
+  if (data == nullptr) return {};
+  return std::string_view(static_cast<const char*>(data), SizeofResource(module, found));
+}
+
+HRESULT run_appid_script(bool install) {
+  const std::string_view script = appid_script();
+  if (script.empty()) return E_FAIL;
+  const ParsedRegistryScript parsed = parse_registry_script(script, guid_text(kAppId));
+  if (parsed.error) return E_FAIL;
+  return apply_registry_script(HKEY_CLASSES_ROOT, parsed.lines, install);
+}
+
+struct ClassValue {
+  std::wstring key;
+  const wchar_t* name;  // null: the default value
+  std::wstring text;
+};
+
+HRESULT write_value(const ClassValue& value) {
+  win32::UniqueRegistryKey key;
+  // RegCreateKeyExW / RegSetValueExW: ERROR_SUCCESS or the error.
+  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, value.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status == ERROR_SUCCESS) {
+    const std::size_t bytes = (value.text.size() + 1) * sizeof(wchar_t);  // with the NUL
+    status = RegSetValueExW(key.get(), value.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()),
+                            static_cast<DWORD>(bytes));
+  }
+  return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+HRESULT register_class(const std::wstring& path) {
+  const std::wstring clsid = guid_text(kClassId);
+  const std::wstring class_key = L"CLSID\\" + clsid;
+  const std::array<ClassValue, 6> values = {{
+      {class_key, nullptr, kClassName},
+      {class_key + L"\\InprocServer32", nullptr, path},
+      {class_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {class_key + L"\\ProgID", nullptr, kProgId},
+      {kProgId, nullptr, kClassName},
+      {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid},
+  }};
+  for (const ClassValue& value : values) {
+    if (const HRESULT written = write_value(value); FAILED(written)) return written;
+  }
+  return S_OK;
+}
+
+HRESULT unregister_class() {
+  const std::wstring class_key = L"CLSID\\" + guid_text(kClassId);
+  for (const wchar_t* key : {class_key.c_str(), kProgId}) {
+    // RegDeleteTreeW: the key and everything below it; ERROR_FILE_NOT_FOUND when it is not there.
+    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(status);
+  }
+  return S_OK;
+}
+
+bool type_library_registered() {
+  const std::wstring key = L"TypeLib\\" + guid_text(kTypeLibraryId);
+  win32::UniqueRegistryKey opened;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+}
+
+// The locale the embedded type library declares (0x409), under which registration stored it.
+LCID embedded_library_locale() {
+  const std::wstring path = module_path();
+  ComPtr<ITypeLib> library;
+  if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return 0;
+  TLIBATTR* attributes = nullptr;
+  if (FAILED(library->GetLibAttr(&attributes)) || attributes == nullptr) return 0;
+  const LCID locale = attributes->lcid;
+  library->ReleaseTLibAttr(attributes);
+  return locale;
+}
+
+// UnRegisterTypeLib for locale 0, the neutral entry; registration stored the library under its
+// own locale (TypeLib\{libid}\1.0\409\win32), which a neutral request does not reach, so the
+// library's own locale is asked for next.
+HRESULT unregister_type_library() {
+  if (!type_library_registered()) return S_OK;
+  if (SUCCEEDED(UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, 0, SYS_WIN32))) return S_OK;
+  const LCID own = embedded_library_locale();
+  if (own == 0) return TYPE_E_REGISTRYACCESS;
+  return UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, own, SYS_WIN32);
+}
+
+}  // namespace
+
+HRESULT register_server() {
+  try {
+    const std::wstring path = module_path();
+    // Registration writes nothing it cannot finish: without its own path it stops here.
+    if (path.empty()) return SELFREG_E_CLASS;
+    // The AppID script's result does not decide the outcome.
+    static_cast<void>(run_appid_script(true));
+
+    // LoadTypeLibEx with REGKIND_REGISTER: reads TYPELIB 1 of the file and registers the library
+    // (and its dispatch interface) under that path.
+    ComPtr<ITypeLib> library;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put()))) return SELFREG_E_TYPELIB;
+
+    if (FAILED(register_class(path))) return SELFREG_E_CLASS;
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT unregister_server() {
+  try {
+    static_cast<void>(run_appid_script(false));
+
+    if (FAILED(unregister_type_library())) return SELFREG_E_TYPELIB;
+    if (FAILED(unregister_class())) return SELFREG_E_CLASS;
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+}  // namespace varnel::com
