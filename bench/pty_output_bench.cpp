@@ -12,12 +12,14 @@
 #include <string>
 #include <thread>
 
+#include "bench/null_platform.h"
 #include "service_object/core/id_tarvo_varnel.h"
 #include "service_object/posix/serial_writer.h"
 
 namespace {
 
 using namespace varnel;
+using bench::EnabledModule;
 
 // A pseudo-terminal whose master end is read and discarded by a thread for as long as it lives.
 class DrainedPty {
@@ -53,23 +55,6 @@ class DrainedPty {
   std::thread drain_;
 };
 
-class NoRegistry final : public ConfigRegistry {
- public:
-  std::unique_ptr<RegistryKey> open_for_reading(std::u16string_view) override { return nullptr; }
-};
-class NoFiles final : public TextFileReader {
- public:
-  std::optional<std::string> read(std::u16string_view, std::size_t) override { return std::nullopt; }
-};
-class SilentMessages final : public MessageSink {
- public:
-  void show(std::u16string_view) override {}
-};
-class NotWow64 final : public ProcessInfo {
- public:
-  bool is_wow64() override { return false; }
-};
-
 void BM_DisplayText20ToPty(benchmark::State& state) {
   DrainedPty pty;
   if (pty.slave_path().empty()) {
@@ -77,17 +62,12 @@ void BM_DisplayText20ToPty(benchmark::State& state) {
     return;
   }
   PosixSerialWriter port({{u"COM1", pty.slave_path()}});
-  NoRegistry registry;
-  NoFiles files;
-  SilentMessages messages;
-  NotWow64 process;
-  ServiceModule module(ServicePlatform{port, registry, files, messages, process});
   if (!port.open(u"COM1", ParitySelector::kNone, 115200)) {
     state.SkipWithError("cannot open the pseudo-terminal");
     return;
   }
-  module.state().port_open = true;  // as after a successful enable
-  ID_TARVO_VARNEL so(module);
+  EnabledModule enabled(port);
+  ID_TARVO_VARNEL so(enabled.module());
   const std::u16string line = u"Total       12.34 EU";
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     benchmark::DoNotOptimize(so.DisplayText(line, 0));

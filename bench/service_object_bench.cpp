@@ -6,11 +6,13 @@
 #include <string>
 
 #include "service_object/core/display_commands.h"
+#include "bench/null_platform.h"
 #include "service_object/core/id_tarvo_varnel.h"
 
 namespace {
 
 using namespace varnel;
+using bench::EnabledModule;
 
 class NullPort final : public SerialPort {
  public:
@@ -21,26 +23,6 @@ class NullPort final : public SerialPort {
   }
   void close() override {}
   bool is_open() const override { return true; }
-};
-
-class NoRegistry final : public ConfigRegistry {
- public:
-  std::unique_ptr<RegistryKey> open_for_reading(std::u16string_view) override { return nullptr; }
-};
-
-class NoFiles final : public TextFileReader {
- public:
-  std::optional<std::string> read(std::u16string_view, std::size_t) override { return std::nullopt; }
-};
-
-class SilentMessages final : public MessageSink {
- public:
-  void show(std::u16string_view) override {}
-};
-
-class NotWow64 final : public ProcessInfo {
- public:
-  bool is_wow64() override { return false; }
 };
 
 void BM_TextToDisplayBytes(benchmark::State& state) {
@@ -55,13 +37,8 @@ BENCHMARK(BM_TextToDisplayBytes)->Arg(1)->Arg(20)->Arg(64);
 
 void BM_DisplayTextAtEnabled(benchmark::State& state) {
   NullPort port;
-  NoRegistry registry;
-  NoFiles files;
-  SilentMessages messages;
-  NotWow64 process;
-  ServiceModule module(ServicePlatform{port, registry, files, messages, process});
-  module.state().port_open = true;  // as after a successful enable
-  ID_TARVO_VARNEL so(module);
+  EnabledModule enabled(port);
+  ID_TARVO_VARNEL so(enabled.module());
   const std::u16string line = u"Total       12.34 EUR";
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     benchmark::DoNotOptimize(so.DisplayTextAt(1, 0, line, 0));
