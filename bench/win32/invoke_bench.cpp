@@ -37,7 +37,15 @@ double now_ns() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int batches = argc > 1 ? std::max(3, std::atoi(argv[1])) : 21;
+  long batches = 21;
+  if (argc > 1) {
+    char* end = nullptr;
+    batches = std::strtol(argv[1], &end, 10);
+    if (end == argv[1] || *end != '\0' || batches < 3 || batches > 10000) {
+      std::fprintf(stderr, "usage: invoke_bench [batches, 3 to 10000]\n");
+      return 2;
+    }
+  }
   constexpr int kCallsPerBatch = 2000;
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -72,7 +80,7 @@ int main(int argc, char** argv) {
   DISPPARAMS params{args, nullptr, 2, 0};
 
   std::vector<double> per_call;
-  for (int b = 0; b < batches; ++b) {
+  for (long b = 0; b < batches; ++b) {
     const double start = now_ns();
     for (int i = 0; i < kCallsPerBatch; ++i) {
       VARIANT result;
@@ -84,7 +92,7 @@ int main(int argc, char** argv) {
   }
   std::sort(per_call.begin(), per_call.end());
   std::printf("Invoke(DisplayText, 20 characters) under Wine: median %.0f ns per call "
-              "(min %.0f, max %.0f; %d batches of %d calls)\n",
+              "(min %.0f, max %.0f; %ld batches of %d calls)\n",
               per_call[per_call.size() / 2], per_call.front(), per_call.back(), batches, kCallsPerBatch);
 
   VariantClear(&args[1]);

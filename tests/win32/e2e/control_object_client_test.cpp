@@ -103,6 +103,9 @@ class ControlObjectDispatch final : public IDispatch {
   }
   ULONG references = 1;
   int calls = 0;
+
+  // Lives in the test fixture; never deleted through an interface pointer.
+  virtual ~ControlObjectDispatch() = default;
 };
 
 // A device installed as an installation installs it: the OPOS key written through the 32-bit
@@ -116,8 +119,8 @@ class InstalledDevice {
                         nullptr, &key, nullptr) == ERROR_SUCCESS) {
       for (const auto& [name, text] : {std::pair{L"Comport", comport}, std::pair{L"Baudrate", baudrate}}) {
         if (text == nullptr) continue;
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);  // the terminator included
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(bytes));
       }
       RegCloseKey(key);
     }
