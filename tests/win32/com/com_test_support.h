@@ -7,14 +7,12 @@
 
 #include <oaidl.h>
 
-#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "service_object/win32/com/com_resources.h"
+#include "tests/win32/message_box_watcher.h"
 
 namespace varnel::test {
 
@@ -90,34 +88,5 @@ DISPID id_of(IDispatch* object, const wchar_t* name);
 // Simple VARIANT makers (the caller owns any BSTR inside).
 VARIANT long_variant(std::int32_t value);
 VARIANT reference_to(VARIANT* target);
-
-struct SeenBox {
-  std::wstring caption;
-  std::wstring text;
-};
-
-// Watches from its own thread for message boxes (#32770 windows) of this process, records each
-// and presses OK, until stop(). Nothing a test does can leave a box waiting for a user.
-class MessageBoxCollector {
- public:
-  MessageBoxCollector();
-  ~MessageBoxCollector() { stop(); }
-  MessageBoxCollector(const MessageBoxCollector&) = delete;
-  MessageBoxCollector& operator=(const MessageBoxCollector&) = delete;
-
-  // Every box seen so far (a shown box is always answered before the call that showed it
-  // returns, so after that call it is here).
-  std::vector<SeenBox> seen() const;
-  void clear();
-  void stop();
-
- private:
-  void watch();
-
-  mutable std::mutex mutex_;
-  std::vector<SeenBox> seen_;
-  std::atomic<bool> running_{true};
-  std::thread thread_;
-};
 
 }  // namespace varnel::test
