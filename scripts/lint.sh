@@ -17,7 +17,7 @@ cppcheck --quiet --library=googletest --enable=warning,performance,portability -
 echo "== clang-tidy"
 cmake --preset native >/dev/null
 # Generated sources and third-party code are not ours to lint.
-files=$(git ls-files '*.cpp' | grep -E '^(service_object/(core|posix)|sim|utility/core|tests/(unit|integration|sim|support|utility)|bench)/')
+files=$(git ls-files '*.cpp' | grep -E '^(service_object/(core|posix)|sim|utility/(core|posix)|tests/(unit|integration|sim|support|utility)|bench)/')
 run-clang-tidy -quiet -j "$(nproc)" -p build/native $files >build/native/clang-tidy.log 2>&1 || {
   grep -E 'error:|warning:' build/native/clang-tidy.log | sort -u | head -50
   echo "clang-tidy found problems (full log: build/native/clang-tidy.log)" >&2

@@ -1,0 +1,205 @@
+#include "utility/posix/serial_link.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <utility>
+
+namespace {
+
+// The termios speed constant for a rate, or B0 when termios does not know it.
+speed_t SpeedFor(std::int32_t baudRate) {
+  switch (baudRate) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return B0;
+  }
+}
+
+int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Raw 8N1 at `baudRate`; XON/XOFF off in both directions, hardware flow
+// control left as the driver reported it. False when the port refuses.
+bool ConfigureLine(int fd, std::int32_t baudRate) {
+  const speed_t speed = SpeedFor(baudRate);
+  if (speed == B0) return false;
+  termios tio{};
+  // tcgetattr: 0, or -1 with errno (not a terminal).
+  if (::tcgetattr(fd, &tio) != 0) return false;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                        IXOFF | IXANY);
+  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  // cfset*speed and tcsetattr: 0, or -1 with errno.
+  if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
+  return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+}  // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) Reset(other.Release());
+  return *this;
+}
+
+int UniqueFd::Release() { return std::exchange(fd_, -1); }
+
+void UniqueFd::Reset(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+CSerialLink::CSerialLink(ReceiveCallback onReceive) : m_OnReceive(std::move(onReceive)) {}
+
+CSerialLink::~CSerialLink() { CloseLink(); }
+
+std::string CSerialLink::DevicePath(const std::string& device) {
+  if (device.empty() || device.front() == '/') return device;
+  return "/dev/" + device;
+}
+
+bool CSerialLink::OpenLink(const std::string& device, std::int32_t baudRate, std::uint16_t portNumber,
+                           ReceiveCallback onReceive) {
+  CloseLink();
+  m_PortNumber = portNumber;
+  m_PortName = device;
+  if (onReceive) m_OnReceive = std::move(onReceive);
+
+  const std::string path = DevicePath(device);
+  // open: a descriptor, or -1 with errno.
+  UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!port.Valid()) return false;
+  // No sharing: an advisory lock that a second opener finds taken.
+  // flock: 0, or -1 with errno.
+  if (::flock(port.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  if (!ConfigureLine(port.Get(), baudRate)) return false;
+  // tcflush: 0, or -1 with errno; a port that cannot flush is still usable.
+  ::tcflush(port.Get(), TCIOFLUSH);
+
+  m_Port = std::move(port);
+  m_StopRequested.store(false, std::memory_order_relaxed);
+  m_bConnected.store(true, std::memory_order_release);
+  try {
+    m_WatchThread = std::thread(&CSerialLink::ThreadWatchComm, this);
+  } catch (const std::system_error&) {
+    CloseLink();
+    return false;
+  }
+  return true;
+}
+
+void CSerialLink::CloseLink() {
+  m_bConnected.store(false, std::memory_order_release);
+  m_StopRequested.store(true, std::memory_order_release);
+  // The thread looks at the stop flag at least every kIdlePoll + kBurstPause,
+  // so this join is bounded; it must end before the descriptor goes away.
+  if (m_WatchThread.joinable()) m_WatchThread.join();
+  if (m_Port.Valid()) {
+    ::tcflush(m_Port.Get(), TCIOFLUSH);
+    m_Port.Reset();  // also drops the flock
+  }
+  ApplyPendingClear();
+}
+
+bool CSerialLink::ApplyPendingClear() {
+  if (!m_ClearRequested.exchange(false, std::memory_order_acq_rel)) return false;
+  m_QueueRead.Clear();
+  return true;
+}
+
+std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t length) {
+  if (!IsConnected() || !m_Port.Valid() || bytes == nullptr || length == 0) return 0;
+  const int fd = m_Port.Get();
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(1000 + 10 * static_cast<long long>(length));
+
+  std::uint32_t sent = 0;
+  while (sent < length) {
+    // write: bytes written, or -1 with errno.
+    const ssize_t n = ::write(fd, bytes + sent, length - sent);
+    if (n > 0) {
+      sent += static_cast<std::uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return sent;
+    // The driver's queue is full: wait for room, but not past the time limit.
+    pollfd pfd{fd, POLLOUT, 0};
+    const int ready = ::poll(&pfd, 1, MillisecondsUntil(deadline));
+    if (ready == 0) return sent;
+    if (ready < 0 && errno != EINTR) return sent;
+    if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return sent;
+  }
+  return sent;
+}
+
+void CSerialLink::Notify() const {
+  if (m_OnReceive) m_OnReceive();
+}
+
+void CSerialLink::ThreadWatchComm() {
+  const int fd = m_Port.Get();
+  while (!m_StopRequested.load(std::memory_order_acquire)) {
+    pollfd pfd{fd, POLLIN, 0};
+    // poll: ready count, 0 on time-out, or -1 with errno.
+    const int ready = ::poll(&pfd, 1, static_cast<int>(kIdlePoll.count()));
+    if (ready <= 0) continue;
+    if ((pfd.revents & POLLIN) == 0) {
+      // Hang-up or error without data (the far end of a pty went away, an
+      // adapter was removed): pause instead of spinning on the event.
+      std::this_thread::sleep_for(kIdlePoll);
+      continue;
+    }
+    const bool fitted = ReadBurst();
+    Notify();
+    if (!fitted) {
+      // Overflow: the port is out of service until the owner closes it.
+      m_bConnected.store(false, std::memory_order_release);
+      return;
+    }
+  }
+}
+
+bool CSerialLink::ReadBurst() {
+  std::array<std::uint8_t, kReadChunk> chunk{};
+  const int fd = m_Port.Get();
+  for (;;) {
+    // read: bytes read, 0 at end of file, or -1 with errno (EAGAIN: nothing waiting).
+    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    if (n <= 0) {
+      // The read that finds nothing is paused after too, as a burst ends.
+      std::this_thread::sleep_for(kBurstPause);
+      return true;
+    }
+    if (n >= CByteQueue::kSlots - m_QueueRead.Count()) {
+      // The chunk would leave more than 8191 bytes queued: drop all of it
+      // and have the consumer empty the ring.
+      m_ClearRequested.store(true, std::memory_order_release);
+      return false;
+    }
+    for (ssize_t i = 0; i < n; ++i) m_QueueRead.Put(chunk[static_cast<std::size_t>(i)]);
+    std::this_thread::sleep_for(kBurstPause);
+    if (m_StopRequested.load(std::memory_order_acquire)) return true;
+  }
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "utility/core/byte_queue.h"
+#include "utility/core/config_frames.h"
+
+// Owns one file descriptor; closes it when it goes out of scope.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  ~UniqueFd() { Reset(); }
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  int Release();
+  void Reset(int fd = -1);
+
+ private:
+  int fd_ = -1;
+};
+
+// The utility's serial port: 8 data bits, no parity, one stop bit, raw bytes,
+// held exclusively. A watch thread collects received bytes into m_QueueRead
+// and calls the receive callback once per burst.
+//
+// Threads: the owner (the dialog) calls OpenLink, CloseLink, WriteBytes and
+// ApplyPendingClear, and is the only consumer of m_QueueRead (Count, Get,
+// Clear). The watch thread is its only producer (Put) and runs the callback.
+//
+// Overflow: when a received chunk does not fit in the ring the watch thread
+// drops the whole chunk, asks for the ring to be emptied, stops serving the
+// port (IsConnected turns false; WriteBytes answers 0) and ends after its last
+// notification. It cannot empty the ring itself, because CByteQueue::Clear
+// belongs to the consumer; it sets a flag that ApplyPendingClear honours
+// instead. The consumer calls ApplyPendingClear before it looks at the ring;
+// OpenLink and CloseLink call it too, so a reopened port never starts with the
+// stale bytes of the overflowed one. The descriptor itself is released by the
+// owner's CloseLink (or the next OpenLink, or the destructor).
+class CSerialLink final : public FrameWriter {
+ public:
+  // Runs on the watch thread; it must return promptly, since CloseLink
+  // waits for the thread to end.
+  using ReceiveCallback = std::function<void()>;
+
+  static constexpr std::size_t kReadChunk = 2068;
+  static constexpr std::chrono::milliseconds kBurstPause{15};
+  // How long the idle watch thread waits before it looks at the stop flag again.
+  static constexpr std::chrono::milliseconds kIdlePoll{20};
+
+  explicit CSerialLink(ReceiveCallback onReceive = {});
+  CSerialLink(const CSerialLink&) = delete;
+  CSerialLink& operator=(const CSerialLink&) = delete;
+  ~CSerialLink() override;
+
+  // `device` is a path ("/dev/ttyUSB0") or a name under /dev ("ttyS3").
+  // Opens it without sharing, sets raw 8N1 at `baudRate`, flushes both
+  // directions and starts the watch thread. A link that is open is closed
+  // first. On failure nothing stays open or running. A non-empty callback
+  // replaces the one given at construction.
+  bool OpenLink(const std::string& device, std::int32_t baudRate, std::uint16_t portNumber,
+                ReceiveCallback onReceive = {});
+
+  // Stops and joins the watch thread, then releases the port. Harmless when
+  // nothing is open. The ring keeps its contents.
+  void CloseLink();
+
+  // Writes the bytes within 1000 ms + 10 ms per byte; returns how many the
+  // driver took, 0 when closed or on failure.
+  std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override;
+
+  // True from a successful OpenLink until CloseLink or a ring overflow.
+  bool IsConnected() const { return m_bConnected.load(std::memory_order_acquire); }
+
+  // Consumer side: empties m_QueueRead if the watch thread asked for it
+  // after an overflow. Returns whether it did.
+  bool ApplyPendingClear();
+
+  const std::string& PortName() const { return m_PortName; }
+  std::uint16_t PortNumber() const { return m_PortNumber; }
+
+  CByteQueue m_QueueRead;
+
+  // The path OpenLink opens for `device`.
+  static std::string DevicePath(const std::string& device);
+
+ private:
+  void ThreadWatchComm();
+  // Reads one burst until a read finds nothing; returns false on overflow.
+  bool ReadBurst();
+  void Notify() const;
+
+  UniqueFd m_Port;
+  std::string m_PortName;
+  std::uint16_t m_PortNumber = 0;
+  std::atomic<bool> m_bConnected{false};
+  std::atomic<bool> m_StopRequested{false};
+  std::atomic<bool> m_ClearRequested{false};
+  ReceiveCallback m_OnReceive;
+  std::thread m_WatchThread;
+};
