@@ -101,6 +101,19 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
 // Long enough for a burst to end (two 15 ms pauses) even under a sanitizer.
 constexpr std::chrono::milliseconds kSettle{250};
 
+// A link on the slave end of the test's own pty pair, counting its notifications.
+class SerialLinkOnPty : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(pty_.Ready()); }
+  bool Open(std::int32_t baud) { return link_.OpenLink(pty_.SlavePath(), baud, 1); }
+
+  PtyPair pty_;
+  NotificationCounter notifications_;
+  CSerialLink link_{notifications_.Callback()};  // last: stops before what its callback uses
+};
+using SerialLinkReceiveOnPty = SerialLinkOnPty;
+using SerialLinkCloseOnPty = SerialLinkOnPty;
+
 TEST(SerialLinkDevicePath, NamesMapUnderDevAndPathsStay) {
   struct Case {
     const char* device;
@@ -199,18 +212,14 @@ TEST(SerialLinkWrite, NothingIsWrittenWhenClosedOrEmpty) {
   EXPECT_TRUE(simulator.trace_lines().empty());
 }
 
-TEST(SerialLinkReceive, OneByteGivesOneNotification) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.Ready());
-  NotificationCounter notifications;
-  CSerialLink link(notifications.Callback());
-  ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 9600, 1));
-  ASSERT_EQ(pty.Send({0x5A}), 1U);
-  EXPECT_EQ(notifications.WaitFor(1), 1);
+TEST_F(SerialLinkReceiveOnPty, OneByteGivesOneNotification) {
+  ASSERT_TRUE(Open(9600));
+  ASSERT_EQ(pty_.Send({0x5A}), 1U);
+  EXPECT_EQ(notifications_.WaitFor(1), 1);
   std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(notifications.Count(), 1);
-  EXPECT_EQ(link.m_QueueRead.Count(), 1);
-  EXPECT_EQ(Drain(link), std::vector<std::uint8_t>{0x5A});
+  EXPECT_EQ(notifications_.Count(), 1);
+  EXPECT_EQ(link_.m_QueueRead.Count(), 1);
+  EXPECT_EQ(Drain(link_), std::vector<std::uint8_t>{0x5A});
 }
 
 TEST(SerialLinkReceive, CallbackGivenAtOpenReplacesTheFirst) {
@@ -225,112 +234,92 @@ TEST(SerialLinkReceive, CallbackGivenAtOpenReplacesTheFirst) {
   EXPECT_EQ(atConstruction.Count(), 0);
 }
 
-TEST(SerialLinkReceive, BytesWithinABurstGiveOneNotification) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.Ready());
-  NotificationCounter notifications;
-  CSerialLink link(notifications.Callback());
-  ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 9600, 1));
+TEST_F(SerialLinkReceiveOnPty, BytesWithinABurstGiveOneNotification) {
+  ASSERT_TRUE(Open(9600));
   // Five pieces 2 ms apart: each arrives well within 15 ms of the last read.
   for (std::uint8_t i = 0; i < 5; ++i) {
-    ASSERT_EQ(pty.Send({i, static_cast<std::uint8_t>(i + 0x10)}), 2U);
+    ASSERT_EQ(pty_.Send({i, static_cast<std::uint8_t>(i + 0x10)}), 2U);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  EXPECT_EQ(notifications.WaitFor(1), 1);
+  EXPECT_EQ(notifications_.WaitFor(1), 1);
   std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(notifications.Count(), 1);
+  EXPECT_EQ(notifications_.Count(), 1);
   const std::vector<std::uint8_t> expected = {0, 0x10, 1, 0x11, 2, 0x12, 3, 0x13, 4, 0x14};
-  EXPECT_EQ(Drain(link), expected);
+  EXPECT_EQ(Drain(link_), expected);
 }
 
-TEST(SerialLinkReceive, BurstsFarApartGiveOneNotificationEach) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.Ready());
-  NotificationCounter notifications;
-  CSerialLink link(notifications.Callback());
-  ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 9600, 1));
-  ASSERT_EQ(pty.Send({0x31}), 1U);
-  EXPECT_EQ(notifications.WaitFor(1), 1);
+TEST_F(SerialLinkReceiveOnPty, BurstsFarApartGiveOneNotificationEach) {
+  ASSERT_TRUE(Open(9600));
+  ASSERT_EQ(pty_.Send({0x31}), 1U);
+  EXPECT_EQ(notifications_.WaitFor(1), 1);
   std::this_thread::sleep_for(kSettle);
-  ASSERT_EQ(pty.Send({0x32}), 1U);
-  EXPECT_EQ(notifications.WaitFor(2), 2);
+  ASSERT_EQ(pty_.Send({0x32}), 1U);
+  EXPECT_EQ(notifications_.WaitFor(2), 2);
   std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(notifications.Count(), 2);
-  EXPECT_EQ(Drain(link), (std::vector<std::uint8_t>{0x31, 0x32}));
+  EXPECT_EQ(notifications_.Count(), 2);
+  EXPECT_EQ(Drain(link_), (std::vector<std::uint8_t>{0x31, 0x32}));
 }
 
-TEST(SerialLinkReceive, ManyBytesArriveInOrderAndComplete) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.Ready());
-  NotificationCounter notifications;
-  CSerialLink link(notifications.Callback());
-  ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 115200, 1));
+TEST_F(SerialLinkReceiveOnPty, ManyBytesArriveInOrderAndComplete) {
+  ASSERT_TRUE(Open(115200));
   const auto sent = Pattern(6000);  // more than one read chunk, less than the ring
-  ASSERT_EQ(pty.Send(sent), sent.size());
+  ASSERT_EQ(pty_.Send(sent), sent.size());
   std::vector<std::uint8_t> received;
   const auto deadline = Clock::now() + std::chrono::seconds(5);
   while (received.size() < sent.size() && Clock::now() < deadline) {
-    const auto more = Drain(link);
+    const auto more = Drain(link_);
     received.insert(received.end(), more.begin(), more.end());
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   EXPECT_EQ(received, sent);
-  EXPECT_GE(notifications.WaitFor(1), 1);
-  EXPECT_TRUE(link.IsConnected());
+  EXPECT_GE(notifications_.WaitFor(1), 1);
+  EXPECT_TRUE(link_.IsConnected());
 }
 
-TEST(SerialLinkReceive, OverflowDropsTheRingAndTakesThePortOutOfService) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.Ready());
-  NotificationCounter notifications;
-  CSerialLink link(notifications.Callback());
-  ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 115200, 1));
+TEST_F(SerialLinkReceiveOnPty, OverflowDropsTheRingAndTakesThePortOutOfService) {
+  ASSERT_TRUE(Open(115200));
   // Nobody drains: more than the ring holds must overflow it.
-  pty.Send(Pattern(9000), std::chrono::seconds(3));
+  pty_.Send(Pattern(9000), std::chrono::seconds(3));
   const auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (link.IsConnected() && Clock::now() < deadline)
+  while (link_.IsConnected() && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_FALSE(link.IsConnected());
-  EXPECT_GE(notifications.WaitFor(1), 1);
+  EXPECT_FALSE(link_.IsConnected());
+  EXPECT_GE(notifications_.WaitFor(1), 1);
   const std::uint8_t byte = 'A';
-  EXPECT_EQ(link.WriteBytes(&byte, 1), 0U);
-  EXPECT_GT(link.m_QueueRead.Count(), 0);  // the consumer has not honoured the clear yet
-  EXPECT_TRUE(link.ApplyPendingClear());
-  EXPECT_EQ(link.m_QueueRead.Count(), 0);
-  EXPECT_FALSE(link.ApplyPendingClear());
-  link.CloseLink();
+  EXPECT_EQ(link_.WriteBytes(&byte, 1), 0U);
+  EXPECT_GT(link_.m_QueueRead.Count(), 0);  // the consumer has not honoured the clear yet
+  EXPECT_TRUE(link_.ApplyPendingClear());
+  EXPECT_EQ(link_.m_QueueRead.Count(), 0);
+  EXPECT_FALSE(link_.ApplyPendingClear());
+  link_.CloseLink();
   // The port can be served again, from an empty ring.
-  ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 115200, 1));
-  ASSERT_EQ(pty.Send({0x77}), 1U);
-  EXPECT_GE(notifications.WaitFor(2), 2);
+  ASSERT_TRUE(link_.OpenLink(pty_.SlavePath(), 115200, 1));
+  ASSERT_EQ(pty_.Send({0x77}), 1U);
+  EXPECT_GE(notifications_.WaitFor(2), 2);
   std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(Drain(link), std::vector<std::uint8_t>{0x77});
+  EXPECT_EQ(Drain(link_), std::vector<std::uint8_t>{0x77});
 }
 
-TEST(SerialLinkClose, CloseWhileBytesArriveJoinsPromptly) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.Ready());
-  NotificationCounter notifications;
-  CSerialLink link(notifications.Callback());
+TEST_F(SerialLinkCloseOnPty, CloseWhileBytesArriveJoinsPromptly) {
   for (int round = 0; round < 3; ++round) {
-    ASSERT_TRUE(link.OpenLink(pty.SlavePath(), 115200, 1));
+    ASSERT_TRUE(link_.OpenLink(pty_.SlavePath(), 115200, 1));
     std::atomic<bool> stop{false};
     std::thread feeder([&] {
       const std::vector<std::uint8_t> piece(64, 0x55);
       while (!stop.load()) {
-        pty.Send(piece, std::chrono::milliseconds(20));
+        pty_.Send(piece, std::chrono::milliseconds(20));
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     const auto started = Clock::now();
-    link.CloseLink();
+    link_.CloseLink();
     const auto took = Clock::now() - started;
     stop.store(true);
     feeder.join();
     EXPECT_LT(took, std::chrono::seconds(1)) << "round " << round;
-    EXPECT_FALSE(link.IsConnected());
-    Drain(link);
+    EXPECT_FALSE(link_.IsConnected());
+    Drain(link_);
   }
 }
 
