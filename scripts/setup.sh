@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-tools libwine-dev
   wine wine32:i386 wine64
   xvfb socat
+  gcc-multilib xfonts-base python3
 )
 
 sudo_cmd=()

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -76,6 +77,15 @@ CSerialLink::~CSerialLink() { CloseLink(); }
 
 std::string CSerialLink::DevicePath(const std::string& device) {
   if (device.empty() || device.front() == '/') return device;
+  const bool comName = device.size() > 3 && device.compare(0, 3, "COM") == 0 &&
+                       device.find_first_not_of("0123456789", 3) == std::string::npos && device.size() <= 6;
+  if (comName) {
+    const std::string variable = "ZORN_" + device;
+    // getenv: the value, or null when unset; read on the owner's thread only.
+    const char* mapped = std::getenv(variable.c_str());  // NOLINT(concurrency-mt-unsafe)
+    if (mapped != nullptr && *mapped != '\0') return mapped;
+    return "/dev/ttyS" + std::to_string(std::stoi(device.substr(3)) - 1);
+  }
   return "/dev/" + device;
 }
 

@@ -9,6 +9,7 @@
 
 #include "utility/core/byte_queue.h"
 #include "utility/core/config_frames.h"
+#include "utility/core/utility_link.h"
 
 // Owns one file descriptor; closes it when it goes out of scope.
 class UniqueFd {
@@ -47,7 +48,7 @@ class UniqueFd {
 // OpenLink and CloseLink call it too, so a reopened port never starts with the
 // stale bytes of the overflowed one. The descriptor itself is released by the
 // owner's CloseLink (or the next OpenLink, or the destructor).
-class CSerialLink final : public FrameWriter {
+class CSerialLink final : public UtilityLink {
  public:
   // Runs on the watch thread; it must return promptly, since CloseLink
   // waits for the thread to end.
@@ -69,29 +70,39 @@ class CSerialLink final : public FrameWriter {
   // first. On failure nothing stays open or running. A non-empty callback
   // replaces the one given at construction.
   bool OpenLink(const std::string& device, std::int32_t baudRate, std::uint16_t portNumber,
-                ReceiveCallback onReceive = {});
+                ReceiveCallback onReceive);
+  bool OpenLink(const std::string& device, std::int32_t baudRate, std::uint16_t portNumber) override {
+    return OpenLink(device, baudRate, portNumber, {});
+  }
 
   // Stops and joins the watch thread, then releases the port. Harmless when
   // nothing is open. The ring keeps its contents.
-  void CloseLink();
+  void CloseLink() override;
 
   // Writes the bytes within 1000 ms + 10 ms per byte; returns how many the
   // driver took, 0 when closed or on failure.
   std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override;
 
   // True from a successful OpenLink until CloseLink or a ring overflow.
-  bool IsConnected() const { return m_bConnected.load(std::memory_order_acquire); }
+  bool IsConnected() const override { return m_bConnected.load(std::memory_order_acquire); }
+
+  // The callback given at construction or to OpenLink is the notification
+  // target already; nothing to point.
+  void AttachNotifications() override {}
+  CByteQueue& ReceiveQueue() override { return m_QueueRead; }
 
   // Consumer side: empties m_QueueRead if the watch thread asked for it
   // after an overflow. Returns whether it did.
-  bool ApplyPendingClear();
+  bool ApplyPendingClear() override;
 
   const std::string& PortName() const { return m_PortName; }
   std::uint16_t PortNumber() const { return m_PortNumber; }
 
   CByteQueue m_QueueRead;
 
-  // The path OpenLink opens for `device`.
+  // The path OpenLink opens for `device`: a path as it is; "COMn" the path
+  // in the environment variable ZORN_COMn if set, else /dev/ttyS<n-1>;
+  // any other name the device of that name under /dev.
   static std::string DevicePath(const std::string& device);
 
  private:

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "utility/core/dialog_view.h"
+#include "utility/core/language_font_table.h"
+#include "utility/core/utility_link.h"
+
+// Texts the dialog shows.
+namespace dialog_text {
+// The title of every message box that has none of its own.
+inline constexpr std::string_view kTitle = " Zorn Utility Ver 2.03  ";
+inline constexpr std::string_view kCaption = "Zorn Utility Ver 2.03";
+inline constexpr std::string_view kOpenFailed = "Com port open failed !";
+inline constexpr std::string_view kClosed = "Com port closed !";
+inline constexpr std::string_view kInformationTitle = "Zorn Information";
+inline constexpr std::string_view kResponseTimeout = "Response Timeout !\n Try again";
+inline constexpr std::string_view kQueueFull = "m_QueueRead FULL!";
+inline constexpr std::string_view kSettingsWriteFailed = "An error occurred while writing config.data.";
+inline constexpr std::string_view kNoLanguage = "Select a language from the list first.";
+inline constexpr std::string_view kSettingsFileName = "config.data";
+inline constexpr std::string_view kFirmwareTool = "NuvoISP.exe";
+}  // namespace dialog_text
+
+inline constexpr unsigned ID_TIMER_RESPONSE = 150;
+inline constexpr unsigned kResponseTimeoutMs = 5000;
+inline constexpr int kPortCount = 20;
+inline constexpr int kDefaultPortIndex = 3;  // COM4
+inline constexpr std::size_t kReplyBufferSize = 1024;
+inline constexpr std::uint8_t kAck = 0x06;
+
+// The ten bytes left in config.data for the firmware tool:
+//   U , 0 , S , 1 , <port digit> <tenth byte>
+// The port digit is '0' plus the port list's index, so ports 11 to 20 give
+// the characters after '9' (':' to 'C'). The tenth byte is a ',' that closes
+// the port field: the record is written over the start of an existing file and
+// the separator keeps the digit apart from whatever the file holds after it.
+std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex);
+
+// The text of the information box for a reply: the version characters at
+// positions 3 to 14 (zero bytes left out) and the four codes in "%2X" form.
+// `reply` holds at least 22 bytes.
+std::string FormatInformation(std::span<const std::uint8_t> reply);
+
+// The main dialog's behaviour: what each button, the receive notification and
+// the response timer do. A window (or a front end without one) forwards its
+// events to the On... handlers on one thread; the port object's watch thread
+// reaches this class only through the notification its owner forwards.
+//
+// Choices made here:
+// - "Font Set" is enabled and disabled with the other command buttons: the
+//   glyph download is reachable whenever the port is open.
+// - The information request empties the receive ring before the request is
+//   written, not after, so a display that answers at once cannot lose the
+//   start of its reply to the emptying.
+// - A reply of more than 1024 bytes is taken out of the ring whole; only its
+//   first 1024 bytes are kept, which include every position shown.
+// - "Close", "EXIT", "Program Down Load" and the end of the dialog release the
+//   port whenever it is held, also after an overflow has stopped the link, so
+//   another program can use the port at once.
+// - "Port Open" with no entry selected in the port or speed list does not try
+//   to open anything and shows "Com port open failed !".
+// - "Font Set" with no language selected shows a message and sends nothing.
+// - A ring overflow, reported by the link, is shown as "m_QueueRead FULL!" on
+//   the dialog's thread when the next notification is handled.
+// - Writing config.data fails: an error message, and the tool is not started.
+class CZorn_UtilityDlg {
+public:
+    enum class PendingReply { None = 0, FontSet = 1, Information = 2 };
+
+    // Where a glyph download stands while PendingReply is FontSet.
+    struct DownloadProgress {
+        int row = 0;
+        bool secondBlockPending = false;
+        int upperBlock = 0;       // next upper block, 0 to 20
+        int bytesToSend = 0;      // upper-set bytes still to send, 640 to 0
+        int framesSent = 0;       // frames of the current download so far, 0 to 23
+    };
+
+    CZorn_UtilityDlg(DialogView& view, UtilityLink& link, SettingsFile& settings, ProgramStarter& starter);
+    CZorn_UtilityDlg(const CZorn_UtilityDlg&) = delete;
+    CZorn_UtilityDlg& operator=(const CZorn_UtilityDlg&) = delete;
+
+    // Fills the lists, selects the start entries and disables the command
+    // buttons.
+    void OnInitDialog();
+
+    void OnPortOpen();
+    void OnClose();
+    void OnExit();
+    void OnChange();
+    void OnInputString();
+    void OnSetCommandSet();
+    void OnSetDefaultFont();
+    void OnFontSet();
+    void OnInformation();
+    void OnProgramDownLoad();
+
+    // WM_USER+1: received bytes are waiting in the ring.
+    void OnReceiveNotification();
+    // WM_TIMER; false when the timer is not the dialog's (default handling).
+    bool OnTimer(unsigned timerId);
+    // The dialog ends in any way: the port is released.
+    void OnDestroy();
+
+    void SetPortControls(bool open);
+
+    PendingReply Pending() const { return m_PendingReply; }
+    const DownloadProgress& Progress() const { return m_Download; }
+    int PortNumber() const { return m_PortNumber; }
+    int BaudRate() const { return m_BaudRate; }
+
+private:
+    void CloseLinkIfHeld();
+    void SendAndCount(const std::vector<std::uint8_t>& frame);
+    void DownloadStep();
+    void InformationReply(std::int32_t waiting);
+    void StopDownload();
+
+    DialogView& m_View;
+    UtilityLink& m_Link;
+    SettingsFile& m_Settings;
+    ProgramStarter& m_Starter;
+
+    int m_PortNumber = 0;
+    int m_BaudRate = 0;
+    PendingReply m_PendingReply = PendingReply::None;
+    DownloadProgress m_Download;
+    const LanguageFontRow* m_Glyphs = nullptr;  // the row being downloaded
+};
