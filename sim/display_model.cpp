@@ -24,6 +24,43 @@ bool DisplayModel::move_cursor(std::size_t row, std::size_t column) {
   return true;
 }
 
+void DisplayModel::load_flash(const FlashSettings& flash) {
+  state_.flash = flash;
+  state_.line_speed = baud_rate(flash.baud_code).value_or(state_.line_speed);
+}
+
+void DisplayModel::show_rows(const ScreenRow& upper, const ScreenRow& lower) {
+  state_.rows = {upper, lower};
+  state_.cursor_row = 0;
+  state_.cursor_col = 0;
+}
+
+bool DisplayModel::set_command_set(std::uint8_t code) {
+  if (code >= kCommandSetCount) return false;
+  state_.flash.command_set = code;
+  return true;
+}
+
+bool DisplayModel::set_default_font(std::uint8_t code) {
+  if (code >= kDefaultFontCount) return false;
+  state_.flash.default_font = code;
+  return true;
+}
+
+bool DisplayModel::set_baud_code(std::uint8_t code) {
+  const std::optional<std::uint32_t> rate = baud_rate(code);
+  if (!rate) return false;
+  state_.flash.baud_code = code;
+  state_.line_speed = *rate;
+  return true;
+}
+
+bool DisplayModel::set_language(std::string_view code) {
+  if (!language_number(code)) return false;
+  state_.flash.language = std::string(code);
+  return true;
+}
+
 bool DisplayModel::scroll(std::uint8_t direction, std::size_t units) {
   switch (static_cast<ScrollDirection>(direction)) {
     case ScrollDirection::up:

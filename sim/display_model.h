@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "sim/display_state.h"
 
@@ -40,6 +41,28 @@ class DisplayModel {
   void set_cmd46(std::uint8_t value) { state_.cmd46 = value; }
 
   void count_received(std::size_t bytes) { state_.bytes_received += bytes; }
+
+  // Takes the flash as found at power-on; the line speed follows its baud code.
+  void load_flash(const FlashSettings& flash);
+
+  // Shows two whole rows and homes the cursor.
+  void show_rows(const ScreenRow& upper, const ScreenRow& lower);
+
+  // The flash settings; each setter refuses (returns false, changing nothing)
+  // a code the display does not have. A new baud code also switches the
+  // display's own line speed.
+  bool set_command_set(std::uint8_t code);
+  bool set_default_font(std::uint8_t code);
+  bool set_baud_code(std::uint8_t code);
+  bool set_language(std::string_view code);
+  bool store_glyph_block(GlyphBlockKind kind, std::uint8_t index, GlyphBlock data) {
+    return sim::store_glyph_block(state_.flash, kind, index, data);
+  }
+
+  void enter_download_mode() { state_.mode = DisplayMode::download; }
+
+  void count_frame(bool accepted) { ++(accepted ? state_.frames_ok : state_.frames_rejected); }
+  void count_garbage(std::size_t bytes) { state_.garbage_bytes += bytes; }
 
  private:
   void scroll_rows(ScrollDirection direction, std::size_t units);

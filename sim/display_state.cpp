@@ -1,127 +1,57 @@
 #include "sim/display_state.h"
 
-#include <charconv>
 #include <limits>
-#include <map>
 #include <string>
-#include <system_error>
+
+#include "sim/key_value_text.h"
 
 namespace sim {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr std::string_view kNormalMode = "normal";
+constexpr std::string_view kDownloadMode = "download";
 
-std::string row_hex(const ScreenRow& row) {
-  std::string hex;
-  hex.reserve(row.size() * 2);
-  for (std::uint8_t code : row) {
-    hex.push_back(kHexDigits[code >> 4]);
-    hex.push_back(kHexDigits[code & 0x0F]);
+void read_row(FieldReader& reader, std::size_t index, ScreenRow& row) {
+  const std::string hex_key = "row" + std::to_string(index) + "_hex";
+  const std::string text_key = "row" + std::to_string(index) + "_text";
+  const std::string* hex = reader.find(hex_key);
+  const std::string* text = reader.find(text_key);
+  if (hex == nullptr || text == nullptr) return;
+  if (hex->size() != kColumns * 2) {
+    reader.fail(hex_key + " has " + std::to_string(hex->size()) + " digits, expected " +
+                std::to_string(kColumns * 2));
+    return;
   }
-  return hex;
-}
-
-int hex_value(char digit) {
-  if (digit >= '0' && digit <= '9') return digit - '0';
-  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-  return -1;
-}
-
-using Fields = std::map<std::string, std::string, std::less<>>;
-
-// Splits the text into key=value pairs; blank lines are allowed.
-std::optional<std::string> split_fields(std::string_view text, Fields& fields) {
-  std::size_t line_number = 0;
-  while (!text.empty()) {
-    ++line_number;
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) continue;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || equals == 0) {
-      return "line " + std::to_string(line_number) + " is not key=value: '" + std::string(line) + "'";
-    }
-    const std::string key(line.substr(0, equals));
-    if (!fields.emplace(key, std::string(line.substr(equals + 1))).second) {
-      return "key '" + key + "' appears twice";
-    }
+  if (!from_hex(*hex, row)) {
+    reader.fail(hex_key + " holds a character that is not a hex digit");
+    return;
   }
-  return std::nullopt;
+  if (*text != row_text(row)) reader.fail(text_key + "='" + *text + "' does not match " + hex_key);
 }
 
-class FieldReader {
- public:
-  explicit FieldReader(const Fields& fields) : fields_(fields) {}
-
-  const std::string& error() const { return error_; }
-  bool ok() const { return error_.empty(); }
-
-  void read_number(std::string_view key, std::uint64_t max, std::uint64_t& out) {
-    const std::string* value = find(key);
-    if (value == nullptr) return;
-    std::uint64_t number = 0;
-    const char* first = value->data();
-    const char* last = first + value->size();
-    const auto [end, code] = std::from_chars(first, last, number);
-    if (value->empty() || code != std::errc{} || end != last || number > max) {
-      fail(std::string(key) + "='" + *value + "' is not a number from 0 to " + std::to_string(max));
+void read_line_speed(FieldReader& reader, std::uint32_t& line_speed) {
+  std::uint32_t speed = line_speed;
+  reader.read_narrow("line_speed", std::numeric_limits<std::uint32_t>::max(), speed);
+  if (!reader.ok()) return;
+  for (std::uint8_t code = 0; code < kBaudCodeCount; ++code) {
+    if (baud_rate(code) == speed) {
+      line_speed = speed;
       return;
     }
-    out = number;
   }
+  reader.fail("line_speed=" + std::to_string(speed) + " is not a rate of the display");
+}
 
-  template <typename Narrow>
-  void read_narrow(std::string_view key, std::uint64_t max, Narrow& out) {
-    std::uint64_t wide = 0;
-    read_number(key, max, wide);
-    if (ok()) out = static_cast<Narrow>(wide);
-  }
-
-  void read_row(std::size_t index, ScreenRow& row) {
-    const std::string hex_key = "row" + std::to_string(index) + "_hex";
-    const std::string text_key = "row" + std::to_string(index) + "_text";
-    const std::string* hex = find(hex_key);
-    const std::string* text = find(text_key);
-    if (hex == nullptr || text == nullptr) return;
-    if (hex->size() != kColumns * 2) {
-      fail(hex_key + " has " + std::to_string(hex->size()) + " digits, expected " +
-           std::to_string(kColumns * 2));
-      return;
-    }
-    for (std::size_t column = 0; column < kColumns; ++column) {
-      const int high = hex_value((*hex)[2 * column]);
-      const int low = hex_value((*hex)[2 * column + 1]);
-      if (high < 0 || low < 0) {
-        fail(hex_key + " holds a character that is not a hex digit");
-        return;
-      }
-      row[column] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    if (*text != row_text(row)) {
-      fail(text_key + "='" + *text + "' does not match " + hex_key);
-    }
-  }
-
- private:
-  const std::string* find(std::string_view key) {
-    if (!ok()) return nullptr;
-    const auto found = fields_.find(key);
-    if (found == fields_.end()) {
-      fail("key '" + std::string(key) + "' is missing");
-      return nullptr;
-    }
-    return &found->second;
-  }
-  void fail(std::string message) {
-    if (ok()) error_ = std::move(message);
-  }
-
-  const Fields& fields_;
-  std::string error_;
-};
+void read_mode(FieldReader& reader, DisplayMode& mode) {
+  const std::string* value = reader.find("mode");
+  if (value == nullptr) return;
+  if (*value == kNormalMode)
+    mode = DisplayMode::normal;
+  else if (*value == kDownloadMode)
+    mode = DisplayMode::download;
+  else
+    reader.fail("mode='" + *value + "' is neither normal nor download");
+}
 
 }  // namespace
 
@@ -135,7 +65,7 @@ std::string row_text(const ScreenRow& row) {
 std::string format_state(const DisplayState& state) {
   std::string text;
   for (std::size_t index = 0; index < kRows; ++index) {
-    text += "row" + std::to_string(index) + "_hex=" + row_hex(state.rows[index]) + "\n";
+    text += "row" + std::to_string(index) + "_hex=" + to_hex(state.rows[index]) + "\n";
   }
   for (std::size_t index = 0; index < kRows; ++index) {
     text += "row" + std::to_string(index) + "_text=" + row_text(state.rows[index]) + "\n";
@@ -146,6 +76,12 @@ std::string format_state(const DisplayState& state) {
   text += "cursor_type=" + std::to_string(state.cursor_type) + "\n";
   text += "cmd46=" + std::to_string(state.cmd46) + "\n";
   text += "bytes_received=" + std::to_string(state.bytes_received) + "\n";
+  text += "line_speed=" + std::to_string(state.line_speed) + "\n";
+  text += "mode=" + std::string(state.mode == DisplayMode::download ? kDownloadMode : kNormalMode) + "\n";
+  text += "frames_ok=" + std::to_string(state.frames_ok) + "\n";
+  text += "frames_rejected=" + std::to_string(state.frames_rejected) + "\n";
+  text += "garbage_bytes=" + std::to_string(state.garbage_bytes) + "\n";
+  text += format_flash(state.flash);
   return text;
 }
 
@@ -153,15 +89,23 @@ StateParseResult parse_state(std::string_view text) {
   Fields fields;
   if (std::optional<std::string> error = split_fields(text, fields)) return {std::nullopt, *error};
 
+  constexpr std::uint64_t kCountMax = std::numeric_limits<std::uint64_t>::max();
   DisplayState state;
   FieldReader reader(fields);
-  for (std::size_t index = 0; index < kRows; ++index) reader.read_row(index, state.rows[index]);
+  for (std::size_t index = 0; index < kRows; ++index) read_row(reader, index, state.rows[index]);
   reader.read_narrow("cursor_row", kRows - 1, state.cursor_row);
   reader.read_narrow("cursor_col", kColumns - 1, state.cursor_col);
   reader.read_narrow("blink", 0xFF, state.blink);
   reader.read_narrow("cursor_type", 0xFF, state.cursor_type);
   reader.read_narrow("cmd46", 0xFF, state.cmd46);
-  reader.read_number("bytes_received", std::numeric_limits<std::uint64_t>::max(), state.bytes_received);
+  reader.read_number("bytes_received", kCountMax, state.bytes_received);
+  reader.allow_missing();
+  read_line_speed(reader, state.line_speed);
+  read_mode(reader, state.mode);
+  reader.read_number("frames_ok", kCountMax, state.frames_ok);
+  reader.read_number("frames_rejected", kCountMax, state.frames_rejected);
+  reader.read_number("garbage_bytes", kCountMax, state.garbage_bytes);
+  read_flash_fields(reader, state.flash);
   if (!reader.ok()) return {std::nullopt, reader.error()};
   return {state, {}};
 }

@@ -14,6 +14,15 @@
 //   cursor_type=<0..255>
 //   cmd46=<0..255>
 //   bytes_received=<decimal count of every byte read from the line>
+//   line_speed=<the display's own line speed in bits per second>
+//   mode=<normal, or download once the firmware download mode is entered>
+//   frames_ok=<decimal count of configuration frames applied>
+//   frames_rejected=<decimal count of frames refused or dropped unfinished>
+//   garbage_bytes=<decimal count of bytes received at a mismatched speed>
+//   then the flash keys, as in the flash file (sim/flash_settings.h)
+//
+// The keys from line_speed on came later: parse_state() takes them as
+// optional, so the state file of an older simulator still reads.
 #pragma once
 
 #include <array>
@@ -23,6 +32,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/flash_settings.h"
+
 namespace sim {
 
 inline constexpr std::size_t kRows = 2;
@@ -30,6 +41,8 @@ inline constexpr std::size_t kColumns = 20;
 inline constexpr std::uint8_t kBlank = 0x20;
 
 using ScreenRow = std::array<std::uint8_t, kColumns>;
+
+enum class DisplayMode : std::uint8_t { normal, download };
 
 struct DisplayState {
   std::array<ScreenRow, kRows> rows{};
@@ -39,6 +52,12 @@ struct DisplayState {
   std::uint8_t cursor_type = 0;
   std::uint8_t cmd46 = 0;  // the last value of the 0x1F 0x46 command
   std::uint64_t bytes_received = 0;
+  std::uint32_t line_speed = 9600;
+  DisplayMode mode = DisplayMode::normal;
+  std::uint64_t frames_ok = 0;
+  std::uint64_t frames_rejected = 0;
+  std::uint64_t garbage_bytes = 0;
+  FlashSettings flash;
 
   DisplayState() { clear_rows(); }
   void clear_rows() {
@@ -60,10 +79,10 @@ struct StateParseResult {
   std::string error;                  // says what is wrong otherwise
 };
 
-// Reads the text written by format_state(). Every key above must appear exactly
-// once; keys this version does not know are skipped, so a reader keeps working
-// when later versions add settings. The *_text lines must agree with the *_hex
-// lines (they are derived from them), which catches a hand-edited or torn file.
+// Reads the text written by format_state(). Every key up to bytes_received
+// must appear exactly once, the later ones at most once; keys this version does not know are skipped, so a
+// reader keeps working when later versions add settings. The *_text lines must agree with the *_hex lines
+// (they are derived from them), which catches a hand-edited or torn file.
 StateParseResult parse_state(std::string_view text);
 
 }  // namespace sim

@@ -3,20 +3,28 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <stdexcept>
 
 #include "sim/posix_io.h"
 
 namespace sim {
+namespace {
 
-StateFile::StateFile(std::string path)
+// Far more than the text of any flash; a bigger file is not one.
+constexpr std::size_t kMaxFlashFileSize = std::size_t{64} * 1024;
+
+}  // namespace
+
+WholeFile::WholeFile(std::string path)
     : path_(std::move(path)), temporary_path_(path_ + ".tmp." + std::to_string(::getpid())) {}
 
-void StateFile::write(const DisplayState& state) {
+void WholeFile::write(std::string_view text) {
   {
     UniqueFd file(::open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!file.valid()) throw_errno("cannot create " + temporary_path_);
-    write_all(file.get(), format_state(state), "cannot write " + temporary_path_);
+    write_all(file.get(), text, "cannot write " + temporary_path_);
   }
   // rename() returns 0 or -1.
   if (::rename(temporary_path_.c_str(), path_.c_str()) != 0) {
@@ -25,6 +33,31 @@ void StateFile::write(const DisplayState& state) {
     errno = error;
     throw_errno("cannot rename " + temporary_path_ + " to " + path_);
   }
+}
+
+FlashSettings FlashFile::load() const {
+  const std::string& path = file_.path();
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) {
+    if (errno == ENOENT) return FlashSettings{};  // a new display: factory settings
+    throw_errno("cannot open the flash file " + path);
+  }
+  std::string text;
+  std::array<char, 4096> buffer;
+  for (;;) {
+    // read() returns the count, 0 at end of file, or -1.
+    const ssize_t count = ::read(file.get(), buffer.data(), buffer.size());
+    if (count == 0) break;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      throw_errno("cannot read the flash file " + path);
+    }
+    text.append(buffer.data(), static_cast<std::size_t>(count));
+    if (text.size() > kMaxFlashFileSize) throw std::runtime_error("the flash file " + path + " is too large");
+  }
+  FlashParseResult parsed = parse_flash(text);
+  if (!parsed.flash) throw std::runtime_error("the flash file " + path + " is damaged: " + parsed.error);
+  return *parsed.flash;
 }
 
 TraceFile::TraceFile(const std::string& path)

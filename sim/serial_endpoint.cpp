@@ -35,7 +35,43 @@ void make_non_blocking(int fd, const std::string& path) {
   }
 }
 
+struct SpeedName {
+  speed_t speed;
+  std::uint32_t bits_per_second;
+};
+
+constexpr SpeedName kSpeeds[] = {
+    {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
+};
+
 }  // namespace
+
+std::optional<std::uint32_t> SerialEndpoint::line_speed() const {
+  termios settings{};
+  // tcgetattr() returns 0 or -1. On a pseudo-terminal master it reports the
+  // settings of the port end.
+  if (::tcgetattr(read_end_.get(), &settings) != 0) return std::nullopt;
+  const speed_t speed = ::cfgetospeed(&settings);
+  for (const SpeedName& name : kSpeeds) {
+    if (name.speed == speed) return name.bits_per_second;
+  }
+  return 0;
+}
+
+void SerialEndpoint::set_line_speed(std::uint32_t bits_per_second) {
+  const int fd = held_port_end_.valid() ? held_port_end_.get() : read_end_.get();
+  termios settings{};
+  for (const SpeedName& name : kSpeeds) {
+    if (name.bits_per_second != bits_per_second) continue;
+    // tcgetattr(), cfset*speed() and tcsetattr() return 0 or -1.
+    if (::tcgetattr(fd, &settings) != 0 || ::cfsetispeed(&settings, name.speed) != 0 ||
+        ::cfsetospeed(&settings, name.speed) != 0 || ::tcsetattr(fd, TCSANOW, &settings) != 0) {
+      throw_errno("cannot set the line speed of " + port_path_);
+    }
+    return;
+  }
+  throw std::invalid_argument("no line speed of " + std::to_string(bits_per_second));
+}
 
 SerialEndpoint SerialEndpoint::open_pseudo_terminal() {
   // posix_openpt() returns a descriptor or -1; grantpt() and unlockpt() 0 or -1.

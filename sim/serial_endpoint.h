@@ -2,6 +2,8 @@
 // device given on the command line, in raw mode.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "sim/unique_fd.h"
@@ -23,6 +25,15 @@ class SerialEndpoint {
 
   // The descriptor to poll and read; non-blocking.
   int fd() const { return read_end_.get(); }
+
+  // The line speed in bits per second that the port end is set to. A
+  // pseudo-terminal keeps one set of settings for both ends, so this is the
+  // speed the host last chose. 0 for a speed that is not one of the display's
+  // rates; nothing if the settings cannot be read.
+  std::optional<std::uint32_t> line_speed() const;
+
+  // Sets the port end's line speed, for hosts that never set one themselves.
+  void set_line_speed(std::uint32_t bits_per_second);
 
   // The path a host opens to talk to the simulator.
   const std::string& port_path() const { return port_path_; }

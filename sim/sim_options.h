@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/reply_policy.h"
+
 namespace sim {
 
 struct SimOptions {
@@ -13,7 +15,11 @@ struct SimOptions {
   std::string device;      // terminal device to serve; empty: a new pseudo-terminal
   std::string state_file;  // empty: no state file
   std::string trace_file;  // empty: no trace file
-  bool quiet = false;      // no live picture of the screen
+  std::string flash_file;  // empty: the flash lasts only as long as the run
+  std::string dots_file;   // empty: no dot-matrix picture
+  FaultModes faults;
+  bool speed_check = true;  // bytes at a host speed other than the display's are garbage
+  bool quiet = false;       // no live picture of the screen
   bool help = false;
 };
 
@@ -23,7 +29,8 @@ struct OptionsResult {
 };
 
 // Parses the arguments after the program name. Options with a value take it
-// as the next argument or after '=' (--state=FILE); each may appear once.
+// as the next argument or after '=' (--state=FILE); each may appear once,
+// except --fault, whose modes add up.
 OptionsResult parse_options(std::span<const std::string_view> arguments);
 
 std::string usage_text();

@@ -1,26 +1,61 @@
 #include "sim/simulated_display.h"
 
+#include <string>
 #include <utility>
 
 namespace sim {
 
 void SimulatedDisplay::receive(std::span<const std::uint8_t> bytes) {
   model_.count_received(bytes.size());
-  for (std::uint8_t byte : bytes) {
-    InputLayer& layer = current_ != nullptr ? *current_ : select_layer(byte);
-    current_ = layer.feed(byte) ? &layer : nullptr;
+  for (std::size_t index = 0; index < bytes.size(); ++index) {
+    if (state().mode == DisplayMode::download) {
+      // The firmware loader owns the line now; it is not modelled.
+      trace_.push_back("download-mode bytes n=" + std::to_string(bytes.size() - index));
+      return;
+    }
+    decode(bytes[index]);
   }
 }
 
-InputLayer& SimulatedDisplay::select_layer(std::uint8_t /*first_byte*/) {
-  // The utility's configuration frames (STX 0x02, LEN, CMD, DATA, ETX, BCC)
-  // become a second layer here: a frame parser chosen when a unit starts with
-  // STX, which keeps the line until its frame is complete or refused. Inside a
-  // 0x1F sequence an STX is an argument and never gets here. Until that layer
-  // exists, STX is an ordinary character code.
+void SimulatedDisplay::decode(std::uint8_t byte) {
+  InputLayer& layer = current_ != nullptr ? *current_ : select_layer(byte);
+  current_ = layer.feed(byte) ? &layer : nullptr;
+  if (&layer == &frames_ && current_ == nullptr) decode_unclaimed();
+}
+
+void SimulatedDisplay::decode_unclaimed() {
+  const Bytes unclaimed = frames_.take_unclaimed();
+  if (unclaimed.empty()) return;
+  // The command decoder is idle here (the frame layer held the line), and an
+  // STX starts no sequence of its own: it is shown and the unit ends.
+  commands_.feed(unclaimed.front());
+  for (std::size_t index = 1; index < unclaimed.size(); ++index) decode(unclaimed[index]);
+}
+
+void SimulatedDisplay::receive_garbage(std::size_t count) {
+  if (count == 0) return;
+  model_.count_received(count);
+  model_.count_garbage(count);
+  trace_.push_back("garbage n=" + std::to_string(count));
+}
+
+void SimulatedDisplay::abandon_frame() {
+  if (!frame_open()) return;
+  frames_.abandon();
+  current_ = nullptr;
+  decode_unclaimed();
+}
+
+InputLayer& SimulatedDisplay::select_layer(std::uint8_t first_byte) {
+  // A unit starting with STX is a configuration frame, which keeps the line
+  // until it is complete or refused. Inside a 0x1F sequence an STX is an
+  // argument and never gets here.
+  if (first_byte == kStx) return frames_;
   return commands_;
 }
 
 TraceLines SimulatedDisplay::take_trace() { return std::exchange(trace_, {}); }
+
+Replies SimulatedDisplay::take_replies() { return std::exchange(replies_, {}); }
 
 }  // namespace sim

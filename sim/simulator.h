@@ -9,9 +9,10 @@ namespace sim {
 // or SIGHUP. Returns the exit code: 0 after a stop signal. Throws on failures
 // of the port or the output files, with the failing step in the message.
 //
-// Fault modes (no acknowledgement, delayed or altered replies, silence) and
-// the replies to configuration frames will hang off this loop: replies are
-// written to the same descriptor the bytes are read from.
+// Replies to configuration frames go out on the same descriptor the bytes are
+// read from, shaped by the fault modes; bytes and replies exchanged while the
+// host's port speed differs from the display's are garbage (unless the speed
+// check is off).
 int run_simulator(const SimOptions& options);
 
 }  // namespace sim

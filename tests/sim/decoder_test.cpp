@@ -90,8 +90,10 @@ std::vector<DecodeCase> decode_cases() {
        {"unknown 1f 1f", "text 24 $", "text 6b k"}, "$k", "", 0, 2},
       {"0x0C and 0x1F inside arguments are values", bytes_of({0x1F, 0x24, 0x0C, 0x02, 0x1F, 0x45, 0x1F}),
        {"cursor col=12 row=2", "blink n=31"}, "", "", 1, 12},
-      {"STX is an ordinary character", bytes_of({0x02, 0x01, 0x44, 0x03, 0x46}),
-       {"text 02 .", "text 01 .", "text 44 D", "text 03 .", "text 46 F"}, "..D.F", "", 0, 5},
+      {"STX starts a frame, not a character", concat({bytes_of({0x02, 0x01, 0x44, 0x03, 0x46}), text("ok")}),
+       {"frame 44", "text 6f o", "text 6b k"}, "ok", "", 0, 2},
+      {"a refused frame hands the line back", concat({bytes_of({0x02, 0x05, 0x44}), text("ok")}),
+       {"frame rejected length", "text 6f o", "text 6b k"}, "ok", "", 0, 2},
   };
 }
 // clang-format on

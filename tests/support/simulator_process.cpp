@@ -23,6 +23,7 @@ std::vector<std::string> simulator_command(const SimulatorProcess::Options& opti
     argv.push_back("--device");
     argv.push_back(options.device);
   }
+  argv.insert(argv.end(), options.extra_args.begin(), options.extra_args.end());
   return argv;
 }
 

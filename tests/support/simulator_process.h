@@ -23,6 +23,7 @@ class SimulatorProcess {
  public:
   struct Options {
     std::string device;  // passed as --device when set: serve this tty instead of a new pty
+    std::vector<std::string> extra_args{};  // appended to the command line as they are
     std::chrono::milliseconds startup_timeout = std::chrono::seconds(10);
   };
 
