@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine with the build tree's own prefix. ctest calls this for
-# every test of the win32 build (CMAKE_CROSSCOMPILING_EMULATOR).
+# every test of the win32 and win64 builds (CMAKE_CROSSCOMPILING_EMULATOR).
+#
+# The loader follows the program: wine for a 32-bit program, wine64 for a 64-bit one.
 #
 # The prefix is made once by scripts/wine-prefix.sh; a persistent wineserver keeps the start of
 # each program short. WINEPREFIX may be set by the caller; otherwise it is <build>/wineprefix,
@@ -8,6 +10,8 @@
 set -euo pipefail
 prog=$1
 shift
+source "$(dirname "$0")/wine-loader.sh"
+loader=$(kit_wine_for "$prog")
 if [ -z "${WINEPREFIX:-}" ]; then
   dir=$(cd "$(dirname "$prog")" && pwd)
   while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
@@ -28,7 +32,12 @@ fi
 (
   flock 9
   if wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
-    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&- || true
   fi
 ) 9>"$WINEPREFIX/.kit-lock"
-exec wine "$prog" "$@"
+# A test may ask for a library to be preloaded into its Windows program (and only there: not
+# into the wineserver or the first program above). The path may hold a $LIB token.
+if [ -n "${KIT_WINE_PRELOAD:-}" ]; then
+  export LD_PRELOAD=$KIT_WINE_PRELOAD
+fi
+exec "$loader" "$prog" "$@"

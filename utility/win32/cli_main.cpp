@@ -1,0 +1,48 @@
+// zorn-utility-cli on Windows: the console front end over the Windows port
+// object. Receive notifications reach a message-only window.
+#include <windows.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "utility/core/cli_front_end.h"
+#include "utility/win32/notify_window.h"
+#include "utility/win32/serial_link.h"
+
+namespace {
+
+// Starts the firmware tool the way the dialog does: WinExec with SW_SHOW, the
+// platform searching for the bare name. Values above 31 mean it started.
+class WinExecStarter final : public ProgramStarter {
+ public:
+  bool Start(std::string_view commandLine) override {
+    const std::string command(commandLine);
+    return ::WinExec(command.c_str(), SW_SHOW) > 31;
+  }
+};
+
+// The link's own messages go to the console, not into a window.
+void PrintLinkMessage(const std::string& text) { std::cerr << "zorn-utility-cli: " << text << '\n'; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    Win32NotificationWaiter waiter;
+    if (waiter.Window() == nullptr) {
+      std::cerr << "zorn-utility-cli: cannot create the notification window\n";
+      return 1;
+    }
+    CSerialLink link(&PrintLinkMessage);
+    link.SetNotifyWindow(waiter.Window());
+    StreamSettingsFile settings;
+    WinExecStarter starter;
+    CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
+    return RunUtilityCli(arguments, platform);
+  } catch (const std::exception& error) {
+    std::cerr << "zorn-utility-cli: " << error.what() << '\n';
+    return 1;
+  }
+}

@@ -1,0 +1,371 @@
+#include "utility/win32/serial_link.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+
+namespace {
+
+// PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR: both directions, both the
+// pending operations and the driver's queues.
+constexpr DWORD kPurgeEverything = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+
+// A read returns at once with whatever the driver holds; writes get no driver time limit (the
+// link bounds them itself, see WriteBytes).
+constexpr COMMTIMEOUTS kTimeouts = {
+    .ReadIntervalTimeout = MAXDWORD,
+    .ReadTotalTimeoutMultiplier = 0,
+    .ReadTotalTimeoutConstant = 0,
+    .WriteTotalTimeoutMultiplier = 0,
+    .WriteTotalTimeoutConstant = 0,
+};
+
+// How long a write of `length` bytes may take: 1000 ms plus 10 ms per byte, never INFINITE.
+DWORD WriteLimitMs(std::uint32_t length) {
+  const ULONGLONG limit = 1000ULL + 10ULL * length;
+  return static_cast<DWORD>(std::min<ULONGLONG>(limit, INFINITE - 1));
+}
+
+// Clears a pending line error (framing, overrun, break) so that the port goes on working. The
+// error itself is not reported.
+void ClearLineErrors(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  // ClearCommError: nonzero on success; nothing to do about a failure here.
+  ClearCommError(port, &errors, &status);
+}
+
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+void CSerialLink::ShowMessageBox(const std::string& text) {
+  MessageBoxA(nullptr, text.c_str(), kMessageCaption, MB_OK);
+}
+
+CSerialLink::CSerialLink(ShowMessageFunction showMessage)
+    : m_ShowMessage(showMessage != nullptr ? showMessage : &CSerialLink::ShowMessageBox) {}
+
+CSerialLink::~CSerialLink() { CloseLink(); }
+
+std::string CSerialLink::DevicePath(const std::string& deviceName) {
+  const bool comPort = deviceName.size() > 3 && (deviceName[0] == 'C' || deviceName[0] == 'c') &&
+                       (deviceName[1] == 'O' || deviceName[1] == 'o') &&
+                       (deviceName[2] == 'M' || deviceName[2] == 'm') &&
+                       std::all_of(deviceName.begin() + 3, deviceName.end(), IsAsciiDigit);
+  // Plain "COM10" and above name no device for CreateFileA; the device namespace prefix
+  // reaches every COM port, so it is used for all of them.
+  return comPort ? "\\\\.\\" + deviceName : deviceName;
+}
+
+DWORD CSerialLink::WatchThreadId() const {
+  // GetThreadId: 0 on failure.
+  return m_hWatchThread ? GetThreadId(m_hWatchThread.get()) : 0;
+}
+
+void CSerialLink::AttachNotifications() { m_hNotifyWnd.store(m_hDialogWnd, std::memory_order_release); }
+
+bool CSerialLink::ApplyPendingClear() {
+  if (!m_ClearRequested.exchange(false, std::memory_order_acq_rel)) return false;
+  m_QueueRead.Clear();
+  return true;
+}
+
+bool CSerialLink::OpenLink(const std::string& deviceName, std::int32_t baudRate, std::uint16_t portNumber) {
+  CloseLink();
+  m_bConnected.store(false, std::memory_order_release);
+  m_PortNumber = portNumber;
+  m_PortName = deviceName;
+  m_ReadOverlapped = OVERLAPPED{};
+  m_WriteOverlapped = OVERLAPPED{};
+  // A name with an embedded NUL would open whatever its first part names.
+  if (deviceName.find('\0') != std::string::npos) return false;
+
+  // CreateEventA: null on failure. Manual reset, not signalled, unnamed.
+  for (zorn::UniqueKernelHandle* event : {&m_ReadEvent, &m_WriteEvent, &m_WaitEvent, &m_StopEvent}) {
+    event->reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!*event) {
+      CloseLink();
+      return false;
+    }
+  }
+
+  const std::string path = DevicePath(deviceName);
+  // CreateFileA: INVALID_HANDLE_VALUE on failure. Share mode 0: nobody else may hold the port.
+  m_hPort.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
+  if (!m_hPort || !ConfigurePort(baudRate)) {
+    CloseLink();
+    return false;
+  }
+
+  m_WatchState.store(WatchState::kServing, std::memory_order_relaxed);
+  m_bConnected.store(true, std::memory_order_release);
+  // CreateThread: null on failure. Default stack, running at once; the identifier is not kept.
+  m_hWatchThread.reset(CreateThread(nullptr, 0, &CSerialLink::WatchThreadEntry, this, 0, nullptr));
+  if (!m_hWatchThread) {
+    CloseLink();
+    return false;
+  }
+  return true;
+}
+
+bool CSerialLink::ConfigurePort(std::int32_t baudRate) {
+  if (baudRate <= 0) return false;
+  const HANDLE port = m_hPort.get();
+  // SetCommMask, SetupComm, PurgeComm and SetCommTimeouts answer zero on failure. None of them
+  // decides whether the port is usable; the line settings below do.
+  SetCommMask(port, EV_RXCHAR);
+  SetupComm(port, kDriverQueueBytes, kDriverQueueBytes);
+  PurgeComm(port, kPurgeEverything);
+  COMMTIMEOUTS timeouts = kTimeouts;
+  SetCommTimeouts(port, &timeouts);
+
+  // Only framing, speed and software flow control change; hardware flow control, DTR and RTS
+  // control, binary mode and the rest keep what the driver reported.
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  // GetCommState and SetCommState: nonzero on success.
+  if (!GetCommState(port, &dcb)) return false;
+  dcb.BaudRate = static_cast<DWORD>(baudRate);
+  dcb.fOutX = 0;
+  dcb.fInX = 0;
+  dcb.XonLim = 100;
+  dcb.XoffLim = 100;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  dcb.XonChar = 0;
+  dcb.XoffChar = 0;
+  return SetCommState(port, &dcb) != FALSE;
+}
+
+void CSerialLink::CloseLink() {
+  m_bConnected.store(false, std::memory_order_release);
+  // SetEvent: nonzero on success. Ends the watch thread's event wait and its pauses.
+  if (m_StopEvent) SetEvent(m_StopEvent.get());
+  // SetCommMask with no events completes a pending event wait too.
+  if (m_hPort) SetCommMask(m_hPort.get(), 0);
+
+  // WaitForSingleObject: WAIT_OBJECT_0 once the thread has ended. A detached thread (showing
+  // its message box) uses nothing here any more and is not waited for.
+  const auto threadEnded = [this](DWORD limitMs) {
+    return !m_hWatchThread || WaitForSingleObject(m_hWatchThread.get(), limitMs) == WAIT_OBJECT_0;
+  };
+  bool ended = m_WatchState.load(std::memory_order_acquire) == WatchState::kDetached
+                   ? threadEnded(0)
+                   : threadEnded(kThreadStopLimitMs);
+  const WatchState state = m_WatchState.load(std::memory_order_acquire);
+  if (m_hPort && (ended || state != WatchState::kServing)) {
+    PurgeComm(m_hPort.get(), kPurgeEverything);
+    // Releasing the port ends every operation on it: an abandoned write, a parked read.
+    m_hPort.reset();
+    if (m_WriteAbandoned) WaitForSingleObject(m_WriteEvent.get(), kCancelLimitMs);
+  }
+  if (!ended && state == WatchState::kParked) ended = threadEnded(kThreadStopLimitMs);
+
+  if (ended || state == WatchState::kDetached) {
+    m_ReadEvent.reset();
+    m_WriteEvent.reset();
+    m_WaitEvent.reset();
+    m_StopEvent.reset();
+  } else {
+    // The thread may still use them: leave them open rather than pull them from under it.
+    (void)m_hPort.release();
+    (void)m_ReadEvent.release();
+    (void)m_WriteEvent.release();
+    (void)m_WaitEvent.release();
+    (void)m_StopEvent.release();
+  }
+  // Closing a thread's handle does not disturb the thread.
+  m_hWatchThread.reset();
+  m_WriteAbandoned = false;
+  m_WatchState.store(WatchState::kServing, std::memory_order_relaxed);
+  ApplyPendingClear();
+}
+
+std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t length) {
+  if (!IsConnected() || !m_hPort || !m_WriteEvent || m_WriteAbandoned || bytes == nullptr || length == 0) {
+    return 0;
+  }
+  // The driver reads from this copy, which outlives a write that has to be abandoned.
+  try {
+    m_WriteBuffer.assign(bytes, bytes + length);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  const HANDLE port = m_hPort.get();
+  m_WriteOverlapped = OVERLAPPED{};
+  m_WriteOverlapped.hEvent = m_WriteEvent.get();
+  ResetEvent(m_WriteEvent.get());
+
+  // WriteFile: nonzero when the write completed at once; zero with ERROR_IO_PENDING while it
+  // runs, zero with another error when it failed. The count out-parameter is not reliable with
+  // an overlapped record, so the count comes from GetOverlappedResult.
+  if (!WriteFile(port, m_WriteBuffer.data(), length, nullptr, &m_WriteOverlapped)) {
+    if (GetLastError() != ERROR_IO_PENDING) {
+      ClearLineErrors(port);
+      return 0;
+    }
+    if (WaitForSingleObject(m_WriteEvent.get(), WriteLimitMs(length)) != WAIT_OBJECT_0) {
+      // CancelIo: nonzero when cancellation was requested (for this thread's operations, and
+      // the write was started here). The write may go on owning its record and the copy until
+      // it reports its end.
+      CancelIo(port);
+      if (WaitForSingleObject(m_WriteEvent.get(), kCancelLimitMs) != WAIT_OBJECT_0) m_WriteAbandoned = true;
+      return 0;
+    }
+  }
+  DWORD transferred = 0;
+  // GetOverlappedResult without waiting: nonzero when the write ended well.
+  if (!GetOverlappedResult(port, &m_WriteOverlapped, &transferred, FALSE)) ClearLineErrors(port);
+  return transferred;
+}
+
+DWORD WINAPI CSerialLink::WatchThreadEntry(LPVOID link) {
+  // No exception may leave a thread.
+  try {
+    return static_cast<CSerialLink*>(link)->ThreadWatchComm();
+  } catch (...) {
+    return 0;
+  }
+}
+
+DWORD CSerialLink::ThreadWatchComm() {
+  // SetCommMask: nonzero on success.
+  if (!SetCommMask(m_hPort.get(), EV_RXCHAR)) {
+    const std::string text = "Error while creating ThreadWatchComm, " + m_PortName;
+    const ShowMessageFunction showMessage = m_ShowMessage;
+    m_WatchState.store(WatchState::kDetached, std::memory_order_release);
+    // From here on nothing of the object is touched: the owner may close or destroy it while
+    // the box waits for the user.
+    showMessage(text);
+    return 0;
+  }
+
+  LPARAM lastPosition = 0;
+  while (IsConnected()) {
+    DWORD events = 0;
+    const WaitResult waited = WaitForReceiveEvent(events);
+    if (waited == WaitResult::kStop) break;
+    if (waited == WaitResult::kFailed) {
+      // The wait itself failed (a removed adapter): pause, but end the pause on a stop request.
+      WaitForSingleObject(m_StopEvent.get(), kWaitFailurePauseMs);
+      continue;
+    }
+    if ((events & EV_RXCHAR) == 0) continue;
+
+    const BurstEnd end = ReadBurst(lastPosition);
+    if (end == BurstEnd::kParked) return 0;  // the object is no longer ours to touch
+    // PostMessageA: nonzero on success. Posted, never sent: the thread does not wait for the
+    // dialog, and a missing window only loses the notification.
+    PostMessageA(m_hNotifyWnd.load(std::memory_order_acquire), kReceiveMessage, m_PortNumber, lastPosition);
+    if (end == BurstEnd::kOverflow) break;
+  }
+  return 1;
+}
+
+CSerialLink::WaitResult CSerialLink::WaitForReceiveEvent(DWORD& events) {
+  const HANDLE port = m_hPort.get();
+  m_WaitMask = 0;
+  m_WaitOverlapped = OVERLAPPED{};
+  m_WaitOverlapped.hEvent = m_WaitEvent.get();
+  ResetEvent(m_WaitEvent.get());
+
+  // WaitCommEvent: nonzero when an event was already waiting; zero with ERROR_IO_PENDING while
+  // the wait runs, zero with another error when it failed.
+  if (WaitCommEvent(port, &m_WaitMask, &m_WaitOverlapped)) {
+    events = m_WaitMask;
+    return WaitResult::kEvent;
+  }
+  if (GetLastError() != ERROR_IO_PENDING) return WaitResult::kFailed;
+
+  const std::array<HANDLE, 2> handles = {m_StopEvent.get(), m_WaitEvent.get()};
+  // WaitForMultipleObjects: WAIT_OBJECT_0 + index of the first signalled handle, or WAIT_FAILED.
+  // Unbounded by design: the idle line has nothing to do, and CloseLink signals the stop event.
+  const DWORD waited =
+      WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+  if (waited != WAIT_OBJECT_0 + 1) {
+    // Stopping: end the pending wait before its record is used again. Should the cancel not
+    // report back, the record and mask are members of the object, and releasing the port in
+    // CloseLink ends the wait for good.
+    CancelIo(port);
+    WaitForSingleObject(m_WaitEvent.get(), kCancelLimitMs);
+    return WaitResult::kStop;
+  }
+  DWORD unused = 0;
+  // GetOverlappedResult without waiting: nonzero when the wait ended well.
+  if (!GetOverlappedResult(port, &m_WaitOverlapped, &unused, FALSE)) return WaitResult::kFailed;
+  events = m_WaitMask;
+  return WaitResult::kEvent;
+}
+
+CSerialLink::BurstEnd CSerialLink::ReadBurst(LPARAM& lastPosition) {
+  std::array<std::uint8_t, kReadChunk> chunk;  // the receive path allocates nothing
+  for (;;) {
+    bool parked = false;
+    const std::uint32_t count = ReadAvailable(chunk.data(), kReadChunk, parked);
+    if (parked) return BurstEnd::kParked;
+    if (count >= static_cast<std::uint32_t>(CByteQueue::kSlots - m_QueueRead.Count())) {
+      // The chunk would leave more than 8191 bytes queued: drop all of it, have the consumer
+      // empty the ring, and stop serving the port until the owner closes it.
+      m_ClearRequested.store(true, std::memory_order_release);
+      m_bConnected.store(false, std::memory_order_release);
+      return BurstEnd::kOverflow;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) m_QueueRead.Put(chunk[i]);
+    if (count > 0) lastPosition = static_cast<LPARAM>(count - 1);
+    // The read that finds nothing is paused after too, as the burst ends.
+    Sleep(kBurstPauseMs);
+    if (count == 0 || !IsConnected()) return BurstEnd::kDone;
+  }
+}
+
+std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, bool& parked) {
+  parked = false;
+  const HANDLE port = m_hPort.get();
+  DWORD errors = 0;
+  COMSTAT status{};
+  // ClearCommError: nonzero on success. Only a read of bytes the driver already holds is made:
+  // with these time-outs some drivers wait for data instead of returning nothing.
+  if (!ClearCommError(port, &errors, &status) || status.cbInQue == 0) return 0;
+
+  m_ReadOverlapped = OVERLAPPED{};
+  m_ReadOverlapped.hEvent = m_ReadEvent.get();
+  ResetEvent(m_ReadEvent.get());
+  // ReadFile: nonzero when the read completed at once; zero with ERROR_IO_PENDING while it runs,
+  // zero with another error when it failed.
+  if (!ReadFile(port, buffer, capacity, nullptr, &m_ReadOverlapped)) {
+    if (GetLastError() != ERROR_IO_PENDING) {
+      ClearLineErrors(port);
+      return 0;
+    }
+    if (WaitForSingleObject(m_ReadEvent.get(), kReadLimitMs) != WAIT_OBJECT_0) {
+      CancelIo(port);
+      if (WaitForSingleObject(m_ReadEvent.get(), kCancelLimitMs) != WAIT_OBJECT_0) {
+        ParkUntilReadEnds();
+        parked = true;
+        return 0;
+      }
+    }
+  }
+  DWORD transferred = 0;
+  // GetOverlappedResult without waiting: nonzero when the read ended well.
+  if (!GetOverlappedResult(port, &m_ReadOverlapped, &transferred, FALSE)) {
+    ClearLineErrors(port);
+    return 0;
+  }
+  return std::min<std::uint32_t>(transferred, capacity);
+}
+
+void CSerialLink::ParkUntilReadEnds() {
+  const HANDLE stop = m_StopEvent.get();
+  const HANDLE readEnded = m_ReadEvent.get();
+  m_bConnected.store(false, std::memory_order_release);
+  m_WatchState.store(WatchState::kParked, std::memory_order_release);
+  // The read still owns the caller's buffer on this stack, so the thread may not end yet. From
+  // here on nothing of the object is touched; both events stay open until the thread has ended
+  // (CloseLink leaks them otherwise). Releasing the port ends the read.
+  WaitForSingleObject(stop, INFINITE);
+  WaitForSingleObject(readEnded, INFINITE);
+}
