@@ -10,6 +10,7 @@
 set -euo pipefail
 prog=$1
 shift
+# shellcheck source=cmake/wine-loader.sh
 source "$(dirname "$0")/wine-loader.sh"
 loader=$(kit_wine_for "$prog")
 if [ -z "${WINEPREFIX:-}" ]; then

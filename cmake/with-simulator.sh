@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Runs a command while display simulators serve COM ports of a Wine prefix.
 #
-#   cmake/with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...] -- COMMAND...
+#   cmake/with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...]
+#                           [--no-speed-check] -- COMMAND...
 #
 # The prefix maps COMN to PREFIX/sim-comN (scripts/wine-prefix.sh). For each port N this starts
 #   PATH --quiet --link PREFIX/sim-comN --state DIR/stateN --trace DIR/traceN
-# in a fresh temporary DIR, waits (at most 10 s) for the link, and exports
+# (with --no-speed-check as well when given: the displays then decode bytes sent at any line
+# speed, for a command that changes the speed of one port between writes) in a fresh temporary
+# DIR, waits (at most 10 s) for the link, and exports
 #   KIT_SIM_COMN_TRACE, KIT_SIM_COMN_STATE   Unix paths of its trace and state files
 #                                            (Windows programs see them as Z:<path>)
 #   KIT_SIM_COMN_PID                         its process id
@@ -15,11 +18,12 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...] -- COMMAND..." >&2
+  echo "usage: with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...] [--no-speed-check]" \
+    "-- COMMAND..." >&2
   exit 2
 }
 
-simulator= prefix= ports=()
+simulator= prefix= ports=() simulator_options=()
 while [ $# -gt 0 ]; do
   case $1 in
     --simulator) [ $# -ge 2 ] || usage; simulator=$2; shift 2 ;;
@@ -28,6 +32,7 @@ while [ $# -gt 0 ]; do
       [ $# -ge 2 ] || usage
       [[ $2 =~ ^[0-9]+$ ]] || { echo "with-simulator: port must be a number: $2" >&2; exit 2; }
       ports+=("$2"); shift 2 ;;
+    --no-speed-check) simulator_options+=(--no-speed-check); shift ;;
     --) shift; break ;;
     *) usage ;;
   esac
@@ -73,7 +78,7 @@ for port in "${ports[@]}"; do
   link=$prefix/sim-com$port
   # A link left by a simulator that was killed outright would look ready before the new one is.
   if [ -L "$link" ]; then rm -f "$link"; fi
-  "$simulator" --quiet --link "$link" --state "$workdir/state$port" --trace "$workdir/trace$port" \
+  "$simulator" --quiet "${simulator_options[@]}" --link "$link" --state "$workdir/state$port" --trace "$workdir/trace$port" \
     >"$workdir/sim$port.log" 2>&1 &
   pids+=($!)
   export "KIT_SIM_COM${port}_PID=$!" "KIT_SIM_COM${port}_TRACE=$workdir/trace$port" \

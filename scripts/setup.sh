@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-tidy cppcheck clang-format
-  g++-mingw-w64-i686 mingw-w64-tools libwine-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
   wine wine32:i386 wine64
   xvfb socat
   gcc-multilib xfonts-base python3

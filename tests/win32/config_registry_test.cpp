@@ -1,5 +1,6 @@
 // The registry source against the real (Wine) registry: which values count as text, the
-// 100-byte limit, missing keys, and the 32-bit registry view a 32-bit process reads under WOW64.
+// 100-byte limit, missing keys, and which registry view a 32-bit process under WOW64 and a
+// 64-bit process read.
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include "service_object/win32/process_info.h"
 #include "service_object/win32/unique_handle.h"
 #include "tests/win32/handle_probe.h"
+#include "tests/win32/word_size.h"
 
 namespace varnel {
 namespace {
@@ -147,25 +149,44 @@ TEST(Win32ConfigRegistry, EveryKeyIsClosed) {
   }));
 }
 
-TEST(Win32ProcessInfo, ThirtyTwoBitProgramInSixtyFourBitPrefixRunsUnderWow64) {
-  EXPECT_TRUE(Win32ProcessInfo().is_wow64()) << "the test prefix is 64-bit; this program is 32-bit";
+TEST(Win32ProcessInfo, RunsUnderWow64ExactlyWhenThirtyTwoBit) {
+  EXPECT_EQ(Win32ProcessInfo().is_wow64(), test::kIs32Bit)
+      << "the test prefix is 64-bit: a 32-bit program runs under WOW64, a 64-bit one natively";
 }
 
-// A 32-bit installer writes below SOFTWARE\OLEforRetail\... in the 32-bit view, which on 64-bit
-// Windows lands below SOFTWARE\Wow6432Node\OLEforRetail\...: the path the service object reads
-// when it runs under WOW64.
-TEST(Win32ConfigRegistry, Wow64PathFindsWhatAThirtyTwoBitInstallerWrote) {
-  const std::wstring device = unique_name(L"Kit test display");
-  TestKey installed(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + device, KEY_WOW64_32KEY);
-  installed.set_text(L"Comport", L"7");
-  installed.set_text(L"Baudrate", L"9600");
+// Where an installer's key is found. A 32-bit installer writes below SOFTWARE\OLEforRetail\...
+// in the 32-bit view, which on 64-bit Windows lands below SOFTWARE\Wow6432Node\OLEforRetail\...:
+// the path the service object reads when it runs under WOW64, and one a 64-bit process reaches
+// as well. The plain path reaches only the process's own view.
+TEST(Win32ConfigRegistry, InstallerKeyIsFoundThroughTheViewsOfItsWordSize) {
+  struct Case {
+    const char* what;
+    REGSAM written_through;
+    const char16_t* read_below;
+    bool found;
+  };
+  const Case cases[] = {
+      {"32-bit installer, Wow6432Node path", KEY_WOW64_32KEY, u"SOFTWARE\\Wow6432Node\\", true},
+      {"32-bit installer, plain path", KEY_WOW64_32KEY, u"SOFTWARE\\", test::kIs32Bit},
+      {"64-bit installer, plain path", KEY_WOW64_64KEY, u"SOFTWARE\\", !test::kIs32Bit},
+      {"64-bit installer, Wow6432Node path", KEY_WOW64_64KEY, u"SOFTWARE\\Wow6432Node\\", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring device = unique_name(L"Kit test display");
+    TestKey installed(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + device, c.written_through);
+    installed.set_text(L"Comport", L"7");
+    installed.set_text(L"Baudrate", L"9600");
 
-  Win32ConfigRegistry registry;
-  const auto key = registry.open_for_reading(u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" +
-                                             u16(device));
-  ASSERT_NE(key, nullptr);
-  EXPECT_EQ(key->read_string(u"Comport"), u"7");
-  EXPECT_EQ(key->read_string(u"Baudrate"), u"9600");
+    Win32ConfigRegistry registry;
+    const auto key = registry.open_for_reading(std::u16string(c.read_below) +
+                                               u"OLEforRetail\\ServiceOPOS\\LineDisplay\\" + u16(device));
+    ASSERT_EQ(key != nullptr, c.found);
+    if (key) {
+      EXPECT_EQ(key->read_string(u"Comport"), u"7");
+      EXPECT_EQ(key->read_string(u"Baudrate"), u"9600");
+    }
+  }
 }
 
 }  // namespace

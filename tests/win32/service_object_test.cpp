@@ -1,7 +1,7 @@
 // The service object on its Windows platform, end to end: configuration written the way an
-// installation writes it (the OPOS key through the 32-bit registry view, the device-name file),
-// the real registry source, file reader, WOW64 probe and serial writer, and the display
-// simulator on COM7 and COM12 receiving the bytes.
+// installation writes it (the OPOS key through the registry view of the program's word size,
+// the device-name file), the real registry source, file reader, WOW64 probe and serial writer,
+// and the display simulator on COM7 and COM12 receiving the bytes.
 
 // First: <windows.h> without the macros that clash with OPOS method names.
 #include "service_object/win32/opos_names.h"
@@ -18,6 +18,7 @@
 #include "service_object/win32/serial_writer.h"
 #include "service_object/win32/text_file_reader.h"
 #include "tests/win32/simulator_link.h"
+#include "tests/win32/word_size.h"
 
 namespace varnel::test {
 namespace {
@@ -36,8 +37,9 @@ std::wstring temp_folder() {
   return dir;
 }
 
-// A device as an installation leaves it: values under the OPOS key, written by a 32-bit
-// installer (so under Wow6432Node on 64-bit Windows), and the device-name file.
+// A device as an installation leaves it: values under the OPOS key, written by an installer of
+// this program's word size (a 32-bit one's land under Wow6432Node on 64-bit Windows), and the
+// device-name file.
 class InstalledDevice {
  public:
   explicit InstalledDevice(const std::wstring& name)
@@ -45,7 +47,7 @@ class InstalledDevice {
         key_path_(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\" + name),
         file_path_(temp_folder() + L"kit_device_name_" + name + L".txt") {}
   ~InstalledDevice() {
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), kInstallerView, 0);
     DeleteFileW(file_path_.c_str());
   }
   InstalledDevice(const InstalledDevice&) = delete;
@@ -69,7 +71,7 @@ class InstalledDevice {
   void write(const wchar_t* value, DWORD type, const void* data, DWORD size) const {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+                              KEY_SET_VALUE | kInstallerView, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(key, value, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(key);
@@ -120,12 +122,13 @@ TEST_F(ServiceObjectOnWindows, InstalledDeviceShowsText) {
   ServiceModule module(platform_);
   ID_TARVO_VARNEL so(module);
 
-  EXPECT_TRUE(module.state().emulation) << "a 32-bit program under a 64-bit prefix runs under WOW64";
+  EXPECT_EQ(module.state().emulation, kIs32Bit)
+      << "under the 64-bit prefix a 32-bit program runs under WOW64, a 64-bit one natively";
   ASSERT_EQ(so.OpenService(u"LineDisplay", u"AnyName"), OPOS_SUCCESS);
   const std::wstring pid = std::to_wstring(GetCurrentProcessId());
-  EXPECT_EQ(module.state().key_path.text(),
-            u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\KitTestPole" +
-                std::u16string(pid.begin(), pid.end()));
+  const std::u16string base = kIs32Bit ? u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\"
+                                       : u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
+  EXPECT_EQ(module.state().key_path.text(), base + u"KitTestPole" + std::u16string(pid.begin(), pid.end()));
   ASSERT_EQ(so.ClaimDevice(0), OPOS_SUCCESS);
   so.SetPropertyNumber(PIDX_DeviceEnabled, 1);
   ASSERT_TRUE(so.enabled()) << "messages: " << messages_.shown.size();

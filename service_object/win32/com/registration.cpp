@@ -110,15 +110,21 @@ LCID embedded_library_locale() {
   return locale;
 }
 
+// The platform the library was registered for: the one this module is built for (win32 for the
+// 32-bit library, win64 for a 64-bit build).
+constexpr SYSKIND kOwnPlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 // UnRegisterTypeLib for locale 0, the neutral entry; registration stored the library under its
-// own locale (TypeLib\{libid}\1.0\409\win32), which a neutral request does not reach, so the
-// library's own locale is asked for next.
+// own locale (TypeLib\{libid}\1.0\409\win32, or ...\win64 for a 64-bit build), which a neutral
+// request does not reach, so the library's own locale is asked for next.
 HRESULT unregister_type_library() {
   if (!type_library_registered()) return S_OK;
-  if (SUCCEEDED(UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, 0, SYS_WIN32))) return S_OK;
+  if (SUCCEEDED(UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, 0, kOwnPlatform))) {
+    return S_OK;
+  }
   const LCID own = embedded_library_locale();
   if (own == 0) return TYPE_E_REGISTRYACCESS;
-  return UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, own, SYS_WIN32);
+  return UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, own, kOwnPlatform);
 }
 
 }  // namespace

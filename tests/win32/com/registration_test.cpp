@@ -1,5 +1,6 @@
 // Self-registration of VARNEL.dll in the test prefix: in-process through the exports and by
-// Wine's regsvr32, checked key by key in the 32-bit registry view, by CLSIDFromProgID and by
+// Wine's regsvr32, checked key by key in the registry view of the library's word size (the
+// 32-bit view for the 32-bit library), by CLSIDFromProgID and by
 // creating the class by its ProgID. Removal must leave the registry as it was found.
 //
 // These tests change the prefix's registry: ctest runs them alone (RESOURCE_LOCK).
@@ -15,6 +16,7 @@
 
 #include "service_object/win32/com/guids.h"
 #include "service_object/win32/unique_handle.h"
+#include "tests/win32/word_size.h"
 
 namespace varnel::test {
 namespace {
@@ -78,12 +80,12 @@ KeyDump snapshot() {
   return dump;
 }
 
-bool key_exists(const std::wstring& path, REGSAM view = KEY_WOW64_32KEY) {
+bool key_exists(const std::wstring& path, REGSAM view = kOwnView) {
   UniqueRegistryKey key;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
-std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM view = KEY_WOW64_32KEY) {
+std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM view = kOwnView) {
   UniqueRegistryKey key;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"<no key>";
   std::array<wchar_t, 1024> text{};
@@ -143,10 +145,14 @@ class RegistrationTest : public ::testing::Test {
         << "InprocServer32 is the full path of the library";
     EXPECT_EQ(string_value(clsid_key() + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
     EXPECT_EQ(string_value(clsid_key() + L"\\ProgID", nullptr), L"VARNEL.ID_TARVO_VARNEL");
-    EXPECT_FALSE(key_exists(clsid_key(), KEY_WOW64_64KEY)) << "a 32-bit server registers in the 32-bit view only";
+    EXPECT_FALSE(key_exists(clsid_key(), kOtherView))
+        << "a server registers its class in the view of its own word size only";
     EXPECT_EQ(string_value(com::kProgId, nullptr), L"ID_TARVO_VARNEL");
     EXPECT_EQ(string_value(std::wstring(com::kProgId) + L"\\CLSID", nullptr), text_of(com::kClassId));
-    EXPECT_TRUE(ends_with_insensitive(string_value(type_library_key() + L"\\1.0\\409\\win32", nullptr), L"\\VARNEL.dll"));
+    // The type library is registered for the platform it describes: win32 or win64.
+    const std::wstring platform = kIs32Bit ? L"win32" : L"win64";
+    EXPECT_TRUE(ends_with_insensitive(string_value(type_library_key() + L"\\1.0\\409\\" + platform, nullptr),
+                                      L"\\VARNEL.dll"));
     EXPECT_EQ(string_value(appid_key(), nullptr), L"VARNEL");
     EXPECT_EQ(string_value(L"AppID\\VARNEL.DLL", L"AppID"), text_of(com::kAppId));
 

@@ -15,6 +15,7 @@
 
 #include "tests/win32/message_box_watcher.h"
 #include "tests/win32/simulator_link.h"
+#include "tests/win32/word_size.h"
 
 namespace varnel::test {
 namespace {
@@ -108,14 +109,15 @@ class ControlObjectDispatch final : public IDispatch {
   virtual ~ControlObjectDispatch() = default;
 };
 
-// A device installed as an installation installs it: the OPOS key written through the 32-bit
-// view, and the device-name file at its fixed place (a file already there is kept aside).
+// A device installed as an installation installs it: the OPOS key written through the view of
+// this program's word size (the 32-bit view for the 32-bit library), and the device-name file
+// at its fixed place (a file already there is kept aside).
 class InstalledDevice {
  public:
   InstalledDevice(const wchar_t* comport, const wchar_t* baudrate) {
     key_path_ = std::wstring(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\") + kName;
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kInstallerView,
                         nullptr, &key, nullptr) == ERROR_SUCCESS) {
       for (const auto& [name, text] : {std::pair{L"Comport", comport}, std::pair{L"Baudrate", baudrate}}) {
         if (text == nullptr) continue;
@@ -132,7 +134,7 @@ class InstalledDevice {
     }
   }
   ~InstalledDevice() {
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), kInstallerView, 0);
     DeleteFileW(kFile);
     if (kept_) MoveFileExW(kKeptFile, kFile, MOVEFILE_REPLACE_EXISTING);
   }

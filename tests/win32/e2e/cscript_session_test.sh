@@ -8,12 +8,32 @@
 # the library with regsvr32, installs a device as an installation would (OPOS key through the
 # 32-bit view, device-name file), runs the script, compares the new trace lines with the
 # expected ones, and leaves the prefix as it found it (unregisters, removes key and file).
+#
+# Everything runs at the library's word size, as on Windows: a 32-bit library is registered by
+# the 32-bit regsvr32 and driven by the 32-bit cscript under WOW64; a 64-bit build of it by the
+# 64-bit ones, with the device installed through the 64-bit view.
 set -euo pipefail
 dll=$1 script=$2 expected=$3
 : "${WINEPREFIX:?run inside with-simulator.sh}" "${KIT_SIM_COM7_TRACE:?run inside with-simulator.sh}"
 export WINEDEBUG=-all
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../../scripts/lib/installed_device.sh"
+source "$here/../../../cmake/wine-loader.sh"
+
+bits=$(kit_pe_bits "$dll") || { echo "FAIL: $dll is not a Windows library" >&2; exit 1; }
+if [ "$bits" = 64 ]; then
+  # Every `wine` below, and those of installed_device.sh, runs the 64-bit tools; a 64-bit
+  # installer writes the OPOS key through the 64-bit view.
+  wine() {
+    local arg args=()
+    for arg in "$@"; do
+      [ "$arg" = /reg:32 ] && arg=/reg:64
+      args+=("$arg")
+    done
+    "$kit_wine64" "${args[@]}"
+  }
+  winepath() { "$kit_wine64" winepath "$@"; }
+fi
 
 progid_key='HKCR\VARNEL.ID_TARVO_VARNEL'
 if wine reg query "$progid_key" >/dev/null 2>&1; then
