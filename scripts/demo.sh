@@ -10,6 +10,11 @@
 # with Comport and Baudrate, and the device-name file), run the sample, show what the simulated
 # display shows, and leave the prefix as it was (unregister, remove the device).
 #
+# The library is the 32-bit product. On a machine whose kernel cannot execute 32-bit programs (so
+# 32-bit Wine cannot start) the demo says so and runs the x86-64 build of the same sources under
+# 64-bit Wine instead: registered by the 64-bit regsvr32, driven by the 64-bit cscript, the device
+# installed through the 64-bit registry view.
+#
 #   scripts/demo.sh [--live]     --live: also print the simulator's own live view on the way
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,13 +24,21 @@ live=0
 [ "${1:-}" = --live ] && live=1
 
 scripts/setup.sh
-echo "== building the simulator and VARNEL.dll"
+source cmake/wine-loader.sh
+if scripts/lib/can-run-i386.sh; then
+  preset=win32 kit_wine=wine kit_reg_view=/reg:32
+else
+  echo "== this machine cannot execute 32-bit programs: running the x86-64 build of VARNEL.dll"
+  echo "   under 64-bit Wine instead of the 32-bit product"
+  preset=win64 kit_wine=$kit_wine64 kit_reg_view=/reg:64
+fi
+echo "== building the simulator and VARNEL.dll ($preset)"
 cmake --preset native >/dev/null
 cmake --build --preset native --target pole_display_sim
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target VARNEL
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target VARNEL
 
-prefix=$root/build/win32/wineprefix
+prefix=$root/build/$preset/wineprefix
 scripts/wine-prefix.sh "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 
@@ -34,7 +47,7 @@ run_dir=$(mktemp -d)
 sim_pid= dll_win=
 cleanup() {
   remove_device
-  [ -n "$dll_win" ] && wine regsvr32 /u /s "$dll_win" >/dev/null 2>&1
+  [ -n "$dll_win" ] && "$kit_wine" regsvr32 /u /s "$dll_win" >/dev/null 2>&1
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$run_dir"
@@ -54,13 +67,13 @@ for _ in $(seq 100); do [ -L "$prefix/sim-com7" ] && break; sleep 0.05; done
 
 echo "== registering VARNEL.dll and configuring the device as an installation would"
 wineserver -p >/dev/null 2>&1 || true
-dll_win=$(winepath -w build/win32/bin/VARNEL.dll)
-wine regsvr32 /s "$dll_win"
+dll_win=$("$kit_wine" winepath -w "build/$preset/bin/VARNEL.dll")
+"$kit_wine" regsvr32 /s "$dll_win"
 install_device PoleDisplay 7 9600
 
 echo "== running the sample OPOS application (examples/price_display.vbs)"
 # cscript answers 0 even when a script stops on a run-time error: its last line tells.
-wine cscript //nologo "$(winepath -w examples/price_display.vbs)" | tee "$run_dir/sample.log"
+"$kit_wine" cscript //nologo "$("$kit_wine" winepath -w examples/price_display.vbs)" | tr -d '\r' | tee "$run_dir/sample.log"
 grep -q '^price display: done' "$run_dir/sample.log" || { echo "demo: the sample did not complete" >&2; exit 1; }
 
 # Let the simulator take in the last bytes, then show its screen.
