@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dirs=(service_object sim utility tests examples bench)
+dirs=(service_object shared sim utility tests examples bench)
 
 echo "== cppcheck"
 # The simulator test's chrono literals ("10s") trip cppcheck 2.10's number parser.

@@ -92,7 +92,7 @@ public:
 
 class CliTest : public ::testing::Test {
 protected:
-    int Run(std::vector<std::string> arguments)
+    int Run(const std::vector<std::string>& arguments)
     {
         out.str({});
         err.str({});
