@@ -407,6 +407,16 @@ TEST_F(UtilityDialogTest, BytesWithoutAPendingExchangeStayQueued)
     EXPECT_EQ(link.queue.Count(), 22);
 }
 
+TEST_F(UtilityDialogTest, OverflowNotYetHandledIsReportedBeforeTheClose)
+{
+    OpenPort();
+    link.overflowPending = true;
+    dialog.OnClose();
+    EXPECT_EQ(log, (EventLog{"message m_QueueRead FULL!", "close", "message Com port closed !"}));
+    dialog.OnReceiveNotification();
+    EXPECT_EQ(view.messages.size(), 2U);
+}
+
 TEST_F(UtilityDialogTest, OverflowIsReportedOnceOnTheDialogsThread)
 {
     OpenPort();

@@ -140,6 +140,11 @@ void CZorn_UtilityDlg::OnPortOpen()
 
 void CZorn_UtilityDlg::CloseLinkIfHeld()
 {
+    // An overflow whose notification has not been handled yet is still
+    // reported: closing would otherwise empty the ring without a word.
+    if (m_Link.ApplyPendingClear()) {
+        m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
+    }
     // CloseLink is harmless on a closed link; calling it also after an
     // overflow (which clears the connected flag) releases the port handle.
     m_Link.CloseLink();

@@ -68,7 +68,8 @@ std::string FormatInformation(std::span<const std::uint8_t> reply);
 //   to open anything and shows "Com port open failed !".
 // - "Font Set" with no language selected shows a message and sends nothing.
 // - A ring overflow, reported by the link, is shown as "m_QueueRead FULL!" on
-//   the dialog's thread when the next notification is handled.
+//   the dialog's thread when the next notification is handled, or before the
+//   port is released if that comes first.
 // - Writing config.data fails: an error message, and the tool is not started.
 class CZorn_UtilityDlg {
 public:
