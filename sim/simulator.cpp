@@ -131,15 +131,22 @@ void announce(const std::string& port_path) {
   std::fflush(stdout);
 }
 
-// Milliseconds until the earliest of the deadlines (rounded up), -1 for none.
+// The longest single wait of the loop. The stop signal normally ends a wait at
+// once through its pipe; the bound covers a signal whose handler runs late
+// (a sanitizer runtime may hold a signal that arrives just before the wait
+// until its next intercepted call), so it is still seen within this time.
+constexpr std::chrono::milliseconds kLongestWait{200};
+
+// Milliseconds until the earliest of the deadlines (rounded up), at most
+// kLongestWait.
 int poll_timeout(Clock::time_point now, std::optional<Clock::time_point> first,
                  std::optional<Clock::time_point> second) {
   std::optional<Clock::time_point> earliest = first;
   if (second && (!earliest || *second < *earliest)) earliest = second;
-  if (!earliest) return -1;
+  if (!earliest) return static_cast<int>(kLongestWait.count());
   if (*earliest <= now) return 0;
   const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*earliest - now);
-  return static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait.count(), 60'000));
+  return static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait.count(), kLongestWait.count()));
 }
 
 }  // namespace
