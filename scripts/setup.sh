@@ -13,6 +13,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb socat
   gcc-multilib xfonts-base python3
+  clang libclang-rt-14-dev nsis imagemagick zip
 )
 
 sudo_cmd=()
