@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -47,6 +48,16 @@ std::string add_fault_mode(std::string_view mode, FaultModes& modes) {
     if (std::string error = needs_number(0, static_cast<std::uint64_t>(kMaxDelay.count())); !error.empty())
       return error;
     modes.delay = std::chrono::milliseconds(number);
+  } else if (name == "hangup-after") {
+    if (std::string error = needs_number(0, std::numeric_limits<std::uint32_t>::max()); !error.empty())
+      return error;
+    modes.hangup_after = number;
+  } else if (name == "chatter") {
+    if (std::string error = needs_number(static_cast<std::uint64_t>(kMinChatter.count()),
+                                         static_cast<std::uint64_t>(kMaxDelay.count()));
+        !error.empty())
+      return error;
+    modes.chatter = std::chrono::milliseconds(number);
   } else if (name == "burst") {
     if (std::string error = needs_number(1, kMaxBurst); !error.empty()) return error;
     modes.burst = static_cast<std::size_t>(number);
@@ -80,8 +91,26 @@ std::vector<Transmission> ReplyPolicy::shape(const Reply& reply) {
   return transmissions;
 }
 
+bool ReplyPolicy::take_hang_up() { return std::exchange(hang_up_, false); }
+
+std::optional<std::chrono::milliseconds> ReplyPolicy::chatter_period() const {
+  if (!chattering_) return std::nullopt;
+  return modes_.chatter;
+}
+
 std::vector<Transmission> ReplyPolicy::shape_acknowledgement() {
-  if (modes_.ack_limit && acknowledged_ >= *modes_.ack_limit) return {};
+  if (modes_.hangup_after && acknowledged_ >= *modes_.hangup_after) {
+    // The line goes once; a display without a line answers nothing more.
+    hang_up_ = !line_dropped_;
+    line_dropped_ = true;
+    return {};
+  }
+  // A chattering display acknowledges nothing unless no-ack-after lets some through.
+  const std::optional<std::uint64_t> limit = modes_.chatter ? modes_.ack_limit.value_or(0) : modes_.ack_limit;
+  if (limit && acknowledged_ >= *limit) {
+    if (modes_.chatter) chattering_ = true;
+    return {};
+  }
   ++acknowledged_;
   switch (modes_.ack_shape) {
     case AckShape::plain: return {{std::chrono::milliseconds(0), {kAck}}};

@@ -33,6 +33,12 @@ enum class AckShape {
 //                    bytes (the record cut short if N is below its size)
 //   split-info       the information record goes out as its first 21 bytes
 //                    and, kSplitInfoPause later, the rest
+//   hangup-after=N   the first N glyph blocks are acknowledged; the next one
+//                    makes the display drop the line (its end of the
+//                    pseudo-terminal closes, which the host sees as a hang-up)
+//   chatter=MS       glyph blocks that go unacknowledged (all of them, unless
+//                    no-ack-after=N lets the first N through) start a NAK
+//                    every MS milliseconds, without end
 struct FaultModes {
   bool silence = false;
   std::optional<std::uint64_t> ack_limit;  // no-ack is a limit of 0
@@ -40,6 +46,8 @@ struct FaultModes {
   std::chrono::milliseconds delay{0};
   std::optional<std::size_t> burst;
   bool split_info = false;
+  std::optional<std::uint64_t> hangup_after;
+  std::optional<std::chrono::milliseconds> chatter;
 
   bool operator==(const FaultModes&) const = default;
 };
@@ -48,6 +56,7 @@ inline constexpr std::chrono::milliseconds kSplitInfoPause{100};
 inline constexpr std::size_t kSplitInfoFirstPart = 21;
 inline constexpr std::size_t kMaxBurst = std::size_t{1} << 20;
 inline constexpr std::chrono::milliseconds kMaxDelay{60'000};
+inline constexpr std::chrono::milliseconds kMinChatter{1};
 
 // Adds the modes of a comma-separated list. Returns what is wrong (an unknown
 // name, a bad number, nak-last together with nak-first), or an empty string.
@@ -67,12 +76,21 @@ class ReplyPolicy {
   // What goes on the line for one reply; empty for none.
   std::vector<Transmission> shape(const Reply& reply);
 
+  // True once, after a reply that makes the display drop the line.
+  bool take_hang_up();
+  // The period of the display's unprompted NAKs once it chatters; nothing
+  // before (or without chatter).
+  std::optional<std::chrono::milliseconds> chatter_period() const;
+
  private:
   std::vector<Transmission> shape_acknowledgement();
   std::vector<Transmission> shape_information(const Bytes& record) const;
 
   FaultModes modes_;
   std::uint64_t acknowledged_ = 0;
+  bool hang_up_ = false;
+  bool line_dropped_ = false;
+  bool chattering_ = false;
 };
 
 // What the host receives of bytes sent at another line speed than its own:

@@ -38,6 +38,13 @@ class SerialEndpoint {
   // The path a host opens to talk to the simulator.
   const std::string& port_path() const { return port_path_; }
 
+  // Drops the line: closes the simulator's ends, so that a host on the port
+  // end of a pseudo-terminal sees a hang-up. fd() is invalid afterwards.
+  void hang_up() {
+    read_end_.reset();
+    held_port_end_.reset();
+  }
+
  private:
   SerialEndpoint(UniqueFd read_end, UniqueFd held_port_end, std::string port_path)
       : read_end_(std::move(read_end)),

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -139,14 +140,41 @@ constexpr std::chrono::milliseconds kLongestWait{200};
 
 // Milliseconds until the earliest of the deadlines (rounded up), at most
 // kLongestWait.
-int poll_timeout(Clock::time_point now, std::optional<Clock::time_point> first,
-                 std::optional<Clock::time_point> second) {
-  std::optional<Clock::time_point> earliest = first;
-  if (second && (!earliest || *second < *earliest)) earliest = second;
+int poll_timeout(Clock::time_point now, std::initializer_list<std::optional<Clock::time_point>> deadlines) {
+  std::optional<Clock::time_point> earliest;
+  for (const std::optional<Clock::time_point>& deadline : deadlines) {
+    if (deadline && (!earliest || *deadline < *earliest)) earliest = deadline;
+  }
   if (!earliest) return static_cast<int>(kLongestWait.count());
   if (*earliest <= now) return 0;
   const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*earliest - now);
   return static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait.count(), kLongestWait.count()));
+}
+
+// After the display dropped its line: nothing to serve, only the stop signal
+// to wait for.
+int wait_for_stop(const StopSignals& stop_signals) {
+  pollfd watched{stop_signals.fd(), POLLIN, 0};
+  for (;;) {
+    // poll() returns the number of ready descriptors, 0 on time-out, or -1.
+    const int ready = ::poll(&watched, 1, static_cast<int>(kLongestWait.count()));
+    if (ready > 0) return 0;
+    if (ready < 0 && errno != EINTR) throw_errno("poll failed");
+  }
+}
+
+// The unprompted NAKs of a chattering display: the first one period after
+// the block that started it, then one every period.
+void schedule_chatter(const ReplyPolicy& policy, Clock::time_point now,
+                      std::optional<Clock::time_point>& next, ReplyWriter& writer) {
+  const std::optional<std::chrono::milliseconds> period = policy.chatter_period();
+  if (!period) return;
+  if (!next) {
+    next = now + *period;
+  } else if (now >= *next) {
+    writer.schedule(now, Bytes{kNak});
+    next = now + *period;
+  }
 }
 
 }  // namespace
@@ -173,6 +201,7 @@ int run_simulator(const SimOptions& options) {
   ReplyPolicy policy(options.faults);
   ReplyWriter writer;
   Clock::time_point last_byte = Clock::now();
+  std::optional<Clock::time_point> next_chatter;
   std::array<pollfd, 2> watched{{{endpoint.fd(), POLLIN, 0}, {stop_signals.fd(), POLLIN, 0}}};
   for (;;) {
     watched[0].events = static_cast<short>(POLLIN | (writer.wants_write() ? POLLOUT : 0));
@@ -181,7 +210,7 @@ int run_simulator(const SimOptions& options) {
     // poll() returns the number of ready descriptors, or -1. It waits for
     // bytes, room for replies, a stop signal, or the next deadline.
     if (::poll(watched.data(), watched.size(),
-               poll_timeout(Clock::now(), writer.next_due(), frame_deadline)) < 0) {
+               poll_timeout(Clock::now(), {writer.next_due(), frame_deadline, next_chatter})) < 0) {
       if (errno == EINTR) continue;
       throw_errno("poll failed");
     }
@@ -209,6 +238,12 @@ int run_simulator(const SimOptions& options) {
         writer.schedule(now + transmission.delay, std::move(transmission.bytes));
       }
     }
+    if (policy.take_hang_up()) {
+      endpoint.hang_up();
+      observers.publish(display, {"line dropped"});
+      return wait_for_stop(stop_signals);
+    }
+    schedule_chatter(policy, now, next_chatter, writer);
     TraceLines reply_lines;
     if (writer.next_due() && *writer.next_due() <= now) {
       reply_lines = writer.release_due(now, speeds_differ(options, endpoint, display.state()));

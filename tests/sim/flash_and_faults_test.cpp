@@ -138,6 +138,9 @@ TEST(SimFaults, ReplyPolicyShapesEachReply) {
       {"burst=5", {info}, {{{0ms, Bytes(record.begin(), record.begin() + 5)}}}},
       {"split-info,delay=10", {info}, {{{10ms, Bytes(record.begin(), record.begin() + 21)},
                                         {110ms, Bytes(record.begin() + 21, record.end())}}}},
+      {"hangup-after=1", {ack, ack, info}, {{{0ms, {0x06}}}, {}, {{0ms, record}}}},
+      {"chatter=40", {ack, nak}, {{}, {{0ms, {0x15}}}}},
+      {"chatter=40,no-ack-after=1", {ack, ack}, {{{0ms, {0x06}}}, {}}},
   };
   // clang-format on
   for (const PolicyCase& test : cases) {
@@ -149,6 +152,37 @@ TEST(SimFaults, ReplyPolicyShapesEachReply) {
     sim::ReplyPolicy policy(modes);
     for (std::size_t index = 0; index < test.replies.size(); ++index) {
       EXPECT_EQ(policy.shape(test.replies[index]), test.expected[index]) << "reply " << index;
+    }
+  }
+}
+
+// The line is dropped, or the chatter starts, at the first glyph block the
+// display does not acknowledge; nothing of the kind happens without the mode.
+TEST(SimFaults, HangUpAndChatterStartAtTheFirstBlockLeftUnacknowledged) {
+  struct Case {
+    const char* faults;
+    int hang_up_at;  // block index, -1: never
+    int chatter_from;
+  };
+  const std::vector<Case> cases = {
+      {"no-ack-after=2", -1, -1},
+      {"hangup-after=2", 2, -1},
+      {"hangup-after=0", 0, -1},
+      {"chatter=25", -1, 0},
+      {"chatter=25,no-ack-after=3", -1, 3},
+  };
+  const sim::Reply ack{sim::ReplyKind::acknowledge, {0x06}};
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.faults);
+    sim::FaultModes modes;
+    ASSERT_EQ(sim::add_fault_modes(test.faults, modes), "");
+    sim::ReplyPolicy policy(modes);
+    for (int block = 0; block < 5; ++block) {
+      policy.shape(ack);
+      EXPECT_EQ(policy.take_hang_up(), block == test.hang_up_at) << "block " << block;
+      const bool chattering = test.chatter_from >= 0 && block >= test.chatter_from;
+      EXPECT_EQ(policy.chatter_period(), chattering ? std::optional(25ms) : std::nullopt)
+          << "block " << block;
     }
   }
 }
@@ -169,6 +203,9 @@ TEST(SimFaults, RefusesBadModeLists) {
       {"no-ack-after=x", "no-ack-after needs =N"},
       {"nak-last,nak-first", "exclude each other"},
       {"silence,", "unknown fault mode ''"},
+      {"chatter=0", "chatter needs =N, N from 1 to 60000"},
+      {"chatter", "chatter needs =N"},
+      {"hangup-after=", "hangup-after needs =N"},
   };
   for (const Case& test : cases) {
     sim::FaultModes modes;

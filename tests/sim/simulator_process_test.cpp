@@ -3,11 +3,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -104,6 +107,72 @@ TEST(SimProcess, PortIsRawAndPassesEveryByte) {
   const sim::TraceLines expected = reference.take_trace();
   EXPECT_EQ(simulator.wait_for_trace_lines(expected.size(), kTraceTimeout), expected);
   EXPECT_EQ(simulator.state(), reference.state());
+  EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
+}
+
+// An international glyph block frame, as the host sends it.
+Bytes glyph_block(std::uint8_t index) {
+  Bytes frame = {0x02, 0x22, 0x41, index};
+  frame.resize(frame.size() + 32, 0x00);
+  frame.push_back(0x03);
+  std::uint8_t bcc = 0;
+  for (std::size_t i = 1; i < frame.size(); ++i) bcc ^= frame[i];
+  frame.push_back(bcc);
+  return frame;
+}
+
+// Reads what the port brings within `limit`; stops early at a hang-up.
+struct Heard {
+  Bytes bytes;
+  bool hung_up = false;
+};
+Heard listen(int fd, std::chrono::milliseconds limit) {
+  Heard heard;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd watched{fd, POLLIN, 0};
+    if (::poll(&watched, 1, 20) <= 0) continue;
+    if ((watched.revents & (POLLHUP | POLLERR)) != 0) {
+      heard.hung_up = true;
+      return heard;
+    }
+    std::array<std::uint8_t, 64> buffer{};
+    const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    if (count > 0) heard.bytes.insert(heard.bytes.end(), buffer.begin(), buffer.begin() + count);
+  }
+  return heard;
+}
+
+TEST(SimProcess, DropsTheLineAtTheBlockAfterItsLimit) {
+  SimulatorProcess::Options options;
+  options.extra_args = {"--fault", "hangup-after=1"};
+  SimulatorProcess simulator(options);
+  const sim::UniqueFd port = open_port(simulator.port_path(), true);
+  send(port.get(), glyph_block(0));
+  EXPECT_EQ(listen(port.get(), 300ms).bytes, Bytes{0x06});
+  send(port.get(), glyph_block(1));
+  const Heard heard = listen(port.get(), 5s);
+  EXPECT_TRUE(heard.hung_up);
+  EXPECT_TRUE(heard.bytes.empty());
+  const std::vector<std::string> trace = simulator.wait_for_trace_lines(3, kTraceTimeout);
+  ASSERT_EQ(trace.size(), 3u);
+  EXPECT_EQ(trace.back(), "line dropped");
+  EXPECT_TRUE(simulator.running()) << "a dropped line does not end the simulator";
+  EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
+}
+
+TEST(SimProcess, ChattersWithNaksOnceABlockGoesUnacknowledged) {
+  SimulatorProcess::Options options;
+  options.extra_args = {"--fault", "chatter=20,no-ack-after=1"};
+  SimulatorProcess simulator(options);
+  const sim::UniqueFd port = open_port(simulator.port_path(), true);
+  send(port.get(), glyph_block(0));
+  EXPECT_EQ(listen(port.get(), 300ms).bytes, Bytes{0x06}) << "the first block is acknowledged, quietly";
+  send(port.get(), glyph_block(1));
+  const Heard heard = listen(port.get(), 1s);
+  EXPECT_FALSE(heard.hung_up);
+  EXPECT_GE(heard.bytes.size(), 5u) << "a NAK every 20 ms";
+  EXPECT_EQ(std::count(heard.bytes.begin(), heard.bytes.end(), 0x15), static_cast<long>(heard.bytes.size()));
   EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
 }
 
