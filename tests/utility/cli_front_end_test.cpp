@@ -8,6 +8,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,8 +32,20 @@ class ScriptedDisplay final : public UtilityLink, public NotificationWaiter {
   void AttachNotifications() override {}
   CByteQueue& ReceiveQueue() override { return queue_; }
   bool ApplyPendingClear() override { return false; }
+  bool TakeLineLost() override { return std::exchange(lineLost_, false); }
+  bool WaitUntilSent(std::uint32_t /*limitMs*/) override { return true; }
   std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override {
+    if (!connected_) {
+      return 0;
+    }
     frames.emplace_back(bytes, bytes + length);
+    if (frames.size() == hangUpAtFrame) {
+      // The far end goes away: the watch thread's last notification.
+      connected_ = false;
+      lineLost_ = true;
+      ++announced_;
+      return length;
+    }
     if (answer) {
       const Bytes reply = answer(frames.back());
       if (!reply.empty()) {
@@ -57,10 +70,12 @@ class ScriptedDisplay final : public UtilityLink, public NotificationWaiter {
   std::vector<Bytes> frames;
   int closes = 0;
   std::function<Bytes(const Bytes&)> answer;
+  std::size_t hangUpAtFrame = 0;  // 0: never
 
  private:
   CByteQueue queue_;
   bool connected_ = false;
+  bool lineLost_ = false;
   int announced_ = 0;
 };
 
@@ -215,6 +230,18 @@ TEST_F(CliTest, FontSetReportsEveryFrameOfTheDownload) {
   EXPECT_NE(out.str().find("font-set: frame 3/23 sent (upper block)\n"), std::string::npos);
   EXPECT_NE(out.str().find("font-set: frame 23/23 sent (language code)\nfont-set: done\n"),
             std::string::npos);
+}
+
+TEST_F(CliTest, FontSetEndsAtOnceWhenTheLineGoesAway) {
+  display.answer = [](const Bytes& frame) -> Bytes {
+    return frame[2] == 0x41 || frame[2] == 0x42 ? Bytes{0x06} : Bytes{};
+  };
+  display.hangUpAtFrame = 5;
+  EXPECT_EQ(Run({"--port", "COM4", "font-set", "de"}), kExitNoAnswer);
+  EXPECT_EQ(display.frames.size(), 5U);
+  EXPECT_NE(err.str().find("Com port disconnected !"), std::string::npos) << err.str();
+  EXPECT_EQ(err.str().find("Response Timeout"), std::string::npos) << "ended by the hang-up, not the timer";
+  EXPECT_FALSE(display.IsConnected());
 }
 
 TEST_F(CliTest, DownloadHandsOverOrSaysWhatFailed) {

@@ -148,6 +148,28 @@ TEST(CliOnSimulator, AcknowledgementsEndingInAckCountOthersTimeOut) {
   }
 }
 
+// Before the link noticed hang-ups and the timer ignored bytes that move
+// nothing on, both ran until the front end's 60 s last resort.
+TEST(CliOnSimulator, AHangUpOrAChatteringDisplayEndsTheDownloadPromptly) {
+  struct Case {
+    const char* fault;
+    const char* message;
+    std::size_t frames;
+  };
+  const std::vector<Case> cases = {
+      {"hangup-after=3", "Com port disconnected !", 4},
+      {"chatter=30,no-ack-after=3", "Response Timeout !\n Try again", 4},
+  };
+  for (const auto& c : cases) {
+    SimulatorProcess simulator = StartSimulator({"--fault", c.fault});
+    const auto result = RunCli(simulator, {"font-set", "DE"}, seconds(40));
+    EXPECT_EQ(result.exitCode, 4) << c.fault << result.err;
+    EXPECT_NE((result.out + result.err).find(c.message), std::string::npos) << c.fault << result.err;
+    EXPECT_EQ(CountOf(result.out, "font-set: frame "), c.frames) << c.fault;
+    EXPECT_LT(result.took, seconds(30)) << c.fault;
+  }
+}
+
 TEST(CliOnSimulator, ReplyLargerThanTheReceiveRingIsDroppedWithAMessage) {
   SimulatorProcess simulator = StartSimulator({"--fault", "burst=9000"});
   const auto result = RunCli(simulator, {"--timeout-ms", "3000", "info"});

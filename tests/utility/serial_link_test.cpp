@@ -32,6 +32,8 @@ class PtyPair {
     if (::ptsname_r(master_.Get(), name.data(), name.size()) == 0) slave_path_ = name.data();
   }
   bool Ready() const { return !slave_path_.empty(); }
+  // The display's side goes away: the link's end sees a hang-up.
+  void HangUp() { master_.Reset(); }
   const std::string& SlavePath() const { return slave_path_; }
 
   // Writes all bytes, waiting for room up to `limit`; returns how many went.
@@ -298,6 +300,28 @@ TEST_F(SerialLinkReceiveOnPty, OverflowDropsTheRingAndTakesThePortOutOfService) 
   EXPECT_GE(notifications_.WaitFor(2), 2);
   std::this_thread::sleep_for(kSettle);
   EXPECT_EQ(Drain(link_), std::vector<std::uint8_t>{0x77});
+}
+
+TEST_F(SerialLinkReceiveOnPty, HangUpIsReportedOnceAndEndsTheWatch) {
+  ASSERT_TRUE(Open(9600));
+  ASSERT_EQ(pty_.Send({0x06}), 1U);
+  EXPECT_GE(notifications_.WaitFor(1), 1);
+  pty_.HangUp();
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (link_.IsConnected() && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_FALSE(link_.IsConnected());
+  EXPECT_TRUE(link_.TakeLineLost());
+  EXPECT_FALSE(link_.TakeLineLost()) << "reported once";
+  const int announced = notifications_.WaitFor(2);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // A link that kept polling the dead line announced it some 66 times a second.
+  EXPECT_LE(notifications_.Count(), announced + 1);
+  const std::uint8_t byte = 0x40;
+  EXPECT_EQ(link_.WriteBytes(&byte, 1), 0U);
+  EXPECT_EQ(Drain(link_), std::vector<std::uint8_t>{0x06}) << "bytes taken before the hang-up stay";
+  link_.CloseLink();
+  EXPECT_FALSE(link_.TakeLineLost());
 }
 
 TEST_F(SerialLinkCloseOnPty, CloseWhileBytesArriveJoinsPromptly) {

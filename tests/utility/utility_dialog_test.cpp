@@ -11,6 +11,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "utility/core/config_frames.h"
@@ -103,6 +104,16 @@ class ScriptedLink final : public UtilityLink {
     queue.Clear();
     return true;
   }
+  bool TakeLineLost() override { return std::exchange(lineLost, false); }
+  bool WaitUntilSent(std::uint32_t limitMs) override {
+    log_.push_back("drain " + std::to_string(limitMs));
+    return true;
+  }
+  // The far end goes away, as the watch thread reports it.
+  void LoseLine() {
+    connected_ = false;
+    lineLost = true;
+  }
   std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override {
     frames.emplace_back(bytes, bytes + length);
     log_.emplace_back("write");
@@ -120,6 +131,7 @@ class ScriptedLink final : public UtilityLink {
 
   bool openSucceeds = true;
   bool overflowPending = false;
+  bool lineLost = false;
   std::vector<Bytes> frames;
   std::function<void(const Bytes&)> onWrite;
   CByteQueue queue;
@@ -248,7 +260,7 @@ TEST_F(UtilityDialogTest, CloseAlwaysReportsAndDisablesTheCommands) {
 
   OpenPort();
   dialog.OnClose();
-  EXPECT_EQ(log, (EventLog{"close", "message Com port closed !"}));
+  EXPECT_EQ(log, (EventLog{"drain 1000", "close", "message Com port closed !"}));
   EXPECT_FALSE(link.IsConnected());
   EXPECT_TRUE(view.Enabled(control_id::kPortOpen));
   EXPECT_FALSE(view.Enabled(control_id::kFontSet));
@@ -257,7 +269,7 @@ TEST_F(UtilityDialogTest, CloseAlwaysReportsAndDisablesTheCommands) {
 TEST_F(UtilityDialogTest, ExitReleasesThePortWithoutAMessage) {
   OpenPort();
   dialog.OnExit();
-  EXPECT_EQ(log, (EventLog{"close", "end dialog"}));
+  EXPECT_EQ(log, (EventLog{"drain 1000", "close", "end dialog"}));
   EXPECT_TRUE(view.messages.empty());
 }
 
@@ -394,7 +406,7 @@ TEST_F(UtilityDialogTest, OverflowNotYetHandledIsReportedBeforeTheClose) {
   OpenPort();
   link.overflowPending = true;
   dialog.OnClose();
-  EXPECT_EQ(log, (EventLog{"message m_QueueRead FULL!", "close", "message Com port closed !"}));
+  EXPECT_EQ(log, (EventLog{"message m_QueueRead FULL!", "drain 1000", "close", "message Com port closed !"}));
   dialog.OnReceiveNotification();
   EXPECT_EQ(view.messages.size(), 2U);
 }
@@ -460,13 +472,79 @@ TEST_F(UtilityDialogTest, OnlyAReplyEndingInAckAdvancesTheDownload) {
   link.frames.clear();
   dialog.OnFontSet();
   EXPECT_EQ(view.TimerPeriod(ID_TIMER_RESPONSE), 5000U);
-  const int startsBefore = view.timerStarts;
   link.Receive({0x06, 0x15});
   dialog.OnReceiveNotification();
   dialog.OnReceiveNotification();  // nothing waiting
   EXPECT_EQ(link.frames.size(), 1U);
-  EXPECT_EQ(view.timerStarts, startsBefore + 2) << "every notification restarts the timer";
   EXPECT_EQ(dialog.Pending(), CZorn_UtilityDlg::PendingReply::FontSet);
+}
+
+// The response timer measures the display's silence about the download, not
+// the line's: only an acknowledgement that sends the next frame restarts it.
+TEST_F(UtilityDialogTest, OnlyAnAcknowledgementThatMovesTheDownloadRestartsTheTimer) {
+  struct Case {
+    const char* name;
+    Bytes reply;
+    int restarts;
+  };
+  const std::vector<Case> cases = {
+      {"acknowledgement", {0x06}, 1},
+      {"NAK", {0x15}, 0},
+      {"noise ending in NAK", {0x06, 0x41, 0x15}, 0},
+      {"nothing waiting", {}, 0},
+  };
+  OpenPort();
+  for (const Case& c : cases) {
+    dialog.OnFontSet();
+    const int startsBefore = view.timerStarts;
+    for (int repeat = 0; repeat < 50; ++repeat) {
+      link.Receive(c.reply);
+      dialog.OnReceiveNotification();
+      if (c.restarts == 0) {
+        continue;
+      }
+      break;
+    }
+    EXPECT_EQ(view.timerStarts - startsBefore, c.restarts) << c.name;
+    // A chattering display times out like a silent one.
+    EXPECT_TRUE(dialog.OnTimer(ID_TIMER_RESPONSE));
+    EXPECT_EQ(dialog.Pending(), CZorn_UtilityDlg::PendingReply::None) << c.name;
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back().text, "Response Timeout !\n Try again") << c.name;
+    view.messages.clear();
+  }
+}
+
+// WM_TIMER ticks already queued when the timer stopped still arrive.
+TEST_F(UtilityDialogTest, ATimerTickAfterTheDownloadEndedShowsNothing) {
+  struct Case {
+    const char* name;
+    std::function<void()> end;
+  };
+  const std::vector<Case> cases = {
+      {"no download ever", [] {}},
+      {"download finished", [this] { DownloadWithReplies(this, link, dialog, {0x06}); }},
+      {"information asked meanwhile",
+       [this] {
+         dialog.OnFontSet();
+         dialog.OnInformation();
+       }},
+      {"timed out already",
+       [this] {
+         dialog.OnFontSet();
+         dialog.OnTimer(ID_TIMER_RESPONSE);
+       }},
+  };
+  OpenPort();
+  for (const Case& c : cases) {
+    c.end();
+    const std::size_t shown = view.messages.size();
+    const CZorn_UtilityDlg::PendingReply pending = dialog.Pending();
+    EXPECT_TRUE(dialog.OnTimer(ID_TIMER_RESPONSE)) << c.name;
+    EXPECT_EQ(view.messages.size(), shown) << c.name;
+    EXPECT_EQ(dialog.Pending(), pending) << c.name;
+    EXPECT_FALSE(view.TimerRunning(ID_TIMER_RESPONSE)) << c.name;
+  }
 }
 
 TEST_F(UtilityDialogTest, ResponseTimeoutAbandonsTheDownload) {
@@ -485,6 +563,67 @@ TEST_F(UtilityDialogTest, ResponseTimeoutAbandonsTheDownload) {
   link.Receive({0x06});
   dialog.OnReceiveNotification();
   EXPECT_EQ(link.frames.size(), 1U) << "a late acknowledgement sends nothing";
+}
+
+TEST_F(UtilityDialogTest, InformationReportsAnOverflowBeforeItEmptiesTheRing) {
+  OpenPort();
+  link.Receive({1, 2, 3});
+  link.overflowPending = true;
+  dialog.OnInformation();
+  EXPECT_EQ(log, (EventLog{"message m_QueueRead FULL!", "write"}));
+  dialog.OnReceiveNotification();
+  EXPECT_EQ(view.messages.size(), 1U) << "reported once";
+}
+
+// The line goes away under the open port: whatever was going on ends, the
+// port is released and the user is told once.
+TEST_F(UtilityDialogTest, ALostLineIsReportedOnceAndClosesThePort) {
+  struct Case {
+    const char* name;
+    std::function<void(CZorn_UtilityDlg&)> start;
+    std::function<void(CZorn_UtilityDlg&)> notice;
+    EventLog noticed;
+  };
+  const auto notification = [](CZorn_UtilityDlg& d) { d.OnReceiveNotification(); };
+  const std::vector<Case> cases = {
+      {"idle", [](CZorn_UtilityDlg&) {}, notification, {"close", "message Com port disconnected !"}},
+      {"glyph download",
+       [](CZorn_UtilityDlg& d) { d.OnFontSet(); },
+       notification,
+       {"close", "message Com port disconnected !"}},
+      {"information",
+       [](CZorn_UtilityDlg& d) { d.OnInformation(); },
+       notification,
+       {"close", "message Com port disconnected !"}},
+      {"information asked after the loss",
+       [](CZorn_UtilityDlg&) {},
+       [](CZorn_UtilityDlg& d) { d.OnInformation(); },
+       {"close", "message Com port disconnected !"}},
+      {"close pressed before the notification",
+       [](CZorn_UtilityDlg&) {},
+       [](CZorn_UtilityDlg& d) { d.OnClose(); },
+       {"close", "message Com port disconnected !", "close", "message Com port closed !"}},
+  };
+  for (const Case& c : cases) {
+    OpenPort();
+    c.start(dialog);
+    link.LoseLine();
+    log.clear();
+    link.frames.clear();
+    view.messages.clear();
+    c.notice(dialog);
+    EXPECT_EQ(log, c.noticed) << c.name;
+    EXPECT_TRUE(link.frames.empty()) << c.name;
+    EXPECT_EQ(dialog.Pending(), CZorn_UtilityDlg::PendingReply::None) << c.name;
+    EXPECT_FALSE(view.TimerRunning(ID_TIMER_RESPONSE)) << c.name;
+    EXPECT_TRUE(view.Enabled(control_id::kPortOpen)) << c.name;
+    EXPECT_FALSE(view.Enabled(control_id::kInformation)) << c.name;
+    ASSERT_FALSE(view.messages.empty()) << c.name;
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error) << c.name;
+    EXPECT_EQ(view.messages[0].title, " Zorn Utility Ver 2.03  ") << c.name;
+    dialog.OnReceiveNotification();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "message Com port disconnected !"), 1) << c.name;
+  }
 }
 
 TEST_F(UtilityDialogTest, InformationDuringADownloadEndsTheDownloadAndItsTimer) {
@@ -508,8 +647,9 @@ TEST_F(UtilityDialogTest, ProgramDownLoadHandsOverAfterTheCloseMessage) {
   OpenPort();
   dialog.OnProgramDownLoad();
   EXPECT_EQ(link.frames, (std::vector<Bytes>{{0x02, 0x03, 0x40, 0xAA, 0x55, 0x03, 0xBF}}));
-  EXPECT_EQ(log, (EventLog{"write", "close", "message Com port closed !", "settings config.data U,0,S,1,3,",
-                           "start NuvoISP.exe"}));
+  // The frame gets its time to leave the driver before the close purges it.
+  EXPECT_EQ(log, (EventLog{"write", "drain 1000", "close", "message Com port closed !",
+                           "settings config.data U,0,S,1,3,", "start NuvoISP.exe"}));
   EXPECT_TRUE(view.Enabled(control_id::kPortOpen));
   EXPECT_FALSE(view.Enabled(control_id::kProgramDownLoad));
 }
@@ -520,7 +660,7 @@ TEST_F(UtilityDialogTest, ProgramDownLoadTakesTheDigitFromTheListAtTheClick) {
     OpenPort();
     view.SelectListEntry(control_id::kPortList, index);
     dialog.OnProgramDownLoad();
-    EXPECT_EQ(log[3], std::string("settings config.data U,0,S,1,") + digit + ",") << index;
+    EXPECT_EQ(log[4], std::string("settings config.data U,0,S,1,") + digit + ",") << index;
     view.SelectListEntry(control_id::kPortList, 3);
   }
 }

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <map>
 #include <optional>
-#include <thread>
 #include <variant>
 #include <vector>
 
@@ -140,50 +139,29 @@ class CliView final : public DialogView {
   std::map<unsigned, Clock::time_point> timers_;
 };
 
-// The platform's link, with two additions for the command line: a port given
-// as a device path replaces the dialog's "COMn" name, and the bytes written
-// are counted so the program can let them leave the wire before it closes.
+// The platform's link, with a port given as a device path in place of the
+// dialog's "COMn" name.
 class CliLink final : public UtilityLink {
  public:
   CliLink(UtilityLink& inner, std::string devicePath) : inner_(inner), devicePath_(std::move(devicePath)) {}
 
   bool OpenLink(const std::string& deviceName, std::int32_t baudRate, std::uint16_t portNumber) override {
-    baudRate_ = baudRate;
     return inner_.OpenLink(devicePath_.empty() ? deviceName : devicePath_, baudRate, portNumber);
   }
-  void CloseLink() override {
-    WaitForWire();
-    inner_.CloseLink();
-  }
+  void CloseLink() override { inner_.CloseLink(); }
   bool IsConnected() const override { return inner_.IsConnected(); }
   void AttachNotifications() override { inner_.AttachNotifications(); }
   CByteQueue& ReceiveQueue() override { return inner_.ReceiveQueue(); }
   bool ApplyPendingClear() override { return inner_.ApplyPendingClear(); }
+  bool TakeLineLost() override { return inner_.TakeLineLost(); }
+  bool WaitUntilSent(std::uint32_t limitMs) override { return inner_.WaitUntilSent(limitMs); }
   std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override {
-    const std::uint32_t written = inner_.WriteBytes(bytes, length);
-    if (written > 0 && baudRate_ > 0) {
-      // 10 bits a byte on the wire: start, 8 data, stop.
-      const auto wireTime =
-          std::chrono::microseconds(written * 10ULL * 1000000ULL / static_cast<unsigned>(baudRate_));
-      wireFreeAt_ = std::max(wireFreeAt_, Clock::now()) + wireTime;
-    }
-    return written;
+    return inner_.WriteBytes(bytes, length);
   }
 
  private:
-  // A written frame may still sit in the driver's queue and closing purges
-  // it: wait until its bytes have had time to leave, with a margin.
-  void WaitForWire() {
-    if (wireFreeAt_ != Clock::time_point{}) {
-      std::this_thread::sleep_until(wireFreeAt_ + milliseconds(20));
-      wireFreeAt_ = {};
-    }
-  }
-
   UtilityLink& inner_;
   std::string devicePath_;
-  std::int32_t baudRate_ = 0;
-  Clock::time_point wireFreeAt_{};
 };
 
 // Passes the start on and remembers whether the tool started.
@@ -337,7 +315,8 @@ class CliSession {
       if (platform_.waiter.WaitForNotification(static_cast<std::uint32_t>(wait.count()))) {
         const std::size_t messages = view_.messageCount;
         dialog_.OnReceiveNotification();
-        if (view_.messageCount != messages && view_.lastMessage == dialog_text::kQueueFull) {
+        if (view_.messageCount != messages && (view_.lastMessage == dialog_text::kQueueFull ||
+                                               view_.lastMessage == dialog_text::kDisconnected)) {
           return false;
         }
       }
@@ -460,8 +439,8 @@ int RunCommand(CliSession& session, const std::vector<std::string>& command, con
     }
   } else if (verb == "font-set") {
     dialog.OnFontSet();
-    // The dialog's own 5000 ms response timer ends a silent exchange; the
-    // outer limit only bounds a display that keeps sending non-ACK bytes.
+    // The dialog's own 5000 ms response timer ends a silent or chattering
+    // exchange; the outer limit is a last resort.
     const auto limit = milliseconds(std::max<std::uint32_t>(options.timeoutMs, 60000));
     const bool ended = session.RunExchange(limit, true);
     if (!ended || session.View().lastMessage == dialog_text::kResponseTimeout ||
@@ -507,6 +486,7 @@ std::string CliUsage() {
          "  font NAME             store the default code page, e.g. \"Euro(CP-858)\"\n"
          "  font-set LANGUAGE     download a national character set, e.g. \"(DE) Germany\" or DE\n"
          "  download              hand the display over to the firmware tool NuvoISP.exe\n"
+         "                        (needs --port COMn: config.data names the port by number)\n"
          "  list                  show the names the commands accept\n"
          "\n"
          "Names are matched without regard to case. Exit codes: 0 done, 2 wrong command line,\n"

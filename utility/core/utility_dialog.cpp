@@ -129,11 +129,35 @@ void CZorn_UtilityDlg::OnPortOpen() {
   m_Link.AttachNotifications();
 }
 
+bool CZorn_UtilityDlg::ReportOverflow() {
+  if (!m_Link.ApplyPendingClear()) {
+    return false;
+  }
+  m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
+  return true;
+}
+
+bool CZorn_UtilityDlg::HandleLineLost() {
+  if (!m_Link.TakeLineLost()) {
+    return false;
+  }
+  if (m_PendingReply == PendingReply::FontSet) {
+    StopDownload();
+  }
+  m_PendingReply = PendingReply::None;
+  m_Link.CloseLink();
+  SetPortControls(false);
+  m_View.ShowMessage(dialog_text::kDisconnected, dialog_text::kTitle, MessageIcon::Error);
+  return true;
+}
+
 void CZorn_UtilityDlg::CloseLinkIfHeld() {
-  // An overflow whose notification has not been handled yet is still
-  // reported: closing would otherwise empty the ring without a word.
-  if (m_Link.ApplyPendingClear()) {
-    m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
+  // An overflow or a lost line whose notification has not been handled
+  // yet is still reported: closing would otherwise hide it for good.
+  ReportOverflow();
+  HandleLineLost();
+  if (m_Link.IsConnected()) {
+    (void)m_Link.WaitUntilSent(kSendDrainLimitMs);
   }
   // CloseLink is harmless on a closed link; calling it also after an
   // overflow (which clears the connected flag) releases the port handle.
@@ -182,7 +206,10 @@ void CZorn_UtilityDlg::SendAndCount(const std::vector<std::uint8_t>& frame) {
 }
 
 void CZorn_UtilityDlg::OnInformation() {
-  m_Link.ApplyPendingClear();
+  ReportOverflow();
+  if (HandleLineLost()) {
+    return;
+  }
   m_Link.ReceiveQueue().Clear();
   if (m_PendingReply == PendingReply::FontSet) {
     StopDownload();
@@ -206,14 +233,15 @@ void CZorn_UtilityDlg::OnFontSet() {
   SendAndCount(InternationalGlyphFrame(0, m_Glyphs->InternationalGlyphs.subspan<0, kGlyphBlockSize>()));
   m_Download.framesSent = 1;
   m_Download.secondBlockPending = true;
-  m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs);
+  StartResponseTimer();
 }
 
+void CZorn_UtilityDlg::StartResponseTimer() { m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs); }
+
 void CZorn_UtilityDlg::OnReceiveNotification() {
-  if (m_Link.ApplyPendingClear()) {
-    // The link dropped a chunk that did not fit and stopped; the ring
-    // has just been emptied.
-    m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
+  // The link dropped a chunk that did not fit and stopped (the ring has
+  // just been emptied), or lost its line.
+  if (ReportOverflow() || HandleLineLost()) {
     return;
   }
   const std::int32_t waiting = m_Link.ReceiveQueue().Count();
@@ -248,7 +276,8 @@ void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
 }
 
 void CZorn_UtilityDlg::DownloadStep() {
-  m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs);
+  // Only an acknowledgement that sends the next frame restarts the
+  // response timer: bytes that move nothing on cannot keep it alive.
   CByteQueue& queue = m_Link.ReceiveQueue();
   const std::int32_t waiting = queue.Count();
   bool any = false;
@@ -273,6 +302,7 @@ void CZorn_UtilityDlg::DownloadStep() {
     m_Download.secondBlockPending = false;
     m_Download.upperBlock = 0;
     m_Download.bytesToSend = kUpperSetBytes;
+    StartResponseTimer();
   } else if (m_Download.bytesToSend > 0) {
     const auto offset = static_cast<std::size_t>(m_Download.upperBlock) * kGlyphBlockSize;
     const GlyphBlock block(m_Glyphs->UpperGlyphs.subspan(offset, kGlyphBlockSize).data(), kGlyphBlockSize);
@@ -280,6 +310,7 @@ void CZorn_UtilityDlg::DownloadStep() {
     ++m_Download.framesSent;
     m_Download.bytesToSend -= static_cast<int>(kGlyphBlockSize);
     ++m_Download.upperBlock;
+    StartResponseTimer();
   } else {
     m_Download.upperBlock = 0;
     SendAndCount(LanguageCodeFrame(m_Glyphs->code[0], m_Glyphs->code[1]));
@@ -299,6 +330,12 @@ void CZorn_UtilityDlg::StopDownload() {
 bool CZorn_UtilityDlg::OnTimer(unsigned timerId) {
   if (timerId != ID_TIMER_RESPONSE) {
     return false;
+  }
+  if (m_PendingReply != PendingReply::FontSet) {
+    // A tick queued before the download ended (or was abandoned) still
+    // arrives: it must not announce a timeout of nothing.
+    m_View.StopTimer(ID_TIMER_RESPONSE);
+    return true;
   }
   StopDownload();
   m_View.ShowMessage(dialog_text::kResponseTimeout, dialog_text::kTitle, MessageIcon::Information);

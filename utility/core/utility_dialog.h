@@ -22,6 +22,7 @@ inline constexpr std::string_view kClosed = "Com port closed !";
 inline constexpr std::string_view kInformationTitle = "Zorn Information";
 inline constexpr std::string_view kResponseTimeout = "Response Timeout !\n Try again";
 inline constexpr std::string_view kQueueFull = "m_QueueRead FULL!";
+inline constexpr std::string_view kDisconnected = "Com port disconnected !";
 inline constexpr std::string_view kSettingsWriteFailed = "An error occurred while writing config.data.";
 inline constexpr std::string_view kNoLanguage = "Select a language from the list first.";
 inline constexpr std::string_view kSettingsFileName = "config.data";
@@ -30,6 +31,9 @@ inline constexpr std::string_view kFirmwareTool = "NuvoISP.exe";
 
 inline constexpr unsigned ID_TIMER_RESPONSE = 150;
 inline constexpr unsigned kResponseTimeoutMs = 5000;
+// How long a close waits for written bytes to leave the driver before it
+// purges its queues: the longest frame takes 47 ms at 9600 bit/s.
+inline constexpr std::uint32_t kSendDrainLimitMs = 1000;
 inline constexpr int kPortCount = 20;
 inline constexpr int kDefaultPortIndex = 3;  // COM4
 inline constexpr std::size_t kReplyBufferSize = 1024;
@@ -69,7 +73,18 @@ std::string FormatInformation(std::span<const std::uint8_t> reply);
 // - "Font Set" with no language selected shows a message and sends nothing.
 // - A ring overflow, reported by the link, is shown as "m_QueueRead FULL!" on
 //   the dialog's thread when the next notification is handled, or before the
-//   port is released if that comes first.
+//   port is released or the information request empties the ring, whichever
+//   comes first.
+// - A line that goes away under the open port (hang-up, adapter removed) is
+//   reported once as "Com port disconnected !": the exchange in progress
+//   ends, the port is released and the buttons show it closed.
+// - The response timer of the glyph download is restarted only when an
+//   acknowledgement moved the download on, so a silent display and one that
+//   keeps sending other bytes both end in "Response Timeout !". A timer tick
+//   that arrives after the download ended is ignored.
+// - Before the port is released, bytes still in the driver's queue (the
+//   enter-download frame just before "Program Down Load" closes the port)
+//   get up to kSendDrainLimitMs to leave, since the close purges the queue.
 // - Writing config.data fails: an error message, and the tool is not started.
 class CZorn_UtilityDlg {
  public:
@@ -119,6 +134,13 @@ class CZorn_UtilityDlg {
 
  private:
   void CloseLinkIfHeld();
+  // Shows an overflow the link reported since the last look; answers
+  // whether there was one.
+  bool ReportOverflow();
+  // Ends the exchange in progress and releases the port when the link
+  // reported the line lost; answers whether it did.
+  bool HandleLineLost();
+  void StartResponseTimer();
   void SendAndCount(const std::vector<std::uint8_t>& frame);
   void DownloadStep();
   void InformationReply(std::int32_t waiting);

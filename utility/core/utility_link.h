@@ -31,6 +31,15 @@ class UtilityLink : public FrameWriter {
   // since the last call; answers whether that happened. The dialog calls it
   // before it looks at the ring.
   virtual bool ApplyPendingClear() = 0;
+  // True once after the line went away under the open link (the far end
+  // hung up, the adapter was removed): the watch thread has announced it
+  // with one last notification and ended, and the link counts as
+  // disconnected until CloseLink releases the port.
+  virtual bool TakeLineLost() = 0;
+  // Waits until the bytes written so far have left the driver, at most
+  // `limitMs` milliseconds, so that a close, which purges the driver's
+  // queues, cannot discard them. False when they had not left in time.
+  virtual bool WaitUntilSent(std::uint32_t limitMs) = 0;
 };
 
 // Lets a front end without a window of its own wait for the port object's

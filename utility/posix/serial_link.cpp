@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -108,6 +109,8 @@ bool CSerialLink::OpenLink(const std::string& device, std::int32_t baudRate, std
   ::tcflush(port.Get(), TCIOFLUSH);
 
   m_Port = std::move(port);
+  m_BaudRate = baudRate;
+  m_LineLost.store(false, std::memory_order_relaxed);
   m_StopRequested.store(false, std::memory_order_relaxed);
   m_bConnected.store(true, std::memory_order_release);
   try {
@@ -130,6 +133,28 @@ void CSerialLink::CloseLink() {
     m_Port.Reset();  // also drops the flock
   }
   ApplyPendingClear();
+  m_LineLost.store(false, std::memory_order_relaxed);
+}
+
+bool CSerialLink::TakeLineLost() { return m_LineLost.exchange(false, std::memory_order_acq_rel); }
+
+bool CSerialLink::WaitUntilSent(std::uint32_t limitMs) {
+  if (!m_Port.Valid()) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  for (;;) {
+    int queued = 0;
+    // ioctl TIOCOUTQ: 0 with the count of bytes the driver still holds, or -1 with errno.
+    if (::ioctl(m_Port.Get(), TIOCOUTQ, &queued) != 0) return false;
+    if (queued <= 0) break;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kDrainPoll);
+  }
+  // The queue does not count what the UART's transmit FIFO still holds.
+  if (m_BaudRate > 0) {
+    const auto fifoTime = std::chrono::microseconds(kUartFifoBytes * 10LL * 1000000LL / m_BaudRate);
+    std::this_thread::sleep_until(std::min(deadline, std::chrono::steady_clock::now() + fifoTime));
+  }
+  return true;
 }
 
 bool CSerialLink::ApplyPendingClear() {
@@ -174,42 +199,51 @@ void CSerialLink::ThreadWatchComm() {
     pollfd pfd{fd, POLLIN, 0};
     // poll: ready count, 0 on time-out, or -1 with errno.
     const int ready = ::poll(&pfd, 1, static_cast<int>(kIdlePoll.count()));
-    if (ready <= 0) continue;
-    if ((pfd.revents & POLLIN) == 0) {
-      // Hang-up or error without data (the far end of a pty went away, an
-      // adapter was removed): pause instead of spinning on the event.
-      std::this_thread::sleep_for(kIdlePoll);
-      continue;
-    }
-    const bool fitted = ReadBurst();
-    Notify();
-    if (!fitted) {
-      // Overflow: the port is out of service until the owner closes it.
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+    const bool hungUp = ready < 0 || (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    const BurstEnd end = ReadBurst(hungUp);
+    if (end == BurstEnd::kOverflow) {
+      // The port is out of service until the owner closes it.
       m_bConnected.store(false, std::memory_order_release);
+      Notify();
       return;
     }
+    if (end == BurstEnd::kLineLost) {
+      // Reported once: the flag first, so the notification finds it.
+      m_bConnected.store(false, std::memory_order_release);
+      m_LineLost.store(true, std::memory_order_release);
+      Notify();
+      return;
+    }
+    Notify();
   }
 }
 
-bool CSerialLink::ReadBurst() {
+CSerialLink::BurstEnd CSerialLink::ReadBurst(bool hungUp) {
   std::array<std::uint8_t, kReadChunk> chunk{};
   const int fd = m_Port.Get();
-  for (;;) {
-    // read: bytes read, 0 at end of file, or -1 with errno (EAGAIN: nothing waiting).
+  for (bool first = true;; first = false) {
+    // read: bytes read, 0 when nothing is waiting (VMIN and VTIME are 0) or
+    // the line hung up, or -1 with errno (EAGAIN: nothing waiting; EIO: the
+    // far end of a pseudo-terminal closed).
     const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    const bool failed = n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    // A read that finds nothing just after poll said "readable" means the
+    // line is gone: a live line only wakes poll with bytes.
+    if (failed || (n <= 0 && (hungUp || (first && n == 0)))) return BurstEnd::kLineLost;
     if (n <= 0) {
       // The read that finds nothing is paused after too, as a burst ends.
       std::this_thread::sleep_for(kBurstPause);
-      return true;
+      return BurstEnd::kDone;
     }
     if (n >= CByteQueue::kSlots - m_QueueRead.Count()) {
       // The chunk would leave more than 8191 bytes queued: drop all of it
       // and have the consumer empty the ring.
       m_ClearRequested.store(true, std::memory_order_release);
-      return false;
+      return BurstEnd::kOverflow;
     }
     for (ssize_t i = 0; i < n; ++i) m_QueueRead.Put(chunk[static_cast<std::size_t>(i)]);
     std::this_thread::sleep_for(kBurstPause);
-    if (m_StopRequested.load(std::memory_order_acquire)) return true;
+    if (m_StopRequested.load(std::memory_order_acquire)) return BurstEnd::kDone;
   }
 }

@@ -48,6 +48,13 @@ class UniqueFd {
 // OpenLink and CloseLink call it too, so a reopened port never starts with the
 // stale bytes of the overflowed one. The descriptor itself is released by the
 // owner's CloseLink (or the next OpenLink, or the destructor).
+//
+// Hang-up: when the far end goes away (the other side of a pseudo-terminal
+// closes, a USB adapter is unplugged, the tty is hung up) poll reports
+// POLLHUP or POLLERR and reads answer 0 or EIO at once, for ever. The watch
+// thread takes what bytes are still readable, marks the line lost (IsConnected
+// turns false), announces it with one last notification and ends; the owner
+// learns of it through TakeLineLost and releases the port with CloseLink.
 class CSerialLink final : public UtilityLink {
  public:
   // Runs on the watch thread; it must return promptly, since CloseLink
@@ -58,6 +65,10 @@ class CSerialLink final : public UtilityLink {
   static constexpr std::chrono::milliseconds kBurstPause{15};
   // How long the idle watch thread waits before it looks at the stop flag again.
   static constexpr std::chrono::milliseconds kIdlePoll{20};
+  // How often WaitUntilSent looks at the driver's output queue.
+  static constexpr std::chrono::milliseconds kDrainPoll{2};
+  // The transmit FIFO of a common UART, which the output queue does not count.
+  static constexpr long long kUartFifoBytes = 16;
 
   explicit CSerialLink(ReceiveCallback onReceive = {});
   CSerialLink(const CSerialLink&) = delete;
@@ -94,6 +105,11 @@ class CSerialLink final : public UtilityLink {
   // Consumer side: empties m_QueueRead if the watch thread asked for it
   // after an overflow. Returns whether it did.
   bool ApplyPendingClear() override;
+  bool TakeLineLost() override;
+  // Polls the driver's output queue (TIOCOUTQ) until it is empty, then
+  // allows the wire time of a UART's transmit FIFO, which the queue does
+  // not count; never longer than `limitMs` in all.
+  bool WaitUntilSent(std::uint32_t limitMs) override;
 
   const std::string& PortName() const { return m_PortName; }
   std::uint16_t PortNumber() const { return m_PortNumber; }
@@ -106,9 +122,12 @@ class CSerialLink final : public UtilityLink {
   static std::string DevicePath(const std::string& device);
 
  private:
+  enum class BurstEnd { kDone, kOverflow, kLineLost };
+
   void ThreadWatchComm();
-  // Reads one burst until a read finds nothing; returns false on overflow.
-  bool ReadBurst();
+  // Reads one burst until a read finds nothing. `hungUp`: poll reported the
+  // line gone, so the burst ends in kLineLost once the bytes left are taken.
+  BurstEnd ReadBurst(bool hungUp);
   void Notify() const;
 
   UniqueFd m_Port;
@@ -117,6 +136,8 @@ class CSerialLink final : public UtilityLink {
   std::atomic<bool> m_bConnected{false};
   std::atomic<bool> m_StopRequested{false};
   std::atomic<bool> m_ClearRequested{false};
+  std::atomic<bool> m_LineLost{false};
+  std::int32_t m_BaudRate = 0;
   ReceiveCallback m_OnReceive;
   std::thread m_WatchThread;
 };

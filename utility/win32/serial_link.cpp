@@ -37,6 +37,31 @@ void ClearLineErrors(HANDLE port) {
 
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The errors with which the driver answers on a port whose device went away: USB serial drivers
+// give access denied, bad command, general failure or device not connected once the adapter is
+// unplugged; Wine gives not ready and broken pipe when the far end of its pseudo-terminal closed.
+bool IsPortGoneError(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED: return true;
+    default: return false;
+  }
+}
+
+// Whether the driver still answers for the port. ClearCommError: nonzero on success.
+bool PortIsGone(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  return !ClearCommError(port, &errors, &status) && IsPortGoneError(GetLastError());
+}
+
 }  // namespace
 
 void CSerialLink::ShowMessageBox(const std::string& text) {
@@ -71,11 +96,37 @@ bool CSerialLink::ApplyPendingClear() {
   return true;
 }
 
+bool CSerialLink::TakeLineLost() { return m_LineLost.exchange(false, std::memory_order_acq_rel); }
+
+bool CSerialLink::WaitUntilSent(std::uint32_t limitMs) {
+  if (!m_hPort) return true;
+  const ULONGLONG deadline = GetTickCount64() + limitMs;
+  for (;;) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    // ClearCommError: nonzero on success; cbOutQue is what the driver has not sent yet.
+    if (!ClearCommError(m_hPort.get(), &errors, &status)) return false;
+    if (status.cbOutQue == 0) break;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(kDrainPollMs);
+  }
+  // The queue does not count what the UART's transmit FIFO still holds: 10 bits a byte.
+  if (m_BaudRate > 0) {
+    const ULONGLONG fifoMs = (kUartFifoBytes * 10ULL * 1000ULL + static_cast<ULONGLONG>(m_BaudRate) - 1) /
+                             static_cast<ULONGLONG>(m_BaudRate);
+    const ULONGLONG now = GetTickCount64();
+    if (now < deadline) Sleep(static_cast<DWORD>(std::min(fifoMs, deadline - now)));
+  }
+  return true;
+}
+
 bool CSerialLink::OpenLink(const std::string& deviceName, std::int32_t baudRate, std::uint16_t portNumber) {
   CloseLink();
   m_bConnected.store(false, std::memory_order_release);
   m_PortNumber = portNumber;
   m_PortName = deviceName;
+  m_BaudRate = baudRate;
+  m_LineLost.store(false, std::memory_order_relaxed);
   m_ReadOverlapped = OVERLAPPED{};
   m_WriteOverlapped = OVERLAPPED{};
   // A name with an embedded NUL would open whatever its first part names.
@@ -182,6 +233,7 @@ void CSerialLink::CloseLink() {
   m_WriteAbandoned = false;
   m_WatchState.store(WatchState::kServing, std::memory_order_relaxed);
   ApplyPendingClear();
+  m_LineLost.store(false, std::memory_order_relaxed);
 }
 
 std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t length) {
@@ -248,19 +300,30 @@ DWORD CSerialLink::ThreadWatchComm() {
     DWORD events = 0;
     const WaitResult waited = WaitForReceiveEvent(events);
     if (waited == WaitResult::kStop) break;
+    BurstEnd end = BurstEnd::kDone;
     if (waited == WaitResult::kFailed) {
-      // The wait itself failed (a removed adapter): pause, but end the pause on a stop request.
-      WaitForSingleObject(m_StopEvent.get(), kWaitFailurePauseMs);
+      if (!PortIsGone(m_hPort.get())) {
+        // The wait failed on a port that still answers: pause, but end the pause on a stop
+        // request.
+        WaitForSingleObject(m_StopEvent.get(), kWaitFailurePauseMs);
+        continue;
+      }
+      end = BurstEnd::kLineLost;
+    } else if ((events & EV_RXCHAR) == 0) {
       continue;
+    } else {
+      end = ReadBurst(lastPosition);
     }
-    if ((events & EV_RXCHAR) == 0) continue;
-
-    const BurstEnd end = ReadBurst(lastPosition);
     if (end == BurstEnd::kParked) return 0;  // the object is no longer ours to touch
+    if (end == BurstEnd::kLineLost) {
+      // Reported once: the flag first, so the notification finds it.
+      m_bConnected.store(false, std::memory_order_release);
+      m_LineLost.store(true, std::memory_order_release);
+    }
     // PostMessageA: nonzero on success. Posted, never sent: the thread does not wait for the
     // dialog, and a missing window only loses the notification.
     PostMessageA(m_hNotifyWnd.load(std::memory_order_acquire), kReceiveMessage, m_PortNumber, lastPosition);
-    if (end == BurstEnd::kOverflow) break;
+    if (end != BurstEnd::kDone) break;
   }
   return 1;
 }
@@ -303,9 +366,10 @@ CSerialLink::WaitResult CSerialLink::WaitForReceiveEvent(DWORD& events) {
 CSerialLink::BurstEnd CSerialLink::ReadBurst(LPARAM& lastPosition) {
   std::array<std::uint8_t, kReadChunk> chunk;  // the receive path allocates nothing
   for (;;) {
-    bool parked = false;
-    const std::uint32_t count = ReadAvailable(chunk.data(), kReadChunk, parked);
-    if (parked) return BurstEnd::kParked;
+    ReadEnd readEnd = ReadEnd::kRead;
+    const std::uint32_t count = ReadAvailable(chunk.data(), kReadChunk, readEnd);
+    if (readEnd == ReadEnd::kParked) return BurstEnd::kParked;
+    if (readEnd == ReadEnd::kLineLost) return BurstEnd::kLineLost;
     if (count >= static_cast<std::uint32_t>(CByteQueue::kSlots - m_QueueRead.Count())) {
       // The chunk would leave more than 8191 bytes queued: drop all of it, have the consumer
       // empty the ring, and stop serving the port until the owner closes it.
@@ -321,14 +385,18 @@ CSerialLink::BurstEnd CSerialLink::ReadBurst(LPARAM& lastPosition) {
   }
 }
 
-std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, bool& parked) {
-  parked = false;
+std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, ReadEnd& end) {
+  end = ReadEnd::kRead;
   const HANDLE port = m_hPort.get();
   DWORD errors = 0;
   COMSTAT status{};
   // ClearCommError: nonzero on success. Only a read of bytes the driver already holds is made:
   // with these time-outs some drivers wait for data instead of returning nothing.
-  if (!ClearCommError(port, &errors, &status) || status.cbInQue == 0) return 0;
+  if (!ClearCommError(port, &errors, &status)) {
+    if (IsPortGoneError(GetLastError())) end = ReadEnd::kLineLost;
+    return 0;
+  }
+  if (status.cbInQue == 0) return 0;
 
   m_ReadOverlapped = OVERLAPPED{};
   m_ReadOverlapped.hEvent = m_ReadEvent.get();
@@ -336,7 +404,9 @@ std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t cap
   // ReadFile: nonzero when the read completed at once; zero with ERROR_IO_PENDING while it runs,
   // zero with another error when it failed.
   if (!ReadFile(port, buffer, capacity, nullptr, &m_ReadOverlapped)) {
-    if (GetLastError() != ERROR_IO_PENDING) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) {
+      if (IsPortGoneError(error)) end = ReadEnd::kLineLost;
       ClearLineErrors(port);
       return 0;
     }
@@ -344,7 +414,7 @@ std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t cap
       CancelIo(port);
       if (WaitForSingleObject(m_ReadEvent.get(), kCancelLimitMs) != WAIT_OBJECT_0) {
         ParkUntilReadEnds();
-        parked = true;
+        end = ReadEnd::kParked;
         return 0;
       }
     }
@@ -352,6 +422,7 @@ std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t cap
   DWORD transferred = 0;
   // GetOverlappedResult without waiting: nonzero when the read ended well.
   if (!GetOverlappedResult(port, &m_ReadOverlapped, &transferred, FALSE)) {
+    if (IsPortGoneError(GetLastError())) end = ReadEnd::kLineLost;
     ClearLineErrors(port);
     return 0;
   }

@@ -26,8 +26,13 @@
 // - The event wait is overlapped, with its own manual-reset event, and is waited for together
 //   with a stop event. On a handle opened with FILE_FLAG_OVERLAPPED, WaitCommEvent without an
 //   overlapped record is not valid, and the stop event lets CloseLink end an idle wait at once.
-//   When the wait itself fails (an adapter was removed) the thread pauses 50 ms before it tries
-//   again, instead of spinning.
+//   When the wait itself fails the thread asks the driver whether the port is still there: a
+//   port that answers is waited on again after a 50 ms pause, instead of spinning (Wine's wait
+//   gives up at once on a line without modem lines).
+// - Line lost: when the driver answers with the errors a removed port gives (a USB adapter
+//   unplugged, the far end of a pseudo-terminal closed under Wine), the thread marks the line
+//   lost (IsConnected turns false), posts one last notification and ends. The owner learns of
+//   it through TakeLineLost and releases the port with CloseLink.
 // - CloseLink clears m_bConnected, signals the stop event, clears the event mask and then waits
 //   for the watch thread (at most kThreadStopLimitMs) before it releases the port: the thread
 //   never uses a released handle. Should the thread not end in time, the port handle and the
@@ -68,6 +73,8 @@ class CSerialLink final : public UtilityLink {
   static constexpr DWORD kReadLimitMs = 1000;
   static constexpr DWORD kCancelLimitMs = 500;
   static constexpr DWORD kDriverQueueBytes = 4096;
+  static constexpr DWORD kDrainPollMs = 2;
+  static constexpr DWORD kUartFifoBytes = 16;
   static constexpr const char* kMessageCaption = " Zorn Utility Ver 2.03  ";
 
   // The default shows a modal message box with the utility's caption and an OK button.
@@ -89,6 +96,10 @@ class CSerialLink final : public UtilityLink {
   void AttachNotifications() override;
   CByteQueue& ReceiveQueue() override { return m_QueueRead; }
   bool ApplyPendingClear() override;
+  bool TakeLineLost() override;
+  // Polls the driver's output queue (ClearCommError) until it is empty, then allows the wire time
+  // of a UART's transmit FIFO, which the queue does not count; never longer than `limitMs`.
+  bool WaitUntilSent(std::uint32_t limitMs) override;
   // Writes the bytes within 1000 ms + 10 ms per byte; returns how many the driver took, 0 when
   // closed, on failure or on expiry.
   std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override;
@@ -111,7 +122,8 @@ class CSerialLink final : public UtilityLink {
 
  private:
   enum class WaitResult { kEvent, kStop, kFailed };
-  enum class BurstEnd { kDone, kOverflow, kParked };
+  enum class BurstEnd { kDone, kOverflow, kParked, kLineLost };
+  enum class ReadEnd { kRead, kParked, kLineLost };
   // What the watch thread still uses. kDetached: nothing of the object (it shows the message box
   // or has ended its work). kParked: only its read's event and the stop event, while the read it
   // could not cancel still owns its stack buffer; releasing the port ends that read.
@@ -123,8 +135,9 @@ class CSerialLink final : public UtilityLink {
   // Reads one burst into the ring, until a read finds nothing.
   BurstEnd ReadBurst(LPARAM& lastPosition);
   // Reads what the driver holds, at most `capacity` bytes; 0 when nothing waits or the read
-  // failed. Sets `parked` when the read could not be cancelled (see ParkUntilReadEnds).
-  std::uint32_t ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, bool& parked);
+  // failed. `end` tells a read that could not be cancelled (see ParkUntilReadEnds) and a port
+  // that has gone away.
+  std::uint32_t ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, ReadEnd& end);
   bool ConfigurePort(std::int32_t baudRate);
   void ParkUntilReadEnds();
 
@@ -148,5 +161,7 @@ class CSerialLink final : public UtilityLink {
   std::vector<std::uint8_t> m_WriteBuffer;
   bool m_WriteAbandoned = false;
   std::atomic<bool> m_ClearRequested{false};
+  std::atomic<bool> m_LineLost{false};
+  std::int32_t m_BaudRate = 0;
   std::atomic<WatchState> m_WatchState{WatchState::kServing};
 };
