@@ -135,6 +135,7 @@ TEST_F(CliTest, CommandLineMistakesAreRefusedBeforeThePortIsTouched) {
       {"--port", "COM4", "font", "Euro"},
       {"--port", "COM4", "font-set", "XX"},
       {"--port", "COM4", "info", "extra"},
+      {"--port", "/dev/ttyUSB0", "download"},
   };
   for (const auto& arguments : cases) {
     std::string shown;

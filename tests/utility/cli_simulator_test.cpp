@@ -25,11 +25,15 @@ struct CliResult {
   milliseconds took{0};
 };
 
-// Runs the front end on the simulator's port; never waits longer than `limit`.
+// Runs the front end on the simulator's port, named by its device path or,
+// with `asCom4`, as COM4 through ZORN_COM4; never waits longer than `limit`.
 CliResult RunCli(const SimulatorProcess& simulator, std::vector<std::string> arguments,
-                 milliseconds limit = seconds(20)) {
+                 milliseconds limit = seconds(20), bool asCom4 = false) {
   test_support::TempDirectory dir("zorn_cli");
   std::vector<std::string> argv = {KIT_UTILITY_CLI, "--port", simulator.port_path()};
+  if (asCom4) {
+    argv = {"/usr/bin/env", "ZORN_COM4=" + simulator.port_path(), KIT_UTILITY_CLI, "--port", "COM4"};
+  }
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   const auto start = std::chrono::steady_clock::now();
   test_support::ChildProcess child(argv, dir.file("out"), dir.file("err"));
@@ -179,7 +183,12 @@ TEST(CliOnSimulator, ReplyLargerThanTheReceiveRingIsDroppedWithAMessage) {
 
 TEST(CliOnSimulator, DownloadPutsTheDisplayInItsDownloadMode) {
   SimulatorProcess simulator = StartSimulator();
-  const auto result = RunCli(simulator, {"download"});
+  const auto refused = RunCli(simulator, {"download"});
+  EXPECT_EQ(refused.exitCode, 2) << "a device path has no COM number for config.data";
+  EXPECT_NE(refused.err.find("download needs the port as COM1 to COM20"), std::string::npos) << refused.err;
+  EXPECT_TRUE(simulator.trace_lines().empty());
+
+  const auto result = RunCli(simulator, {"download"}, seconds(20), true);
   // The firmware tool is not installed here: the hand-over says so.
   EXPECT_EQ(result.exitCode, 5) << result.out;
   EXPECT_NE(result.out.find("Com port closed !"), std::string::npos);

@@ -533,6 +533,14 @@ int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform)
   } else {
     devicePath = options.port;
   }
+  if (known->name == "download" && !devicePath.empty()) {
+    // config.data tells the firmware tool the port by the digit of its
+    // COM number, which a device path does not have.
+    return Fail(platform,
+                "download needs the port as COM1 to COM20, the name the firmware tool knows it by"
+                " (on Linux ZORN_COMn may name its device)",
+                kExitUsage);
+  }
 
   CliSession session(platform, options, devicePath);
   if (const int code = SelectFor(options.command, session.View(), platform); code != kExitOk) {
