@@ -2,16 +2,18 @@
 # Runs a command while display simulators serve COM ports of a Wine prefix.
 #
 #   cmake/with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...]
-#                           [--no-speed-check] -- COMMAND...
+#                           [--no-speed-check] [--fault MODES] -- COMMAND...
 #
 # The prefix maps COMN to PREFIX/sim-comN (scripts/wine-prefix.sh). For each port N this starts
 #   PATH --quiet --link PREFIX/sim-comN --state DIR/stateN --trace DIR/traceN
 # (with --no-speed-check as well when given: the displays then decode bytes sent at any line
-# speed, for a command that changes the speed of one port between writes) in a fresh temporary
-# DIR, waits (at most 10 s) for the link, and exports
+# speed, for a command that changes the speed of one port between writes; and --fault MODES to
+# make them misbehave as the simulator's fault modes say) in a fresh temporary DIR, waits (at
+# most 10 s) for the link, and exports
 #   KIT_SIM_COMN_TRACE, KIT_SIM_COMN_STATE   Unix paths of its trace and state files
 #                                            (Windows programs see them as Z:<path>)
 #   KIT_SIM_COMN_PID                         its process id
+#   KIT_SIM_FAULTS                           the fault modes given (empty: none)
 # and WINEPREFIX=PREFIX, so the command's Wine and the links agree. The prefix is created first
 # if it does not exist yet. The simulators are stopped, and DIR removed, when the command ends
 # however it ends; the command's exit status is the script's.
@@ -19,11 +21,11 @@ set -euo pipefail
 
 usage() {
   echo "usage: with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...] [--no-speed-check]" \
-    "-- COMMAND..." >&2
+    "[--fault MODES] -- COMMAND..." >&2
   exit 2
 }
 
-simulator= prefix= ports=() simulator_options=()
+simulator= prefix= ports=() simulator_options=() faults=
 while [ $# -gt 0 ]; do
   case $1 in
     --simulator) [ $# -ge 2 ] || usage; simulator=$2; shift 2 ;;
@@ -33,6 +35,7 @@ while [ $# -gt 0 ]; do
       [[ $2 =~ ^[0-9]+$ ]] || { echo "with-simulator: port must be a number: $2" >&2; exit 2; }
       ports+=("$2"); shift 2 ;;
     --no-speed-check) simulator_options+=(--no-speed-check); shift ;;
+    --fault) [ $# -ge 2 ] || usage; faults=$2; simulator_options+=(--fault "$2"); shift 2 ;;
     --) shift; break ;;
     *) usage ;;
   esac
@@ -49,6 +52,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 prefix=$(cd "$prefix" && pwd)
 export WINEPREFIX=$prefix
 
+export KIT_SIM_FAULTS=$faults
 workdir=$(mktemp -d "${TMPDIR:-/tmp}/kit-sim.XXXXXX")
 pids=()
 

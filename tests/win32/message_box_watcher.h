@@ -1,15 +1,15 @@
 #pragma once
 // Message boxes as the user sees them: a watcher thread in the test process finds each box,
 // reads its caption and text, and presses OK, the way a user would. Works for boxes raised
-// inside a DLL the process has loaded.
+// inside a DLL the process has loaded, and for the boxes of another program the test drives.
 
 #include <windows.h>
 
 #include <array>
 #include <atomic>
 #include <mutex>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,26 +23,39 @@ struct SeenBox {
   bool has_cancel_button = false;
 };
 
-// EnumWindows callback: stops at the first visible #32770 window of this process.
-inline BOOL CALLBACK find_message_box_callback(HWND window, LPARAM out) {
+// Where boxes are looked for: the visible dialog-class windows of one process, except one window
+// (a program's own main dialog is of that class too).
+struct BoxScope {
+  DWORD process = GetCurrentProcessId();
+  HWND except = nullptr;
+};
+
+struct BoxSearch {
+  BoxScope scope;
+  HWND found = nullptr;
+};
+
+// EnumWindows callback: stops at the first visible #32770 window in the search's scope.
+inline BOOL CALLBACK find_message_box_callback(HWND window, LPARAM search_address) {
+  // EnumWindows hands our pointer back as an integer.
+  auto* search = reinterpret_cast<BoxSearch*>(search_address);  // NOLINT(performance-no-int-to-ptr)
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   std::array<wchar_t, 16> class_name{};
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+  if (process == search->scope.process && window != search->scope.except && IsWindowVisible(window) &&
       GetClassNameW(window, class_name.data(), static_cast<int>(class_name.size())) > 0 &&
       std::wstring_view(class_name.data()) == L"#32770") {
-    // EnumWindows hands our pointer back as an integer.
-    *reinterpret_cast<HWND*>(out) = window;  // NOLINT(performance-no-int-to-ptr)
+    search->found = window;
     return FALSE;
   }
   return TRUE;
 }
 
-// A visible message box (a #32770 window) of this process, or null.
-inline HWND find_message_box() {
-  HWND found = nullptr;
-  EnumWindows(find_message_box_callback, reinterpret_cast<LPARAM>(&found));
-  return found;
+// A visible message box (a #32770 window) in `scope` (by default: of this process), or null.
+inline HWND find_message_box(const BoxScope& scope = {}) {
+  BoxSearch search{scope, nullptr};
+  EnumWindows(find_message_box_callback, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // What the user sees in `box`: caption, text and buttons.
@@ -63,13 +76,13 @@ inline SeenBox read_message_box(HWND box) {
   return seen;
 }
 
-// Watches for visible dialog-class windows (#32770, the class of message boxes) owned by this
-// process, records each and dismisses it with OK, until `count` boxes were seen or `timeout_ms`
-// has passed.
+// Watches for visible dialog-class windows (#32770, the class of message boxes) in `scope` (by
+// default: of this process), records each and dismisses it with OK, until `count` boxes were
+// seen or `timeout_ms` has passed.
 class MessageBoxWatcher {
  public:
-  explicit MessageBoxWatcher(DWORD timeout_ms, std::size_t count = 1)
-      : count_(count), thread_([this, timeout_ms] { watch(timeout_ms); }) {}
+  explicit MessageBoxWatcher(DWORD timeout_ms, std::size_t count = 1, BoxScope scope = {})
+      : count_(count), scope_(scope), thread_([this, timeout_ms] { watch(timeout_ms); }) {}
   ~MessageBoxWatcher() { finish(); }
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -94,15 +107,16 @@ class MessageBoxWatcher {
   void watch(DWORD timeout_ms) {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;
     while (GetTickCount64() < deadline) {
-      HWND box = find_message_box();
+      HWND box = find_message_box(scope_);
       if (box != nullptr) {
         seen_.push_back(read_message_box(box));
         dismissed_.store(true);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
-        if (seen_.size() == count_) return;
         // The box goes away when its owner handles the click: wait for that before looking
-        // again, or the same box would be counted twice.
+        // again, or the same box would be counted twice, and before the watch ends, so that
+        // a box looked for next is not this one on its way out.
         for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(10);
+        if (seen_.size() == count_) return;
         continue;
       }
       Sleep(20);
@@ -110,16 +124,17 @@ class MessageBoxWatcher {
   }
 
   const std::size_t count_;
+  const BoxScope scope_;
   std::vector<SeenBox> seen_;
   std::atomic<bool> dismissed_{false};
   std::thread thread_;
 };
 
-// Watches from its own thread for message boxes of this process, records each and presses OK,
-// until stop(). Nothing a test does can leave a box waiting for a user.
+// Watches from its own thread for message boxes in `scope` (by default: of this process),
+// records each and presses OK, until stop(). Nothing a test does can leave a box waiting for a user.
 class MessageBoxCollector {
  public:
-  MessageBoxCollector() : thread_([this] { watch(); }) {}
+  explicit MessageBoxCollector(BoxScope scope = {}) : scope_(scope), thread_([this] { watch(); }) {}
   ~MessageBoxCollector() { stop(); }
   MessageBoxCollector(const MessageBoxCollector&) = delete;
   MessageBoxCollector& operator=(const MessageBoxCollector&) = delete;
@@ -144,7 +159,7 @@ class MessageBoxCollector {
     // A box already answered may stay visible for a moment: it is pressed again, not recorded again.
     std::set<HWND> answered;
     while (running_.load()) {
-      HWND box = find_message_box();
+      HWND box = find_message_box(scope_);
       if (box == nullptr) {
         Sleep(20);
         continue;
@@ -159,6 +174,7 @@ class MessageBoxCollector {
     }
   }
 
+  const BoxScope scope_;
   mutable std::mutex mutex_;
   std::vector<SeenBox> seen_;
   std::atomic<bool> running_{true};

@@ -1,7 +1,7 @@
 #pragma once
 // The display simulator serving a COM port of the test prefix, as cmake/with-simulator.sh
-// started it: its trace file (one line per decoded command), and its process, which a test may
-// pause to stall the line.
+// started it: its trace file (one line per decoded command), its state file (key=value lines),
+// and its process, which a test may pause to stall the line.
 
 #include <optional>
 #include <string>
@@ -9,10 +9,13 @@
 
 namespace varnel::test {
 
+// The path under which Wine's programs see a Unix path: the Unix root is drive Z:.
+std::wstring windows_path_of_unix_path(const std::wstring& unix_path);
+
 class SimulatorLink {
  public:
-  // The simulator serving COM<port>, found through KIT_SIM_COM<port>_TRACE and _PID; nothing
-  // when the test does not run under with-simulator.sh.
+  // The simulator serving COM<port>, found through KIT_SIM_COM<port>_TRACE, _STATE and _PID;
+  // nothing when the test does not run under with-simulator.sh.
   static std::optional<SimulatorLink> for_port(int port);
 
   // Every trace line so far.
@@ -20,7 +23,12 @@ class SimulatorLink {
 
   // Waits (at most `timeout_ms`) until the trace holds at least `count` lines and answers the
   // lines from `first` on; fewer when the time ran out.
-  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count, unsigned timeout_ms = 5000) const;
+  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count,
+                                          unsigned timeout_ms = 5000) const;
+
+  // Waits (at most `timeout_ms`) until the state file holds the line `key=value`; answers
+  // whether it did.
+  bool wait_for_state(const std::string& key, const std::string& value, unsigned timeout_ms = 5000) const;
 
   // Pauses or resumes the simulator process (SIGSTOP / SIGCONT), so that it stops reading its
   // line. Answers true once /proc shows the process in the wanted state (at most 5 s).
@@ -28,10 +36,12 @@ class SimulatorLink {
   bool resume() const;
 
  private:
-  SimulatorLink(std::wstring trace_path, unsigned long pid) : trace_path_(std::move(trace_path)), pid_(pid) {}
+  SimulatorLink(std::wstring trace_path, std::wstring state_path, unsigned long pid)
+      : trace_path_(std::move(trace_path)), state_path_(std::move(state_path)), pid_(pid) {}
   bool signal_and_wait(const char* signal, bool want_stopped) const;
 
   std::wstring trace_path_;
+  std::wstring state_path_;
   unsigned long pid_;
 };
 
