@@ -9,18 +9,9 @@
 #include "utility/core/cli_front_end.h"
 #include "utility/win32/notify_window.h"
 #include "utility/win32/serial_link.h"
+#include "utility/win32/win_exec_starter.h"
 
 namespace {
-
-// Starts the firmware tool the way the dialog does: WinExec with SW_SHOW, the
-// platform searching for the bare name. Values above 31 mean it started.
-class WinExecStarter final : public ProgramStarter {
- public:
-  bool Start(std::string_view commandLine) override {
-    const std::string command(commandLine);
-    return ::WinExec(command.c_str(), SW_SHOW) > 31;
-  }
-};
 
 // The link's own messages go to the console, not into a window.
 void PrintLinkMessage(const std::string& text) { std::cerr << "zorn-utility-cli: " << text << '\n'; }
