@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/win32/message_box_watcher.h"
+#include "utility/win32/minimized_icon.h"
 #include "utility/win32/serial_link.h"
 
 namespace {
@@ -115,6 +116,22 @@ TEST(Win32SerialLinkMessage, BoxCarriesTheUtilityCaptionTheTextAndAnOkButton) {
   EXPECT_EQ(seen->text, L"Error while creating ThreadWatchComm, COM4");
   EXPECT_TRUE(seen->has_ok_button);
   EXPECT_FALSE(seen->has_cancel_button);
+}
+
+// The minimized dialog draws its icon centred, the odd pixel going right and down.
+TEST(MinimizedIcon, IsCentredInIntegerArithmetic) {
+  struct Case {
+    int width, height, iconWidth, iconHeight, x, y;
+  };
+  const Case cases[] = {
+      {32, 32, 32, 32, 0, 0},   {33, 34, 32, 32, 1, 1},     {160, 31, 32, 32, 64, 0},
+      {161, 27, 32, 16, 65, 6}, {100, 100, 48, 48, 26, 26}, {0, 0, 32, 32, -15, -15},
+  };
+  for (const Case& c : cases) {
+    const IconOrigin origin = CentredIconOrigin(c.width, c.height, c.iconWidth, c.iconHeight);
+    EXPECT_EQ(origin.x, c.x) << c.width << "x" << c.height;
+    EXPECT_EQ(origin.y, c.y) << c.width << "x" << c.height;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,558 @@
+// Zorn_Utility.exe under Wine, driven from this process as a technician drives it: lists
+// chosen, text typed and buttons clicked by control identifier, enable states and message boxes
+// read back, with the display simulator on COM7 as the witness of what reached the display.
+// ctest runs each group of cases inside cmake/with-simulator.sh, which starts a fresh simulator.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/utility/win32/dialog_template_reader.h"
+#include "tests/utility/win32/utility_program.h"
+#include "tests/win32/simulator_link.h"
+#include "utility/core/dialog_view.h"
+
+namespace {
+
+using zorn::test::UtilityProgram;
+namespace id = control_id;
+
+constexpr int kCom7 = 6;  // its index in the port list
+constexpr int kCom9 = 8;  // a port the test prefix does not have
+constexpr const wchar_t* kTitle = L" Zorn Utility Ver 2.03  ";
+constexpr std::array<int, 7> kCommandButtons = {id::kChange,         id::kInputString,     id::kSetCommandSet,
+                                                id::kSetDefaultFont, id::kProgramDownLoad, id::kInformation,
+                                                id::kFontSet};
+
+varnel::test::SimulatorLink Simulator() {
+  const std::optional<varnel::test::SimulatorLink> simulator = varnel::test::SimulatorLink::for_port(7);
+  if (!simulator)
+    ADD_FAILURE() << "needs the simulator on COM7: run through cmake/with-simulator.sh (ctest does)";
+  return *simulator;
+}
+
+// Opens COM7 at the speed selected, as the user does, and waits for the buttons to follow.
+void OpenCom7(const UtilityProgram& program) {
+  program.Select(id::kPortList, kCom7);
+  program.Click(id::kPortOpen);
+  ASSERT_TRUE(program.WaitUntilEnabled(id::kInformation, true)) << "COM7 did not open";
+  EXPECT_FALSE(program.Enabled(id::kPortOpen));
+}
+
+class UtilityWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(program_.Dialog(), nullptr) << "no dialog from Zorn_Utility.exe"; }
+  UtilityProgram program_;
+};
+
+// ---- the template ------------------------------------------------------------------------
+
+enum class Kind { kGroup, kText, kList, kButton, kEdit };
+
+struct ControlFact {
+  int id;  // -1: no identifier of its own, found by its caption
+  Kind kind;
+  const wchar_t* caption;
+  RECT units;  // x, y, width, height in dialog units
+};
+
+// Every control of the dialog, as the technician's documentation shows them.
+const std::vector<ControlFact>& Controls() {
+  static const std::vector<ControlFact> controls = {
+      {-1, Kind::kGroup, L" Serial Configuration ", {7, 7, 269, 61}},
+      {-1, Kind::kGroup, L" CommPort Set ", {16, 21, 90, 38}},
+      {1023, Kind::kList, nullptr, {25, 38, 72, 60}},
+      {-1, Kind::kGroup, L" Current Baudrate ", {117, 21, 90, 38}},
+      {1020, Kind::kList, nullptr, {126, 38, 72, 76}},
+      {1005, Kind::kButton, L"Port Open", {216, 22, 52, 17}},
+      {1016, Kind::kButton, L"Close", {216, 41, 52, 17}},
+      {1015, Kind::kButton, L"EXIT", {287, 23, 52, 36}},
+      {-1, Kind::kGroup, L"Setup", {8, 73, 336, 258}},
+      {-1, Kind::kGroup, L" Changing Baudrate ", {16, 87, 90, 83}},
+      {1022, Kind::kList, nullptr, {25, 105, 72, 79}},
+      {1006, Kind::kButton, L"Change", {61, 143, 36, 18}},
+      {-1, Kind::kGroup, L" Input String   [ MAX : 20 Chracters per Line ] ", {117, 88, 213, 83}},
+      {-1, Kind::kText, L"Line#1", {134, 106, 28, 11}},
+      {1050, Kind::kEdit, nullptr, {166, 104, 150, 13}},
+      {-1, Kind::kText, L"Line#2", {134, 124, 28, 11}},
+      {1052, Kind::kEdit, nullptr, {166, 123, 150, 13}},
+      {1007, Kind::kButton, L"Input String", {265, 143, 52, 18}},
+      {-1, Kind::kGroup, L" Change Command Set ", {16, 177, 152, 43}},
+      {1024, Kind::kList, nullptr, {25, 195, 90, 79}},
+      {1010, Kind::kButton, L"Set", {124, 192, 35, 18}},
+      {1051, Kind::kGroup, L" Language ", {179, 177, 153, 43}},
+      {1053, Kind::kList, nullptr, {188, 195, 88, 69}},
+      {1054, Kind::kButton, L"Font Set", {286, 192, 35, 18}},
+      {-1, Kind::kGroup, L" Default Font Set (Flash) ", {16, 227, 152, 43}},
+      {1025, Kind::kList, nullptr, {24, 245, 90, 79}},
+      {1011, Kind::kButton, L"Set", {124, 243, 35, 18}},
+      {1014, Kind::kButton, L"Program Down Load", {186, 239, 135, 23}},
+      {1013, Kind::kButton, L"Zorn Information", {186, 270, 134, 22}},
+  };
+  return controls;
+}
+
+std::vector<HWND> DirectChildren(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+HWND FindControl(HWND dialog, const ControlFact& fact) {
+  if (fact.id != -1) return GetDlgItem(dialog, fact.id);
+  for (HWND child : DirectChildren(dialog)) {
+    if (UtilityProgram::Text(child) == fact.caption) return child;
+  }
+  return nullptr;
+}
+
+// Whether the template gives the control the class and styles of its kind.
+std::string KindMismatch(const zorn::test::TemplateItem& item, Kind kind) {
+  constexpr WORD kButton = 0x80;
+  constexpr WORD kEdit = 0x81;
+  constexpr WORD kStatic = 0x82;
+  constexpr WORD kComboBox = 0x85;
+  const DWORD style = item.style;
+  switch (kind) {
+    case Kind::kGroup:
+      return item.classAtom == kButton && (style & BS_TYPEMASK) == BS_GROUPBOX ? "" : "not a group box";
+    case Kind::kButton:
+      // BS_PUSHBUTTON, not BS_DEFPUSHBUTTON: no button is the default one.
+      return item.classAtom == kButton && (style & BS_TYPEMASK) == BS_PUSHBUTTON ? ""
+                                                                                 : "not a plain push button";
+    case Kind::kText:
+      return item.classAtom == kStatic && (style & SS_TYPEMASK) == SS_LEFT ? "" : "not left text";
+    case Kind::kList:
+      if (item.classAtom != kComboBox || (style & 0x3) != CBS_DROPDOWN) {
+        return "not a drop-down combo with an edit field";
+      }
+      if ((style & WS_VSCROLL) == 0) return "no vertical scroll bar";
+      return (style & CBS_SORT) == 0 ? "" : "sorted";
+    case Kind::kEdit:
+      if (item.classAtom != kEdit || (style & ES_MULTILINE) != 0) return "not a one-line edit";
+      if ((style & WS_BORDER) == 0) return "no border";
+      return (style & ES_AUTOHSCROLL) != 0 ? "" : "does not scroll horizontally";
+  }
+  return "unknown kind";
+}
+
+const zorn::test::TemplateItem* FindItem(const zorn::test::DialogTemplate& dialog, const ControlFact& fact) {
+  for (const zorn::test::TemplateItem& item : dialog.items) {
+    if (fact.id != -1 ? item.id == fact.id : (item.id == -1 && item.title == fact.caption)) return &item;
+  }
+  return nullptr;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// A copy of the dialog template made in this process, hidden: MapDialogRect converts dialog
+// units with the template's own font, as the program's dialog does.
+class TemplateCopy {
+ public:
+  TemplateCopy() {
+    module_ = LoadLibraryExW(UtilityProgram::ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module_ != nullptr) dialog_ = CreateDialogParamW(module_, MAKEINTRESOURCEW(102), nullptr, &Ignore, 0);
+  }
+  ~TemplateCopy() {
+    if (dialog_ != nullptr) DestroyWindow(dialog_);
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  TemplateCopy(const TemplateCopy&) = delete;
+  TemplateCopy& operator=(const TemplateCopy&) = delete;
+
+  HWND Dialog() const { return dialog_; }
+  std::optional<zorn::test::DialogTemplate> Template() const {
+    if (module_ == nullptr) return std::nullopt;
+    return zorn::test::ReadDialogTemplate(module_, 102);
+  }
+  // The control's place in pixels, converted as the dialog manager does: position and size
+  // each on its own, so the right edge is the converted x plus the converted width.
+  RECT Pixels(RECT units) const {
+    RECT converted = units;  // x, y, width, height: MapDialogRect converts each field alone
+    MapDialogRect(dialog_, &converted);
+    return {converted.left, converted.top, converted.left + converted.right,
+            converted.top + converted.bottom};
+  }
+
+ private:
+  static INT_PTR CALLBACK Ignore(HWND /*dialog*/, UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    return FALSE;
+  }
+  HMODULE module_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
+RECT ClientRectOf(HWND control, HWND dialog) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+TEST_F(UtilityWindow, TemplateHasEveryControlWithItsIdentifierKindCaptionAndPlace) {
+  const TemplateCopy copy;
+  ASSERT_NE(copy.Dialog(), nullptr) << "cannot load the template from "
+                                    << testing::PrintToString(UtilityProgram::ProgramPath());
+  const std::optional<zorn::test::DialogTemplate> written = copy.Template();
+  ASSERT_TRUE(written.has_value());
+  const HWND dialog = program_.Dialog();
+  for (const ControlFact& fact : Controls()) {
+    const std::string name = fact.caption != nullptr ? testing::PrintToString(std::wstring(fact.caption))
+                                                     : std::to_string(fact.id);
+    SCOPED_TRACE(name);
+    // As the template gives it.
+    const zorn::test::TemplateItem* item = FindItem(*written, fact);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(KindMismatch(*item, fact.kind), "");
+    EXPECT_TRUE(SameRect(item->units, fact.units));
+    // As the running program shows it.
+    const HWND control = FindControl(dialog, fact);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(control), fact.id);
+    if (fact.caption != nullptr) {
+      EXPECT_EQ(UtilityProgram::Text(control), fact.caption);
+    }
+    const RECT expected = copy.Pixels(fact.units);
+    const RECT actual = ClientRectOf(control, dialog);
+    EXPECT_EQ(actual.left, expected.left);
+    EXPECT_EQ(actual.top, expected.top);
+    EXPECT_EQ(actual.right, expected.right);
+    // A drop-down combo's template height is that of its open list; closed, it is one line.
+    if (fact.kind != Kind::kList) {
+      EXPECT_EQ(actual.bottom, expected.bottom);
+    }
+  }
+  EXPECT_EQ(written->items.size(), Controls().size()) << "the dialog has no other controls";
+  EXPECT_EQ(DirectChildren(dialog).size(), Controls().size());
+
+  EXPECT_EQ(written->title, L"Zorn Utility Ver 2.03");
+  EXPECT_TRUE(SameRect(written->units, {0, 0, 351, 338}));
+  EXPECT_EQ(written->pointSize, 9);
+  EXPECT_EQ(written->typeface, L"MS Shell Dlg");
+  for (const DWORD bit : {DWORD{WS_POPUP}, DWORD{WS_CAPTION}, DWORD{WS_SYSMENU}, DWORD{WS_MINIMIZEBOX},
+                          DWORD{DS_MODALFRAME}, DWORD{DS_CENTER}}) {
+    EXPECT_NE(written->style & bit, 0U) << std::hex << bit;
+  }
+
+  EXPECT_EQ(UtilityProgram::Text(dialog), L"Zorn Utility Ver 2.03");
+  RECT client{};
+  GetClientRect(dialog, &client);
+  const RECT size = copy.Pixels({0, 0, 351, 338});
+  EXPECT_EQ(client.right, size.right);
+  EXPECT_EQ(client.bottom, size.bottom);
+  RECT window{};
+  GetWindowRect(dialog, &window);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_NEAR((window.left + window.right) / 2, (work.left + work.right) / 2, 1) << "centred";
+  EXPECT_NEAR((window.top + window.bottom) / 2, (work.top + work.bottom) / 2, 1) << "centred";
+}
+
+// ---- start-up ----------------------------------------------------------------------------
+
+TEST_F(UtilityWindow, StartsWithFilledListsPortFourAndOnlyThePortButtonsEnabled) {
+  struct ListCase {
+    int id;
+    std::size_t count;
+    const wchar_t* first;
+    const wchar_t* last;
+    int selected;
+  };
+  const std::vector<ListCase> lists = {
+      {id::kPortList, 20, L" COM 1 ", L" COM 20 ", 3},
+      {id::kCurrentBaud, 5, L"9600", L"115200", 0},
+      {id::kChangingBaud, 5, L"9600", L"115200", 0},
+      {id::kCommandSetList, 10, L"LD220", L"LOGIC CONTROL", 0},
+      {id::kDefaultFontList, 18, L"USA(CP-437)", L"Russian(Windows-1251)", 0},
+      {id::kLanguageList, 22, L"(US) USA", L"(RW) Russia", 0},
+  };
+  for (const ListCase& list : lists) {
+    SCOPED_TRACE(list.id);
+    const std::vector<std::wstring> entries = program_.ListEntries(list.id);
+    ASSERT_EQ(entries.size(), list.count);
+    EXPECT_EQ(entries.front(), list.first);
+    EXPECT_EQ(entries.back(), list.last);
+    EXPECT_EQ(program_.SelectedIndex(list.id), list.selected);
+    EXPECT_TRUE(program_.Enabled(list.id));
+  }
+  const std::vector<std::wstring> ports = program_.ListEntries(id::kPortList);
+  for (std::size_t index = 0; index < ports.size(); ++index) {
+    EXPECT_EQ(ports[index], L" COM " + std::to_wstring(index + 1) + L" ");
+  }
+  EXPECT_EQ(UtilityProgram::Text(program_.Control(id::kPortList)), L" COM 4 ");
+
+  for (const int enabled : {id::kPortOpen, id::kClose, id::kExit, id::kLine1, id::kLine2}) {
+    EXPECT_TRUE(program_.Enabled(enabled)) << enabled;
+  }
+  for (const int disabled : kCommandButtons) EXPECT_FALSE(program_.Enabled(disabled)) << disabled;
+  // The dialog manager's default identifier names no control: Enter gives IDOK.
+  const auto defaultId = static_cast<int>(LOWORD(SendMessageW(program_.Dialog(), DM_GETDEFID, 0, 0)));
+  EXPECT_EQ(program_.Control(defaultId), nullptr) << "no default push button, got " << defaultId;
+}
+
+// ---- the port ----------------------------------------------------------------------------
+
+TEST_F(UtilityWindow, PortOpenFailsOnAnAbsentPortAndThenOpensTheDisplaysPort) {
+  program_.Select(id::kPortList, kCom9);
+  program_.Click(id::kPortOpen);
+  const auto failed = program_.AnswerBox();
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(failed->caption, kTitle);
+  EXPECT_EQ(failed->text, L"Com port open failed !");
+  EXPECT_TRUE(program_.Enabled(id::kPortOpen)) << "the state stays Closed";
+  for (const int button : kCommandButtons) EXPECT_FALSE(program_.Enabled(button)) << button;
+
+  OpenCom7(program_);
+  for (const int button : kCommandButtons) EXPECT_TRUE(program_.Enabled(button)) << button;
+  EXPECT_TRUE(program_.Enabled(id::kClose));
+}
+
+TEST_F(UtilityWindow, CloseWithNoPortOpenStillSaysSo) {
+  program_.Click(id::kClose);
+  const auto closed = program_.AnswerBox();
+  ASSERT_TRUE(closed.has_value());
+  EXPECT_EQ(closed->caption, kTitle);
+  EXPECT_EQ(closed->text, L"Com port closed !");
+  EXPECT_TRUE(program_.Enabled(id::kPortOpen));
+  EXPECT_FALSE(program_.Enabled(id::kInformation));
+}
+
+// The display changes its speed at once; the utility's port stays at its old speed until the
+// user reopens it at the new one, and only then does the display understand it again.
+TEST_F(UtilityWindow, ChangeThenReopeningAtTheNewSpeed) {
+  const varnel::test::SimulatorLink simulator = Simulator();
+  OpenCom7(program_);
+  program_.Select(id::kChangingBaud, 1);  // 19200
+  program_.Click(id::kChange);
+  ASSERT_TRUE(simulator.wait_for_state("line_speed", "19200"));
+
+  program_.Click(id::kClose);
+  ASSERT_TRUE(program_.AnswerBox().has_value());
+  program_.Select(id::kCurrentBaud, 1);
+  OpenCom7(program_);
+  program_.Click(id::kInformation);
+  const auto information = program_.AnswerBox();
+  ASSERT_TRUE(information.has_value());
+  EXPECT_EQ(information->caption, L"Zorn Information");
+  EXPECT_NE(information->text.find(L"SIM-DSP 1.00"), std::wstring::npos) << "answered at the new speed";
+  EXPECT_NE(information->text.find(L"\n\nBPS :\n 1"), std::wstring::npos);
+}
+
+// ---- setting frames ----------------------------------------------------------------------
+
+TEST_F(UtilityWindow, InputStringSendsTwentyCharactersAndCutsLongerLines) {
+  const varnel::test::SimulatorLink simulator = Simulator();
+  OpenCom7(program_);
+  program_.Type(id::kLine1, L"ABCDEFGHIJKLMNOPQRST");       // 20
+  program_.Type(id::kLine2, L"0123456789abcdefghijKLMNO");  // 25
+  program_.Click(id::kInputString);
+  EXPECT_TRUE(simulator.wait_for_state("row0_text", "ABCDEFGHIJKLMNOPQRST"));
+  EXPECT_TRUE(simulator.wait_for_state("row1_text", "0123456789abcdefghij"));
+}
+
+TEST_F(UtilityWindow, BothSetButtonsStoreTheirChoiceInTheDisplay) {
+  const varnel::test::SimulatorLink simulator = Simulator();
+  OpenCom7(program_);
+  program_.Select(id::kCommandSetList, 9);  // LOGIC CONTROL
+  program_.Click(id::kSetCommandSet);
+  EXPECT_TRUE(simulator.wait_for_state("command_set", "9"));
+  program_.Select(id::kDefaultFontList, 17);  // Russian(Windows-1251)
+  program_.Click(id::kSetDefaultFont);
+  EXPECT_TRUE(simulator.wait_for_state("default_font", "17"));
+}
+
+// ---- exchanges with replies --------------------------------------------------------------
+
+TEST_F(UtilityWindow, ZornInformationShowsTheDisplaysRecord) {
+  OpenCom7(program_);
+  program_.Click(id::kInformation);
+  const auto information = program_.AnswerBox();
+  ASSERT_TRUE(information.has_value());
+  EXPECT_EQ(information->caption, L"Zorn Information");
+  EXPECT_EQ(information->text,
+            L"\n\nVersion :\nSIM-DSP 1.00\n\nCommand Set :\n 0\n\nDefault Font :\n 0"
+            L"\n\nLanguage :\n 0\n\nBPS :\n 0");
+  EXPECT_TRUE(information->has_ok_button);
+}
+
+TEST_F(UtilityWindow, FontSetLoadsOneLanguageInTwentyThreeFrames) {
+  const varnel::test::SimulatorLink simulator = Simulator();
+  OpenCom7(program_);
+  const std::size_t before = simulator.trace().size();
+  program_.Select(id::kLanguageList, 1);  // (DE) Germany
+  program_.Click(id::kFontSet);
+  const std::vector<std::string> frames = simulator.wait_for_trace(before, 23, 20000);
+  ASSERT_GE(frames.size(), 23U);
+  EXPECT_EQ(frames[0], "frame 41 index=0");
+  EXPECT_EQ(frames[1], "frame 41 index=1");
+  for (std::size_t block = 0; block < 20; ++block) {
+    EXPECT_EQ(frames[2 + block], "frame 42 index=" + std::to_string(block));
+  }
+  EXPECT_EQ(frames[22], "frame 43 code=DE");
+  EXPECT_TRUE(simulator.wait_for_state("language", "DE"));
+  EXPECT_EQ(varnel::test::find_message_box(program_.Boxes()), nullptr) << "a finished download shows nothing";
+}
+
+TEST_F(UtilityWindow, ASilentDisplayEndsTheDownloadWithResponseTimeout) {
+  const varnel::test::SimulatorLink simulator = Simulator();
+  OpenCom7(program_);
+  ASSERT_TRUE(simulator.pause());
+  program_.Click(id::kFontSet);
+  const ULONGLONG clicked = GetTickCount64();
+  const auto timeout = program_.AnswerBox(20000);
+  const ULONGLONG waited = GetTickCount64() - clicked;
+  EXPECT_TRUE(simulator.resume());
+  ASSERT_TRUE(timeout.has_value());
+  EXPECT_EQ(timeout->caption, kTitle);
+  EXPECT_EQ(timeout->text, L"Response Timeout !\n Try again");
+  EXPECT_GE(waited, 4900U) << "the response timer runs 5000 ms";
+  EXPECT_TRUE(program_.Enabled(id::kFontSet)) << "the port stays open";
+}
+
+// Whether with-simulator.sh gave the simulators this fault mode.
+bool FaultGiven(const std::wstring& mode) {
+  std::array<wchar_t, 256> faults{};
+  const DWORD length =
+      GetEnvironmentVariableW(L"KIT_SIM_FAULTS", faults.data(), static_cast<DWORD>(faults.size()));
+  return length > 0 && length < faults.size() && std::wstring(faults.data()).find(mode) != std::wstring::npos;
+}
+
+// The display drops the line mid-download (the simulator's hangup-after fault).
+TEST_F(UtilityWindow, ALineDroppedMidDownloadIsReportedAndClosesThePort) {
+  if (!FaultGiven(L"hangup-after"))
+    GTEST_SKIP() << "needs the simulator's hangup-after fault (ctest gives it)";
+  OpenCom7(program_);
+  program_.Click(id::kFontSet);
+  const auto lost = program_.AnswerBox(20000);
+  ASSERT_TRUE(lost.has_value());
+  EXPECT_EQ(lost->caption, kTitle);
+  EXPECT_EQ(lost->text, L"Com port disconnected !");
+  EXPECT_TRUE(program_.WaitUntilEnabled(id::kPortOpen, true));
+  for (const int button : kCommandButtons) EXPECT_FALSE(program_.Enabled(button)) << button;
+}
+
+// ---- hand-over to the firmware tool -------------------------------------------------------
+
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    std::array<wchar_t, MAX_PATH> base{};
+    GetTempPathW(static_cast<DWORD>(base.size()), base.data());
+    path_ = std::filesystem::path(base.data()) / (L"zorn-utility-" + std::to_wstring(GetCurrentProcessId()) +
+                                                  L"-" + std::to_wstring(GetTickCount64()));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(UtilityWindowHandOver, ProgramDownLoadStartsTheToolAfterTheBoxWithConfigDataPatched) {
+  const varnel::test::SimulatorLink simulator = Simulator();
+  const ScratchDirectory work;
+  { std::ofstream(work.Path() / "config.data", std::ios::binary) << "abcdefghijklmnopqrst"; }
+  const std::string standIn = KIT_NUVOISP_DIR;
+  const UtilityProgram program({work.Path().wstring(), varnel::test::windows_path_of_unix_path(
+                                                           std::wstring(standIn.begin(), standIn.end()))});
+  ASSERT_NE(program.Dialog(), nullptr);
+  OpenCom7(program);
+  program.Click(id::kProgramDownLoad);
+
+  // The box first; the tool only once it is answered.
+  const ULONGLONG deadline = GetTickCount64() + 15000;
+  HWND box = nullptr;
+  while (box == nullptr && GetTickCount64() < deadline) {
+    box = varnel::test::find_message_box(program.Boxes());
+    if (box == nullptr) Sleep(20);
+  }
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(varnel::test::read_message_box(box).text, L"Com port closed !");
+  const std::filesystem::path note = work.Path() / "nuvoisp-started.txt";
+  EXPECT_FALSE(std::filesystem::exists(note)) << "the tool started before the box was answered";
+  EXPECT_TRUE(simulator.wait_for_state("mode", "download"))
+      << "the enter-download frame left before the close";
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+
+  const ULONGLONG started = GetTickCount64();
+  while (!std::filesystem::exists(note) && GetTickCount64() - started < 15000) Sleep(20);
+  ASSERT_TRUE(std::filesystem::exists(note)) << "NuvoISP.exe was not started from the PATH";
+  // The note is written as the tool starts: wait for its last line.
+  std::string seen = ReadFile(note);
+  while (seen.find("config.data: ") == std::string::npos && GetTickCount64() - started < 15000) {
+    Sleep(20);
+    seen = ReadFile(note);
+  }
+  EXPECT_NE(seen.find("command line: NuvoISP.exe"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("config.data: U,0,S,1,6,klmnopqrst"), std::string::npos) << seen;
+  EXPECT_EQ(ReadFile(work.Path() / "config.data"), "U,0,S,1,6,klmnopqrst");
+  EXPECT_TRUE(program.Enabled(id::kPortOpen)) << "the port is closed after the hand-over";
+}
+
+// ---- the system menu and the ways out ------------------------------------------------------
+
+TEST_F(UtilityWindow, AboutEntryOfTheSystemMenuOpensTheAboutBox) {
+  // The entry's command, as the system menu sends it (the four low bits are the system's).
+  program_.Post(WM_SYSCOMMAND, 0x0010, 0);
+  const auto about = program_.AnswerBox();
+  ASSERT_TRUE(about.has_value());
+  EXPECT_EQ(about->caption, L"About Zorn Utility");
+  EXPECT_TRUE(about->has_ok_button);
+  // The dialog goes on afterwards.
+  program_.Click(id::kClose);
+  const auto closed = program_.AnswerBox();
+  ASSERT_TRUE(closed.has_value());
+  EXPECT_EQ(closed->text, L"Com port closed !");
+}
+
+TEST(UtilityWindowEnd, ExitEnterEscapeAndTheCloseBoxEndTheProgram) {
+  struct Case {
+    const char* name;
+    bool exitButton;
+    UINT message;
+    WPARAM wParam;
+  };
+  const std::vector<Case> cases = {
+      {"EXIT", true, 0, 0},
+      {"Enter", false, WM_COMMAND, IDOK},
+      {"Escape", false, WM_COMMAND, IDCANCEL},
+      {"close box", false, WM_SYSCOMMAND, SC_CLOSE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const UtilityProgram program;
+    ASSERT_NE(program.Dialog(), nullptr);
+    OpenCom7(program);
+    if (c.exitButton) {
+      program.Click(id::kExit);
+    } else {
+      program.Post(c.message, c.wParam, 0);
+    }
+    EXPECT_EQ(program.WaitForExit(15000), std::optional<DWORD>(0));
+    EXPECT_EQ(varnel::test::find_message_box(program.Boxes()), nullptr) << "no box on the way out";
+  }
+}
+
+}  // namespace
