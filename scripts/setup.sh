@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the kit needs to build and test on Debian 12: the native toolchain and test
-# libraries, the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb and socat.
+# libraries, the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb (with the X utilities the
+# screenshots use) and socat.
 # Idempotent: packages already present are left alone, and apt is not called at all when
 # everything is there.
 set -euo pipefail
@@ -11,7 +12,7 @@ packages=(
   clang-tidy cppcheck clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
   wine wine32:i386 wine64
-  xvfb socat
+  xvfb x11-utils socat
   gcc-multilib xfonts-base python3
   clang libclang-rt-14-dev nsis imagemagick zip
 )

@@ -17,7 +17,7 @@ struct DialogSearch {
   HWND found;
 };
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM searchAddress) {
+BOOL CALLBACK MatchDialog(HWND window, LPARAM searchAddress) {
   // EnumWindows hands our pointer back as an integer.
   auto* search = reinterpret_cast<DialogSearch*>(searchAddress);  // NOLINT(performance-no-int-to-ptr)
   DWORD process = 0;
@@ -60,6 +60,12 @@ LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+HWND UtilityProgram::FindDialog(DWORD processId) {
+  DialogSearch search{processId, nullptr};
+  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 std::wstring UtilityProgram::ProgramPath() {
   const std::string unixPath = KIT_ZORN_UTILITY_EXE;
   return varnel::test::windows_path_of_unix_path(std::wstring(unixPath.begin(), unixPath.end()));
@@ -80,9 +86,7 @@ UtilityProgram::UtilityProgram(const Options& options) {
   processId_ = process_.dwProcessId;
   const ULONGLONG deadline = GetTickCount64() + kStartLimitMs;
   while (dialog_ == nullptr && GetTickCount64() < deadline) {
-    DialogSearch search{processId_, nullptr};
-    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-    dialog_ = search.found;
+    dialog_ = FindDialog(processId_);
     if (dialog_ == nullptr && WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) break;
   }
 }

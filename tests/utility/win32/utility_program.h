@@ -30,6 +30,8 @@ class UtilityProgram {
 
   // The path of Zorn_Utility.exe under test.
   static std::wstring ProgramPath();
+  // The visible main dialog of the program running as `processId`, or null.
+  static HWND FindDialog(DWORD processId);
 
   // The main dialog once it is visible; null when the program did not get that far.
   HWND Dialog() const { return dialog_; }
