@@ -57,7 +57,7 @@ std::string FormatInformation(std::span<const std::uint8_t> reply);
 // events to the On... handlers on one thread; the port object's watch thread
 // reaches this class only through the notification its owner forwards.
 //
-// Choices made here:
+// Choices made here (the README lists them for the technician):
 // - "Font Set" is enabled and disabled with the other command buttons: the
 //   glyph download is reachable whenever the port is open.
 // - The information request empties the receive ring before the request is
