@@ -36,7 +36,7 @@ std::wstring EnvironmentWithPathFirst(const std::wstring& folder) {
   for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wstring_view(entry).size() + 1) {
     std::wstring line(entry);
     if (_wcsnicmp(line.c_str(), L"PATH=", 5) == 0) {
-      line = L"PATH=" + folder + L";" + line.substr(5);
+      line.insert(5, folder + L";");
       pathSeen = true;
     }
     block += line;
