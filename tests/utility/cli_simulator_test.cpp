@@ -152,8 +152,8 @@ TEST(CliOnSimulator, AcknowledgementsEndingInAckCountOthersTimeOut) {
   }
 }
 
-// Before the link noticed hang-ups and the timer ignored bytes that move
-// nothing on, both ran until the front end's 60 s last resort.
+// A dropped line and a display that only sends NAKs both end the download
+// well before the front end's 60 s last resort.
 TEST(CliOnSimulator, AHangUpOrAChatteringDisplayEndsTheDownloadPromptly) {
   struct Case {
     const char* fault;

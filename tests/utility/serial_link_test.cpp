@@ -315,7 +315,7 @@ TEST_F(SerialLinkReceiveOnPty, HangUpIsReportedOnceAndEndsTheWatch) {
   EXPECT_FALSE(link_.TakeLineLost()) << "reported once";
   const int announced = notifications_.WaitFor(2);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  // A link that kept polling the dead line announced it some 66 times a second.
+  // A watch thread that went on polling the dead line would announce it some 66 times a second.
   EXPECT_LE(notifications_.Count(), announced + 1);
   const std::uint8_t byte = 0x40;
   EXPECT_EQ(link_.WriteBytes(&byte, 1), 0U);
