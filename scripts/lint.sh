@@ -31,7 +31,7 @@ for dir in $(echo | i686-w64-mingw32-g++-posix -std=c++20 -E -x c++ - -v 2>&1 |
              sed -n '/#include <...> search starts here:/,/End of search list./p' | grep '^ '); do
   win_args+=("-extra-arg=-isystem$dir")
 done
-win_files=$(git ls-files '*.cpp' | grep -E '^(service_object/win32|utility/win32|tests/win32|tests/utility/win32|bench/win32)/')
+win_files=$(git ls-files '*.cpp' | grep -E '^(service_object/win32|utility/win32|tests/win32|tests/utility/win32|tests/installer|bench/win32)/')
 run-clang-tidy -quiet -j "$(nproc)" -p build/win32 "${win_args[@]}" $win_files >build/win32/clang-tidy.log 2>&1 || {
   grep -E 'error:|warning:' build/win32/clang-tidy.log | sort -u | head -50
   echo "clang-tidy found problems (full log: build/win32/clang-tidy.log)" >&2
