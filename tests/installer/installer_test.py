@@ -181,10 +181,19 @@ class SetupTest(unittest.TestCase):
 
 
 class Lifecycle(SetupTest):
-    def run_sample(self, bits, trace_file):
+    def run_sample(self, bits, device, port, trace_file):
+        """Runs the sample through the script host of `bits`. Meanwhile the other registry view
+        names a port with no display, so the sample reaches the display only if the service
+        object of that word size reads its own view."""
         trace = Path(trace_file)
         first = len(trace.read_text().splitlines())
-        done = self.prefix.cscript(bits, SAMPLE)
+        key = f"SOFTWARE\\{OPOS_CHAIN}\\{device}"
+        other_view = "/reg:64" if bits == 32 else "/reg:32"
+        self.reg_add(key, other_view, "Comport", "13")
+        try:
+            done = self.prefix.cscript(bits, SAMPLE)
+        finally:
+            self.reg_add(key, other_view, "Comport", str(port))
         # The script host answers 0 even when a script stops on an error: its last line tells.
         self.assertIn("price display: done", done.stdout, f"{bits}-bit sample: {done.stdout}{done.stderr}")
         expected = EXPECTED_TRACE.read_text().splitlines()
@@ -212,13 +221,13 @@ class Lifecycle(SetupTest):
         print(f"silent installation: {seconds:.1f} s")
         Installation(self, "Front Pole", 7, 9600).check(before, self.prefix.snapshot())
         for bits in self.script_hosts:
-            self.run_sample(bits, os.environ["KIT_SIM_COM7_TRACE"])
+            self.run_sample(bits, "Front Pole", 7, os.environ["KIT_SIM_COM7_TRACE"])
 
         seconds = self.install("Back", 12, 9600)
         print(f"update in place: {seconds:.1f} s")
         Installation(self, "Back", 12, 9600).check(before, self.prefix.snapshot())
         for bits in self.script_hosts:
-            self.run_sample(bits, os.environ["KIT_SIM_COM12_TRACE"])
+            self.run_sample(bits, "Back", 12, os.environ["KIT_SIM_COM12_TRACE"])
 
         seconds = self.uninstall()
         print(f"silent removal: {seconds:.1f} s (until every program of the prefix has ended)")

@@ -154,12 +154,13 @@ class WinePrefix:
         return subprocess.Popen([self.loader_for(image), str(image), *args], env=self.environment(), stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True, errors="replace")
 
-    def cscript(self, bits, script):
+    def cscript(self, bits, script, timeout=90):
         """Runs a script with the 32-bit or the 64-bit script host."""
         if bits == 64:
             return self.run(["C:\\windows\\system32\\cscript.exe", "//nologo", windows_path(script)],
-                            loader=self.loader64)
-        return self.run(["C:\\windows\\syswow64\\cscript.exe", "//nologo", windows_path(script)], loader="wine")
+                            loader=self.loader64, timeout=timeout)
+        return self.run(["C:\\windows\\syswow64\\cscript.exe", "//nologo", windows_path(script)], loader="wine",
+                        timeout=timeout)
 
     def wait_until_idle(self, timeout=180):
         """Waits until every program of the prefix has ended and its server has stopped; the next
