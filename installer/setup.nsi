@@ -40,7 +40,8 @@ SetCompressor /SOLID lzma
 !include MUI2.nsh
 
 ; The service object reads its device-name file from this fixed folder, whatever the system's
-; program-files folder is called, so the installation goes there and nowhere else.
+; program-files folder is called, so the installation goes there and nowhere else (README: the
+; integrator's installing section).
 !define KIT_INSTALL_DIR "C:\Program Files (x86)\OPOSLD_SETUP"
 !define KIT_PRODUCT "Zorn Pole Display Kit"
 !define KIT_PUBLISHER "Zorn Display Systems"
@@ -172,7 +173,9 @@ Function .onInit
 FunctionEnd
 
 ; Ends a failed installation: removes what this run installed, says why, and leaves with the
-; exit code for a failed installation.
+; exit code for a failed installation. Over an earlier installation that means all of it: its
+; files are already replaced, and a device entry pointing at a library that cannot be registered
+; would only fail later, in the POS application.
 Function FailInstallation
   Exch $R5
   DetailPrint "$R5"
