@@ -46,16 +46,17 @@ Function ${UN}UnregisterLibraries
       IntOp $R4 $R4 + 1
     ${EndIf}
   ${EndIf}
-  ${If} ${FileExists} "$INSTDIR\VARNEL.dll"
+  ; The 64-bit test build of the setup program never registers the 32-bit library.
   !ifndef KIT_AMD64_VEHICLE
+  ${If} ${FileExists} "$INSTDIR\VARNEL.dll"
     StrCpy $R1 32
     StrCpy $R3 "$INSTDIR\VARNEL.dll"
     Call ${UN}RunRegsvr32
     ${If} $R0 != 0
       IntOp $R4 $R4 + 1
     ${EndIf}
-  !endif
   ${EndIf}
+  !endif
   StrCpy $R0 $R4
   Pop $R4
   Pop $R3
