@@ -12,7 +12,7 @@ echo "== cppcheck"
 # The simulator test's chrono literals ("10s") trip cppcheck 2.10's number parser.
 cppcheck --quiet --library=googletest --enable=warning,performance,portability --std=c++20 \
   --error-exitcode=1 --inline-suppr -I . --suppress=missingIncludeSystem \
-  --suppress=cppcheckError:tests/sim/simulator_process_test.cpp "${dirs[@]}"
+  --suppress=cppcheckError:tests/sim/runtime/simulator_process_test.cpp "${dirs[@]}"
 
 echo "== clang-tidy"
 cmake --preset native >/dev/null

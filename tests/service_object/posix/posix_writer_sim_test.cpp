@@ -137,7 +137,7 @@ TEST_F(WriterOnSimulator, ServiceObjectShowsTextOnTheDisplay) {
   EXPECT_EQ(lines[32], "cmd46 n=5");
   EXPECT_EQ(lines[33], "scroll dir=3 units=1");
 
-  const sim::DisplayState state = sim_.state();
+  const sim::ObservableState state = sim_.state();
   EXPECT_EQ(sim::row_text(state.rows[0]), " Hello, world       ") << "scrolled left by one";
   EXPECT_EQ(sim::row_text(state.rows[1]), "otal     12.50      ");
   EXPECT_EQ(state.blink, 10);

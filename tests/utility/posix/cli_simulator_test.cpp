@@ -69,7 +69,7 @@ TEST(CliOnSimulator, SettingsReachTheDisplaysFlashAndScreen)
     result = RunCli(simulator, {"font", "Euro(CP-858)"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     simulator.wait_for_trace_lines(3, seconds(5));
-    const sim::DisplayState state = simulator.state();
+    const sim::ObservableState state = simulator.state();
     EXPECT_EQ(sim::row_text(state.rows[0]), "HELLO               ");
     EXPECT_EQ(sim::row_text(state.rows[1]), "PRICE 1.99          ");
     EXPECT_EQ(state.flash.command_set, 7);
@@ -121,7 +121,7 @@ TEST(CliOnSimulator, FontSetLoadsTheLanguagesGlyphsBlockByBlock)
     EXPECT_TRUE(result.err.empty()) << result.err;
 
     simulator.wait_for_trace_lines(23, seconds(5));
-    const sim::DisplayState state = simulator.state();
+    const sim::ObservableState state = simulator.state();
     const LanguageFontRow& de = LanguageFontTable()[1];
     EXPECT_EQ(state.flash.language, "DE");
     EXPECT_TRUE(std::equal(de.InternationalGlyphs.begin(), de.InternationalGlyphs.end(),
