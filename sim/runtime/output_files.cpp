@@ -22,8 +22,8 @@ WholeFile::WholeFile(std::string path)
 
 void WholeFile::write(std::string_view text) {
   {
-    UniqueFd file(::open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!file.valid()) throw_errno("cannot create " + temporary_path_);
+    kit::posix::UniqueFd file(::open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.is_valid()) throw_errno("cannot create " + temporary_path_);
     write_all(file.get(), text, "cannot write " + temporary_path_);
   }
   // rename() returns 0 or -1.
@@ -37,8 +37,8 @@ void WholeFile::write(std::string_view text) {
 
 FlashSettings FlashFile::load() const {
   const std::string& path = file_.path();
-  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.valid()) {
+  const kit::posix::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.is_valid()) {
     if (errno == ENOENT) return FlashSettings{};  // a new display: factory settings
     throw_errno("cannot open the flash file " + path);
   }
@@ -62,7 +62,7 @@ FlashSettings FlashFile::load() const {
 
 TraceFile::TraceFile(const std::string& path)
     : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644)) {
-  if (!fd_.valid()) throw_errno("cannot create " + path);
+  if (!fd_.is_valid()) throw_errno("cannot create " + path);
 }
 
 void TraceFile::append(const TraceLines& lines) {

@@ -8,7 +8,7 @@
 #include "sim/model/observable_state.h"
 #include "sim/model/flash_settings.h"
 #include "sim/model/input_layer.h"
-#include "sim/runtime/unique_fd.h"
+#include "shared/posix/unique_fd.h"
 
 namespace sim {
 
@@ -60,7 +60,7 @@ class TraceFile {
 
  private:
   std::string path_;
-  UniqueFd fd_;
+  kit::posix::UniqueFd fd_;
 };
 
 }  // namespace sim

@@ -59,7 +59,7 @@ std::optional<std::uint32_t> SerialEndpoint::line_speed() const {
 }
 
 void SerialEndpoint::set_line_speed(std::uint32_t bits_per_second) {
-  const int fd = held_port_end_.valid() ? held_port_end_.get() : read_end_.get();
+  const int fd = held_port_end_.is_valid() ? held_port_end_.get() : read_end_.get();
   termios settings{};
   for (const SpeedName& name : kSpeeds) {
     if (name.bits_per_second != bits_per_second) continue;
@@ -75,8 +75,8 @@ void SerialEndpoint::set_line_speed(std::uint32_t bits_per_second) {
 
 SerialEndpoint SerialEndpoint::open_pseudo_terminal() {
   // posix_openpt() returns a descriptor or -1; grantpt() and unlockpt() 0 or -1.
-  UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!master.valid()) throw_errno("cannot open a pseudo-terminal");
+  kit::posix::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!master.is_valid()) throw_errno("cannot open a pseudo-terminal");
   if (::grantpt(master.get()) != 0) throw_errno("grantpt failed");
   if (::unlockpt(master.get()) != 0) throw_errno("unlockpt failed");
 
@@ -87,8 +87,8 @@ SerialEndpoint SerialEndpoint::open_pseudo_terminal() {
   }
   const std::string port_path = name;
 
-  UniqueFd port_end(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!port_end.valid()) throw_errno("cannot open " + port_path);
+  kit::posix::UniqueFd port_end(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!port_end.is_valid()) throw_errno("cannot open " + port_path);
   make_raw(port_end.get(), port_path);
   make_non_blocking(master.get(), "the pseudo-terminal master");
   return SerialEndpoint(std::move(master), std::move(port_end), port_path);
@@ -96,11 +96,11 @@ SerialEndpoint SerialEndpoint::open_pseudo_terminal() {
 
 SerialEndpoint SerialEndpoint::open_device(const std::string& path) {
   // O_NONBLOCK keeps open() from waiting for a carrier on a real port.
-  UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!device.valid()) throw_errno("cannot open " + path);
+  kit::posix::UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!device.is_valid()) throw_errno("cannot open " + path);
   if (!::isatty(device.get())) throw std::runtime_error(path + " is not a terminal device");
   make_raw(device.get(), path);
-  return SerialEndpoint(std::move(device), UniqueFd(), path);
+  return SerialEndpoint(std::move(device), kit::posix::UniqueFd(), path);
 }
 
 }  // namespace sim

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/runtime/unique_fd.h"
+#include "shared/posix/unique_fd.h"
 
 namespace sim {
 
@@ -39,13 +39,13 @@ class SerialEndpoint {
   const std::string& port_path() const { return port_path_; }
 
  private:
-  SerialEndpoint(UniqueFd read_end, UniqueFd held_port_end, std::string port_path)
+  SerialEndpoint(kit::posix::UniqueFd read_end, kit::posix::UniqueFd held_port_end, std::string port_path)
       : read_end_(std::move(read_end)),
         held_port_end_(std::move(held_port_end)),
         port_path_(std::move(port_path)) {}
 
-  UniqueFd read_end_;
-  UniqueFd held_port_end_;  // pseudo-terminal only
+  kit::posix::UniqueFd read_end_;
+  kit::posix::UniqueFd held_port_end_;  // pseudo-terminal only
   std::string port_path_;
 };
 

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstddef>
 
-#include "sim/runtime/unique_fd.h"
+#include "shared/posix/unique_fd.h"
 
 namespace sim {
 
@@ -27,8 +27,8 @@ class StopSignals {
  private:
   void restore();
 
-  UniqueFd read_end_;
-  UniqueFd write_end_;
+  kit::posix::UniqueFd read_end_;
+  kit::posix::UniqueFd write_end_;
   std::array<struct sigaction, 4> previous_{};  // one per handled signal
   std::size_t installed_ = 0;
 };

@@ -16,7 +16,7 @@
 
 #include "sim/model/flash_settings.h"
 #include "sim/model/frame_layer.h"
-#include "sim/runtime/unique_fd.h"
+#include "shared/posix/unique_fd.h"
 #include "tests/support/simulator_process.h"
 #include "tests/support/temp_directory.h"
 
@@ -35,9 +35,9 @@ SimulatorProcess start(std::vector<std::string> extra_args) {
 }
 
 // Opens the port raw at `speed`, as a host would.
-sim::UniqueFd open_port(const std::string& path, speed_t speed) {
-  sim::UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!port.valid()) {
+kit::posix::UniqueFd open_port(const std::string& path, speed_t speed) {
+  kit::posix::UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!port.is_valid()) {
     ADD_FAILURE() << "cannot open " << path << ": errno " << errno;
     return port;
   }
@@ -86,7 +86,7 @@ bool contains(const std::vector<std::string>& lines, const std::string& line) {
 
 TEST(SimFrameProcess, AnswersTheInformationRequestAndAcknowledgesGlyphs) {
   SimulatorProcess simulator = start({});
-  const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
   send(port.get(), sim::make_frame(0x34, Bytes{0x07}));
   send(port.get(), sim::make_frame(0x44, {}));
   const Bytes record = receive(port.get(), 22, 2s);
@@ -109,7 +109,7 @@ TEST(SimFrameProcess, AnswersTheInformationRequestAndAcknowledgesGlyphs) {
 
 TEST(SimFrameProcess, AfterASpeedChangeOnlyTheNewSpeedGetsThrough) {
   SimulatorProcess simulator = start({"--fault", "delay=300"});
-  const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
   send(port.get(), sim::make_frame(0x33, Bytes{0x04}));
   ASSERT_EQ(simulator.wait_for_trace_lines(1, kTraceTimeout).back(), "frame 33 code=04");
   EXPECT_EQ(simulator.state().line_speed, 115200u);
@@ -139,7 +139,7 @@ TEST(SimFrameProcess, AfterASpeedChangeOnlyTheNewSpeedGetsThrough) {
 
 TEST(SimFrameProcess, WithoutTheSpeedCheckEverySpeedGetsThrough) {
   SimulatorProcess simulator = start({"--no-speed-check"});
-  const sim::UniqueFd port = open_port(simulator.port_path(), B57600);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), B57600);
   send(port.get(), {'o', 'k'});
   EXPECT_EQ(simulator.wait_for_trace_lines(2, kTraceTimeout),
             (std::vector<std::string>{"text 6f o", "text 6b k"}));
@@ -167,7 +167,7 @@ TEST(SimFrameProcess, FaultModesShapeTheReplies) {
   for (const FaultCase& test : cases) {
     SCOPED_TRACE(test.fault);
     SimulatorProcess simulator = start({"--fault", test.fault});
-    const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+    const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
     send(port.get(), test.request);
     const Bytes reply = receive(port.get(), test.expected_size + 1, 400ms);
     ASSERT_EQ(reply.size(), test.expected_size);
@@ -178,7 +178,7 @@ TEST(SimFrameProcess, FaultModesShapeTheReplies) {
 
 TEST(SimFrameProcess, SplitInfoPausesAfterTwentyOneBytes) {
   SimulatorProcess simulator = start({"--fault", "split-info"});
-  const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
   send(port.get(), sim::make_frame(0x44, {}));
   EXPECT_EQ(receive(port.get(), 22, 60ms).size(), 21u) << "the rest comes 100 ms later";
   EXPECT_EQ(receive(port.get(), 1, 1s).size(), 1u);
@@ -190,7 +190,7 @@ TEST(SimFrameProcess, FlashSurvivesARestartAndDotsShowTheScreen) {
   const std::string dots = directory.file("dots");
   {
     SimulatorProcess simulator = start({"--flash", flash, "--dots", dots});
-    const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+    const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
     const std::string lines = "#                   " + std::string(20, ' ');
     send(port.get(), sim::make_frame(0x43, Bytes{'D', 'E'}));
     send(port.get(), sim::make_frame(0x32, Bytes(lines.begin(), lines.end())));
@@ -204,7 +204,7 @@ TEST(SimFrameProcess, FlashSurvivesARestartAndDotsShowTheScreen) {
 
   // The display starts at its flash's speed and sets the port to it.
   SimulatorProcess simulator = start({"--flash", flash});
-  const sim::UniqueFd port(::open(simulator.port_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  const kit::posix::UniqueFd port(::open(simulator.port_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   termios settings{};
   ASSERT_EQ(::tcgetattr(port.get(), &settings), 0);
   EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));
@@ -227,7 +227,7 @@ TEST(SimFrameProcess, RefusesADamagedFlashFile) {
 
 TEST(SimFrameProcess, DropsAFrameLeftUnfinished) {
   SimulatorProcess simulator = start({});
-  const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
   send(port.get(), {0x02, 0x02, 0x34});
   const auto sent = std::chrono::steady_clock::now();
   EXPECT_EQ(simulator.wait_for_trace_lines(1, kTraceTimeout),
@@ -239,7 +239,7 @@ TEST(SimFrameProcess, DropsAFrameLeftUnfinished) {
 
 TEST(SimFrameProcess, DownloadModeMakesTheDisplayDeaf) {
   SimulatorProcess simulator = start({});
-  const sim::UniqueFd port = open_port(simulator.port_path(), B9600);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
   send(port.get(), sim::make_frame(0x40, Bytes{0xAA, 0x55}));
   ASSERT_EQ(simulator.wait_for_trace_lines(1, kTraceTimeout).back(), "frame 40 download");
   send(port.get(), sim::make_frame(0x44, {}));

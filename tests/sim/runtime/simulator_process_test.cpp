@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "sim/model/display_firmware.h"
-#include "sim/runtime/unique_fd.h"
+#include "shared/posix/unique_fd.h"
 
 namespace {
 
@@ -29,10 +29,10 @@ using test_support::SimulatorProcess;
 constexpr auto kTraceTimeout = 5s;
 
 // Opens the port as a host would.
-sim::UniqueFd open_port(const std::string& path, bool set_raw) {
-  sim::UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!port.valid()) ADD_FAILURE() << "cannot open " << path << ": errno " << errno;
-  if (port.valid() && set_raw) {
+kit::posix::UniqueFd open_port(const std::string& path, bool set_raw) {
+  kit::posix::UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!port.is_valid()) ADD_FAILURE() << "cannot open " << path << ": errno " << errno;
+  if (port.is_valid() && set_raw) {
     termios settings{};
     EXPECT_EQ(::tcgetattr(port.get(), &settings), 0);
     ::cfmakeraw(&settings);
@@ -56,7 +56,7 @@ TEST(SimProcess, ShowsTextSentToItsPort) {
   EXPECT_EQ(simulator.state(), sim::ObservableState{}) << "the state file exists from the start";
   EXPECT_TRUE(simulator.trace_lines().empty());
 
-  const sim::UniqueFd port = open_port(simulator.port_path(), true);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), true);
   send(port.get(), {0x0C, 0x1F, 0x24, 0x00, 0x01, 'H', 'E', 'L', 'L', 'O'});
 
   const std::vector<std::string> expected = {"clear",     "cursor col=0 row=1", "text 48 H", "text 45 E",
@@ -72,7 +72,7 @@ TEST(SimProcess, ShowsTextSentToItsPort) {
 
 TEST(SimProcess, KeepsASequenceSplitAcrossWrites) {
   SimulatorProcess simulator;
-  const sim::UniqueFd port = open_port(simulator.port_path(), true);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), true);
   send(port.get(), {0x1F, 0x24});
   std::this_thread::sleep_for(50ms);  // lets the simulator read the first half alone
   send(port.get(), {0x05, 0x02, 'X'});
@@ -86,7 +86,7 @@ TEST(SimProcess, KeepsASequenceSplitAcrossWrites) {
 // translation, no XON/XOFF, no signal, erase or end-of-file characters.
 TEST(SimProcess, PortIsRawAndPassesEveryByte) {
   SimulatorProcess simulator;
-  const sim::UniqueFd port = open_port(simulator.port_path(), false);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), false);
   termios settings{};
   ASSERT_EQ(::tcgetattr(port.get(), &settings), 0);
   EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
@@ -110,7 +110,7 @@ TEST(SimProcess, PortIsRawAndPassesEveryByte) {
 TEST(SimProcess, SurvivesHostsClosingAndReopeningThePort) {
   SimulatorProcess simulator;
   for (const char letter : {'A', 'B', 'C'}) {
-    const sim::UniqueFd port = open_port(simulator.port_path(), true);
+    const kit::posix::UniqueFd port = open_port(simulator.port_path(), true);
     send(port.get(), {static_cast<std::uint8_t>(letter)});
   }
   EXPECT_EQ(simulator.wait_for_trace_lines(3, kTraceTimeout),
@@ -129,8 +129,8 @@ TEST(SimProcess, StopsCleanlyOnSigtermAndRemovesItsLink) {
 TEST(SimProcess, ServesAGivenDevice) {
   // A pseudo-terminal of the test's own: the simulator serves its port end,
   // the test writes into the master as the far end of a serial cable would.
-  sim::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-  ASSERT_TRUE(master.valid());
+  kit::posix::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  ASSERT_TRUE(master.is_valid());
   ASSERT_EQ(::grantpt(master.get()), 0);
   ASSERT_EQ(::unlockpt(master.get()), 0);
   char device[128];

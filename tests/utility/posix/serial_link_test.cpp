@@ -26,10 +26,10 @@ using Clock = std::chrono::steady_clock;
 class PtyPair {
  public:
   PtyPair() {
-    master_.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!master_.Valid() || ::grantpt(master_.Get()) != 0 || ::unlockpt(master_.Get()) != 0) return;
+    master_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!master_.is_valid() || ::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0) return;
     std::array<char, 128> name{};
-    if (::ptsname_r(master_.Get(), name.data(), name.size()) == 0) slave_path_ = name.data();
+    if (::ptsname_r(master_.get(), name.data(), name.size()) == 0) slave_path_ = name.data();
   }
   bool Ready() const { return !slave_path_.empty(); }
   const std::string& SlavePath() const { return slave_path_; }
@@ -40,19 +40,19 @@ class PtyPair {
     const auto deadline = Clock::now() + limit;
     std::size_t sent = 0;
     while (sent < bytes.size() && Clock::now() < deadline) {
-      const ssize_t n = ::write(master_.Get(), bytes.data() + sent, bytes.size() - sent);
+      const ssize_t n = ::write(master_.get(), bytes.data() + sent, bytes.size() - sent);
       if (n > 0) {
         sent += static_cast<std::size_t>(n);
         continue;
       }
-      pollfd pfd{master_.Get(), POLLOUT, 0};
+      pollfd pfd{master_.get(), POLLOUT, 0};
       ::poll(&pfd, 1, 10);
     }
     return sent;
   }
 
  private:
-  UniqueFd master_;
+  kit::posix::UniqueFd master_;
   std::string slave_path_;
 };
 
