@@ -93,8 +93,7 @@ HRESULT store_result(VARIANT* result, std::int32_t value) {
 
 HRESULT store_result(VARIANT* result, const std::u16string& value) {
   if (result == nullptr) return S_OK;
-  // SysAllocStringLen: null when out of memory; the length keeps embedded NULs.
-  BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(value.data()), static_cast<UINT>(value.size()));
+  BSTR text = allocate_bstr(value);
   if (text == nullptr) return E_OUTOFMEMORY;
   result->vt = VT_BSTR;
   result->bstrVal = text;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "service_object/win32/com/guids.h"
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 #include "tests/support/word_size.h"
 
 namespace varnel::test {
@@ -24,7 +24,7 @@ namespace {
 using test_support::kIs32Bit;
 using test_support::kOtherView;
 using test_support::kOwnView;
-using win32::UniqueRegistryKey;
+using kit::win32::UniqueRegistryKey;
 
 std::wstring text_of(const GUID& guid) {
   std::array<wchar_t, 40> text{};
@@ -113,8 +113,8 @@ long run(std::wstring command_line) {
   if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return -1;
   }
-  const win32::UniqueKernelHandle process_handle(process.hProcess);
-  const win32::UniqueKernelHandle thread_handle(process.hThread);
+  const kit::win32::UniqueKernelHandle process_handle(process.hProcess);
+  const kit::win32::UniqueKernelHandle thread_handle(process.hThread);
   if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
     TerminateProcess(process.hProcess, 1);
     return -1;

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel::com {
 namespace {
@@ -94,7 +94,7 @@ class RegistryScriptApply : public ::testing::Test {
   }
 
   bool exists(const wchar_t* key) {
-    win32::UniqueRegistryKey opened;
+    kit::win32::UniqueRegistryKey opened;
     return RegOpenKeyExW(root_.get(), key, 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
   }
   std::wstring value(const wchar_t* key, const wchar_t* name) {
@@ -105,7 +105,7 @@ class RegistryScriptApply : public ::testing::Test {
   }
 
   static constexpr const wchar_t* kRoot = L"Software\\kit_varnel_registry_script_test";
-  win32::UniqueRegistryKey root_;
+  kit::win32::UniqueRegistryKey root_;
 };
 
 TEST_F(RegistryScriptApply, InstallWritesAndRemovalTakesAwayAllButKeptKeys) {
@@ -126,7 +126,7 @@ TEST_F(RegistryScriptApply, InstallWritesAndRemovalTakesAwayAllButKeptKeys) {
   EXPECT_EQ(apply_registry_script(root_.get(), parsed.lines, true), S_OK);
 
   // Something else under the kept parent survives removal.
-  win32::UniqueRegistryKey foreign;
+  kit::win32::UniqueRegistryKey foreign;
   ASSERT_EQ(RegCreateKeyExW(root_.get(), L"Parent\\Foreign", 0, nullptr, 0, KEY_WRITE, nullptr, foreign.put(), nullptr),
             ERROR_SUCCESS);
   foreign.reset();

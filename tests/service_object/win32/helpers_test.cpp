@@ -10,10 +10,14 @@
 #include "service_object/win32/module_name.h"
 #include "service_object/win32/serial_device_path.h"
 #include "service_object/win32/serial_writer.h"
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel::win32 {
 namespace {
+
+using kit::win32::UniqueEvent;
+using kit::win32::UniqueFileHandle;
+using kit::win32::UniqueRegistryKey;
 
 bool handle_is_open(HANDLE handle) {
   DWORD flags = 0;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "service_object/win32/serial_writer.h"
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 #include "tests/support/handle_probe.h"
 #include "tests/support/simulator_link.h"
 
@@ -41,7 +41,7 @@ std::optional<DCB> line_settings(HANDLE port) {
 // keeps the pseudo-terminal (and with it the settings) alive between opens.
 template <typename Change>
 void preset_port(const wchar_t* device, Change change) {
-  const win32::UniqueFileHandle port(
+  const kit::win32::UniqueFileHandle port(
       CreateFileW(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(port) << "cannot open the port to preset it, error " << GetLastError();
   std::optional<DCB> dcb = line_settings(port.get());

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "service_object/core/id_tarvo_varnel.h"
-#include "service_object/win32/config_registry.h"
-#include "service_object/win32/process_info.h"
+#include "service_object/win32/local_machine_registry.h"
+#include "service_object/win32/wow64_process.h"
 #include "service_object/win32/serial_writer.h"
-#include "service_object/win32/text_file_reader.h"
+#include "service_object/win32/readonly_file_reader.h"
 #include "tests/support/simulator_link.h"
 #include "tests/support/word_size.h"
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "service_object/win32/text_file_reader.h"
-#include "service_object/win32/unique_handle.h"
+#include "service_object/win32/readonly_file_reader.h"
+#include "shared/win32/unique_handle.h"
 #include "tests/support/handle_probe.h"
 
 namespace varnel {
@@ -28,7 +28,7 @@ class TempFile {
   explicit TempFile(const std::string& content)
       : path_(temp_folder() + L"kit-reader-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
               std::to_wstring(++counter_) + L".txt") {
-    const win32::UniqueFileHandle file(
+    const kit::win32::UniqueFileHandle file(
         CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_TRUE(file) << "cannot create the test file";
     DWORD written = 0;
@@ -79,7 +79,7 @@ TEST(Win32TextFileReader, FileHeldOpenForWritingByAnotherProgramIsStillRead) {
   const TempFile file("held");
   const std::u16string name = file.path();
   const std::wstring path(name.begin(), name.end());
-  const win32::UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  const kit::win32::UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(writer);
   EXPECT_EQ(Win32TextFileReader().read(file.path(), 254), "held");

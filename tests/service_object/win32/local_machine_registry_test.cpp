@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "service_object/win32/config_registry.h"
-#include "service_object/win32/process_info.h"
-#include "service_object/win32/unique_handle.h"
+#include "service_object/win32/local_machine_registry.h"
+#include "service_object/win32/wow64_process.h"
+#include "shared/win32/unique_handle.h"
 #include "tests/support/handle_probe.h"
 #include "tests/support/word_size.h"
 
 namespace varnel {
 namespace {
 
-using win32::UniqueRegistryKey;
+using kit::win32::UniqueRegistryKey;
 
 std::wstring unique_name(std::wstring_view stem) {
   return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());

@@ -1,4 +1,4 @@
-#include "service_object/win32/text_file_reader.h"
+#include "service_object/win32/readonly_file_reader.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <array>
 #include <new>
 
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 #include "service_object/win32/utf16.h"
 
 namespace varnel {
@@ -15,7 +15,7 @@ std::optional<std::string> Win32TextFileReader::read(std::u16string_view path, s
   if (win32::has_embedded_nul(path)) return std::nullopt;
   const std::wstring wide_path = win32::to_wide(path);
   // CreateFileW: INVALID_HANDLE_VALUE on failure. A folder fails too (no backup semantics).
-  const win32::UniqueFileHandle file(CreateFileW(wide_path.c_str(), GENERIC_READ,
+  const kit::win32::UniqueFileHandle file(CreateFileW(wide_path.c_str(), GENERIC_READ,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;

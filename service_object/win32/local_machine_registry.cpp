@@ -1,4 +1,4 @@
-#include "service_object/win32/config_registry.h"
+#include "service_object/win32/local_machine_registry.h"
 
 #include <windows.h>
 
@@ -40,7 +40,7 @@ std::optional<std::u16string> Win32RegistryKey::read_string(std::u16string_view 
 std::unique_ptr<RegistryKey> Win32ConfigRegistry::open_for_reading(std::u16string_view key_path) {
   if (win32::has_embedded_nul(key_path)) return nullptr;
   const std::wstring path = win32::to_wide(key_path);
-  win32::UniqueRegistryKey key;
+  kit::win32::UniqueRegistryKey key;
   // RegOpenKeyExW: ERROR_SUCCESS, or an error code (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED).
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
     return nullptr;

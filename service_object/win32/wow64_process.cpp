@@ -1,4 +1,4 @@
-#include "service_object/win32/process_info.h"
+#include "service_object/win32/wow64_process.h"
 
 #include <windows.h>
 

@@ -7,14 +7,14 @@
 #include <string_view>
 
 #include "service_object/core/config_registry.h"
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel {
 
 // One key opened for reading; the key is closed when this object goes.
 class Win32RegistryKey final : public RegistryKey {
  public:
-  explicit Win32RegistryKey(win32::UniqueRegistryKey key) : key_(std::move(key)) {}
+  explicit Win32RegistryKey(kit::win32::UniqueRegistryKey key) : key_(std::move(key)) {}
 
   // Only REG_SZ values are text. REG_EXPAND_SZ is refused as well: its text would need
   // expanding before use, and the installation writes plain strings. A number stored as
@@ -24,7 +24,7 @@ class Win32RegistryKey final : public RegistryKey {
   std::optional<std::u16string> read_string(std::u16string_view value_name) override;
 
  private:
-  win32::UniqueRegistryKey key_;
+  kit::win32::UniqueRegistryKey key_;
 };
 
 class Win32ConfigRegistry final : public ConfigRegistry {
