@@ -51,9 +51,9 @@ std::string set_cursor_type(CommandEffects& effects, const Arguments& arguments)
   return "cursor_type v=" + std::to_string(arguments[0]);
 }
 
-std::string set_cmd46(CommandEffects& effects, const Arguments& arguments) {
-  effects.set_cmd46(arguments[0]);
-  return "cmd46 n=" + std::to_string(arguments[0]);
+std::string set_inter_character_wait(CommandEffects& effects, const Arguments& arguments) {
+  effects.set_inter_character_wait(arguments[0]);
+  return "inter_character_wait n=" + std::to_string(arguments[0]);
 }
 
 constexpr Sequence kSequences[] = {
@@ -61,7 +61,7 @@ constexpr Sequence kSequences[] = {
     {0x04, 2, scroll},           // direction, units
     {0x45, 1, set_blink},        // blink value
     {0x43, 1, set_cursor_type},  // cursor type
-    {0x46, 1, set_cmd46},        // the 0x46 setting
+    {0x46, 1, set_inter_character_wait},  // OPOS index 5012
 };
 
 }  // namespace

@@ -24,7 +24,7 @@ inline constexpr std::uint8_t kCommandPrefix = 0x1F;
 //   0x1F 0x04 d u    scroll d by u units         scroll dir=3 units=1
 //   0x1F 0x45 n      blink setting               blink n=10
 //   0x1F 0x43 v      cursor type                 cursor_type v=1
-//   0x1F 0x46 n      the 0x46 setting            cmd46 n=5
+//   0x1F 0x46 n      inter-character wait        inter_character_wait n=5
 //
 // Values in traces are decimal, as sent. A cursor position off the screen or
 // an unknown scroll direction leaves the display as it was; its trace line ends

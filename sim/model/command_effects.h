@@ -41,7 +41,7 @@ class CommandEffects {
 
   void set_blink(std::uint8_t value) { state_.blink = value; }
   void set_cursor_type(std::uint8_t value) { state_.cursor_type = value; }
-  void set_cmd46(std::uint8_t value) { state_.cmd46 = value; }
+  void set_inter_character_wait(std::uint8_t value) { state_.inter_character_wait = value; }
 
   void count_received(std::size_t bytes) { state_.bytes_received += bytes; }
 

@@ -4,7 +4,7 @@
 // for a lit dot and '.' for a dark one, with one space between cells and one
 // blank line between the two rows (17 lines of 119 characters, each ending in
 // '\n'). A cell shows the downloaded glyph of its code where there is one
-// (the national positions and 0x80..0xFF), the built-in glyph of 0x20..0x7E
+// (the international positions and 0x80..0xFF), the built-in glyph of 0x20..0x7E
 // otherwise, and an outlined box for a code that has neither.
 #pragma once
 

@@ -39,12 +39,12 @@ std::optional<std::uint8_t> language_number(std::string_view code) {
 }
 
 bool store_glyph_block(FlashSettings& flash, GlyphBlockKind kind, std::uint8_t index, GlyphBlock data) {
-  const bool national = kind == GlyphBlockKind::national;
-  if (index >= (national ? kNationalBlockCount : kUpperBlockCount)) return false;
+  const bool international = kind == GlyphBlockKind::international;
+  if (index >= (international ? kInternationalBlockCount : kUpperBlockCount)) return false;
   const auto offset = static_cast<std::ptrdiff_t>(index * kGlyphBlockBytes);
-  if (national) {
-    std::copy(data.begin(), data.end(), flash.national_glyphs.begin() + offset);
-    flash.national_blocks = static_cast<std::uint8_t>(flash.national_blocks | (1u << index));
+  if (international) {
+    std::copy(data.begin(), data.end(), flash.international_glyphs.begin() + offset);
+    flash.international_blocks = static_cast<std::uint8_t>(flash.international_blocks | (1u << index));
   } else {
     std::copy(data.begin(), data.end(), flash.upper_glyphs.begin() + offset);
     flash.upper_blocks |= 1u << index;
@@ -58,11 +58,11 @@ std::optional<Glyph> downloaded_glyph(const FlashSettings& flash, std::uint8_t c
     if (!glyph_complete(flash.upper_blocks, first)) return std::nullopt;
     return glyph_at(flash.upper_glyphs, first);
   }
-  const auto found = std::find(kNationalCodes.begin(), kNationalCodes.end(), code);
-  if (found == kNationalCodes.end()) return std::nullopt;
-  const std::size_t first = static_cast<std::size_t>(found - kNationalCodes.begin()) * kGlyphWidth;
-  if (!glyph_complete(flash.national_blocks, first)) return std::nullopt;
-  return glyph_at(flash.national_glyphs, first);
+  const auto found = std::find(kInternationalCharacters.begin(), kInternationalCharacters.end(), code);
+  if (found == kInternationalCharacters.end()) return std::nullopt;
+  const std::size_t first = static_cast<std::size_t>(found - kInternationalCharacters.begin()) * kGlyphWidth;
+  if (!glyph_complete(flash.international_blocks, first)) return std::nullopt;
+  return glyph_at(flash.international_glyphs, first);
 }
 
 std::string format_flash(const FlashSettings& flash) {
@@ -71,8 +71,8 @@ std::string format_flash(const FlashSettings& flash) {
   text += "default_font=" + std::to_string(flash.default_font) + "\n";
   text += "language=" + flash.language + "\n";
   text += "baud_code=" + std::to_string(flash.baud_code) + "\n";
-  text += "national_blocks=" + std::to_string(flash.national_blocks) + "\n";
-  text += "national_glyphs=" + to_hex(flash.national_glyphs) + "\n";
+  text += "international_blocks=" + std::to_string(flash.international_blocks) + "\n";
+  text += "international_glyphs=" + to_hex(flash.international_glyphs) + "\n";
   text += "upper_blocks=" + std::to_string(flash.upper_blocks) + "\n";
   text += "upper_glyphs=" + to_hex(flash.upper_glyphs) + "\n";
   return text;
@@ -88,8 +88,8 @@ void read_flash_fields(FieldReader& reader, FlashSettings& flash) {
       flash.language = *language;
   }
   reader.read_narrow("baud_code", kBaudCodeCount - 1u, flash.baud_code);
-  reader.read_narrow("national_blocks", (1u << kNationalBlockCount) - 1, flash.national_blocks);
-  reader.read_hex("national_glyphs", flash.national_glyphs);
+  reader.read_narrow("international_blocks", (1u << kInternationalBlockCount) - 1, flash.international_blocks);
+  reader.read_hex("international_glyphs", flash.international_glyphs);
   reader.read_narrow("upper_blocks", (1u << kUpperBlockCount) - 1, flash.upper_blocks);
   reader.read_hex("upper_glyphs", flash.upper_glyphs);
 }

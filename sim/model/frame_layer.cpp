@@ -67,12 +67,12 @@ Outcome glyph_block(CommandEffects& effects, Replies& replies, GlyphBlockKind ki
   const std::uint8_t index = data[0];
   const bool accepted = effects.store_glyph_block(kind, index, GlyphBlock(data.subspan(1, kGlyphBlockBytes)));
   replies.push_back(accepted ? Reply{ReplyKind::acknowledge, {kAck}} : Reply{ReplyKind::refusal, {kNak}});
-  const char* name = kind == GlyphBlockKind::national ? "frame 41" : "frame 42";
+  const char* name = kind == GlyphBlockKind::international ? "frame 41" : "frame 42";
   return {with_verdict(std::string(name) + " index=" + std::to_string(index), accepted), accepted};
 }
 
-Outcome national_block(CommandEffects& effects, Replies& replies, Data data) {
-  return glyph_block(effects, replies, GlyphBlockKind::national, data);
+Outcome international_block(CommandEffects& effects, Replies& replies, Data data) {
+  return glyph_block(effects, replies, GlyphBlockKind::international, data);
 }
 
 Outcome upper_block(CommandEffects& effects, Replies& replies, Data data) {
@@ -101,7 +101,7 @@ constexpr Command kCommands[] = {
     {0x34, 1, change_command_set},
     {0x35, 1, change_default_font},
     {0x40, 2, enter_download},
-    {0x41, 1 + kGlyphBlockBytes, national_block},
+    {0x41, 1 + kGlyphBlockBytes, international_block},
     {0x42, 1 + kGlyphBlockBytes, upper_block},
     {0x43, 2, change_language},
 };

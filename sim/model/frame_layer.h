@@ -12,15 +12,15 @@
 // as CMD arrives. A frame is applied only once its BCC has checked out; one
 // line of trace each:
 //
-//   0x44 information request     frame 44                (replies the record)
-//   0x33 baud change, code 0..4  frame 33 code=04
-//   0x32 two 20-byte rows        frame 32
-//   0x34 command set, 0..9       frame 34 code=07
-//   0x35 default font, 0..17     frame 35 code=08
-//   0x40 AA 55                   frame 40 download       (download mode)
-//   0x41 national block 0..1     frame 41 index=1        (replies ACK 0x06)
-//   0x42 upper block 0..19       frame 42 index=19       (replies ACK 0x06)
-//   0x43 language, two letters   frame 43 code=US
+//   0x44 information request          frame 44                (replies the record)
+//   0x33 baud change, code 0..4       frame 33 code=04
+//   0x32 two 20-byte rows             frame 32
+//   0x34 command set, 0..9            frame 34 code=07
+//   0x35 default font, 0..17          frame 35 code=08
+//   0x40 AA 55                        frame 40 download       (download mode)
+//   0x41 international block 0..1     frame 41 index=1        (replies ACK 0x06)
+//   0x42 upper block 0..19            frame 42 index=19       (replies ACK 0x06)
+//   0x43 language, two letters        frame 43 code=US
 //
 // Codes are hex, indexes decimal. A code the display does not have, a 0x40
 // with other data or an unknown language is refused: the line ends in

@@ -74,7 +74,7 @@ std::string format_state(const ObservableState& state) {
   text += "cursor_col=" + std::to_string(state.cursor_col) + "\n";
   text += "blink=" + std::to_string(state.blink) + "\n";
   text += "cursor_type=" + std::to_string(state.cursor_type) + "\n";
-  text += "cmd46=" + std::to_string(state.cmd46) + "\n";
+  text += "inter_character_wait=" + std::to_string(state.inter_character_wait) + "\n";
   text += "bytes_received=" + std::to_string(state.bytes_received) + "\n";
   text += "line_speed=" + std::to_string(state.line_speed) + "\n";
   text += "mode=" + std::string(state.mode == DisplayMode::download ? kDownloadMode : kNormalMode) + "\n";
@@ -97,7 +97,7 @@ Parsed<ObservableState> parse_state(std::string_view text) {
   reader.read_narrow("cursor_col", kColumns - 1, state.cursor_col);
   reader.read_narrow("blink", 0xFF, state.blink);
   reader.read_narrow("cursor_type", 0xFF, state.cursor_type);
-  reader.read_narrow("cmd46", 0xFF, state.cmd46);
+  reader.read_narrow("inter_character_wait", 0xFF, state.inter_character_wait);
   reader.read_number("bytes_received", kCountMax, state.bytes_received);
   reader.allow_missing();
   read_line_speed(reader, state.line_speed);

@@ -14,7 +14,7 @@
 //   cursor_col=<0..19>
 //   blink=<0..255>
 //   cursor_type=<0..255>
-//   cmd46=<0..255>
+//   inter_character_wait=<0..255>
 //   bytes_received=<decimal count of every byte read from the line>
 //   line_speed=<the display's own line speed in bits per second>
 //   mode=<normal, or download once the firmware download mode is entered>
@@ -53,7 +53,7 @@ struct ObservableState {
   std::size_t cursor_col = 0;
   std::uint8_t blink = 0;
   std::uint8_t cursor_type = 0;
-  std::uint8_t cmd46 = 0;  // the last value of the 0x1F 0x46 command
+  std::uint8_t inter_character_wait = 0;  // the last value of the 0x1F 0x46 command
   std::uint64_t bytes_received = 0;
   std::uint32_t line_speed = 9600;
   DisplayMode mode = DisplayMode::normal;

@@ -25,7 +25,7 @@ std::vector<std::string> render_screen(const ObservableState& state, bool mark_c
       frame_line(),
       "cursor row=" + std::to_string(state.cursor_row) + " col=" + std::to_string(state.cursor_col) +
           "  blink=" + std::to_string(state.blink) + "  cursor_type=" + std::to_string(state.cursor_type) +
-          "  cmd46=" + std::to_string(state.cmd46) + "  bytes=" + std::to_string(state.bytes_received),
+          "  inter_character_wait=" + std::to_string(state.inter_character_wait) + "  bytes=" + std::to_string(state.bytes_received),
   };
 }
 

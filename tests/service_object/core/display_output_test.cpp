@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutputCase{"BlinkWraps", [](auto& so) { set(so, PIDXDisp_BlinkRate, 12800); }, {{0x1F, 0x45, 0x00}}},
         OutputCase{"CursorType", [](auto& so) { set(so, PIDXDisp_CursorType, 1); }, {{0x1F, 0x43, 0x01}}},
         OutputCase{"CursorTypeLowByte", [](auto& so) { set(so, PIDXDisp_CursorType, 0x1234); }, {{0x1F, 0x43, 0x34}}},
-        OutputCase{"Setting46", [](auto& so) { set(so, PIDXDisp_InterCharacterWait, 250); }, {{0x1F, 0x46, 0x05}}},
+        OutputCase{"InterCharacterWait", [](auto& so) { set(so, PIDXDisp_InterCharacterWait, 250); }, {{0x1F, 0x46, 0x05}}},
         OutputCase{"OtherIndexSendsNothing", [](auto& so) { set(so, 5017, 250); }, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 

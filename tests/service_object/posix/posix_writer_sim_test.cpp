@@ -134,7 +134,7 @@ TEST_F(WriterOnSimulator, ServiceObjectShowsTextOnTheDisplay) {
   EXPECT_EQ(lines[14], "cursor col=0 row=2");
   EXPECT_EQ(lines[30], "blink n=10");
   EXPECT_EQ(lines[31], "cursor_type v=2");
-  EXPECT_EQ(lines[32], "cmd46 n=5");
+  EXPECT_EQ(lines[32], "inter_character_wait n=5");
   EXPECT_EQ(lines[33], "scroll dir=3 units=1");
 
   const sim::ObservableState state = sim_.state();
@@ -142,7 +142,7 @@ TEST_F(WriterOnSimulator, ServiceObjectShowsTextOnTheDisplay) {
   EXPECT_EQ(sim::row_text(state.rows[1]), "otal     12.50      ");
   EXPECT_EQ(state.blink, 10);
   EXPECT_EQ(state.cursor_type, 2);
-  EXPECT_EQ(state.cmd46, 5);
+  EXPECT_EQ(state.inter_character_wait, 5);
 
   EXPECT_EQ(so.ReleaseDevice(), 0);
   EXPECT_FALSE(writer.is_open());

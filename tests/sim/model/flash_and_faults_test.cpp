@@ -27,7 +27,7 @@ sim::FlashSettings sample_flash() {
   flash.default_font = 17;
   flash.language = "H8";
   flash.baud_code = 3;
-  EXPECT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::national, 1, block_of(0xA0)));
+  EXPECT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::international, 1, block_of(0xA0)));
   EXPECT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::upper, 19, block_of(0x01)));
   return flash;
 }
@@ -50,7 +50,7 @@ TEST(SimFlash, StateFileCarriesTheOptionalKeysToo) {
   state.flash = sample_flash();
   const std::string text = sim::format_state(state);
   EXPECT_NE(text.find("\nline_speed=57600\nmode=download\nframes_ok=3\nframes_rejected=4\ngarbage_bytes=5\n"
-                      "command_set=9\ndefault_font=17\nlanguage=H8\nbaud_code=3\nnational_blocks=2\n"),
+                      "command_set=9\ndefault_font=17\nlanguage=H8\nbaud_code=3\ninternational_blocks=2\n"),
             std::string::npos)
       << text;
   const sim::Parsed<sim::ObservableState> parsed = sim::parse_state(text);
@@ -70,9 +70,9 @@ TEST(SimFlash, RefusesDamagedTextWithAClearMessage) {
       {"language=H8\n", "language=XX\n", "language='XX' is not a known language code"},
       {"baud_code=3\n", "baud_code=5\n", "baud_code='5'"},
       {"baud_code=3\n", "", "key 'baud_code' is missing"},
-      {"national_blocks=2\n", "national_blocks=4\n", "national_blocks='4'"},
+      {"international_blocks=2\n", "international_blocks=4\n", "international_blocks='4'"},
       {"upper_blocks=524288\n", "upper_blocks=1048576\n", "upper_blocks='1048576'"},
-      {"national_glyphs=", "national_glyphs=0", "national_glyphs must be 128 hex digits"},
+      {"international_glyphs=", "international_glyphs=0", "international_glyphs must be 128 hex digits"},
       {"upper_glyphs=", "upper_glyphs=zz", "upper_glyphs must be 1280 hex digits"},
   };
   for (const Case& test : cases) {
@@ -88,22 +88,22 @@ TEST(SimFlash, RefusesDamagedTextWithAClearMessage) {
 
 TEST(SimFlash, AGlyphCountsOnlyOnceAllOfItsBlocksArrived) {
   sim::FlashSettings flash;
-  ASSERT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::national, 0, block_of(0x00)));
-  // National glyphs 0..5 lie in block 0; glyph 6 (0x5E) has bytes 30..34 and needs block 1 too.
+  ASSERT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::international, 0, block_of(0x00)));
+  // International glyphs 0..5 lie in block 0; glyph 6 (0x5E) has bytes 30..34 and needs block 1 too.
   EXPECT_EQ(sim::downloaded_glyph(flash, 0x23), (sim::Glyph{0, 1, 2, 3, 4}));
   EXPECT_EQ(sim::downloaded_glyph(flash, 0x5D), (sim::Glyph{25, 26, 27, 28, 29}));
   EXPECT_FALSE(sim::downloaded_glyph(flash, 0x5E));
-  ASSERT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::national, 1, block_of(0x40)));
+  ASSERT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::international, 1, block_of(0x40)));
   EXPECT_EQ(sim::downloaded_glyph(flash, 0x5E), (sim::Glyph{30, 31, 0x40, 0x41, 0x42}));
   EXPECT_EQ(sim::downloaded_glyph(flash, 0x7E), (sim::Glyph{0x57, 0x58, 0x59, 0x5A, 0x5B}));
-  EXPECT_FALSE(sim::downloaded_glyph(flash, 'A')) << "not a national position";
+  EXPECT_FALSE(sim::downloaded_glyph(flash, 'A')) << "not an international position";
   EXPECT_FALSE(sim::downloaded_glyph(flash, 0x80));
 
   ASSERT_TRUE(sim::store_glyph_block(flash, sim::GlyphBlockKind::upper, 19, block_of(0x00)));
   EXPECT_EQ(sim::downloaded_glyph(flash, 0xFF), (sim::Glyph{27, 28, 29, 30, 31}));
   EXPECT_FALSE(sim::downloaded_glyph(flash, 0xF9)) << "0xF9 starts in block 18";
   EXPECT_FALSE(sim::store_glyph_block(flash, sim::GlyphBlockKind::upper, 20, block_of(0)));
-  EXPECT_FALSE(sim::store_glyph_block(flash, sim::GlyphBlockKind::national, 2, block_of(0)));
+  EXPECT_FALSE(sim::store_glyph_block(flash, sim::GlyphBlockKind::international, 2, block_of(0)));
 }
 
 struct PolicyCase {
@@ -189,7 +189,7 @@ std::vector<std::string> picture_lines(const std::string& picture) {
 
 TEST(SimDots, DrawsBuiltInAndDownloadedGlyphs) {
   sim::ObservableState state;
-  state.rows[0][0] = '#';   // national position, built-in glyph
+  state.rows[0][0] = '#';   // international position, built-in glyph
   state.rows[0][1] = 0x80;  // upper code without a download: a box
   state.rows[1][19] = 0x23;
   ASSERT_TRUE(sim::store_glyph_block(state.flash, sim::GlyphBlockKind::upper, 0, block_of(0)));
@@ -214,10 +214,10 @@ TEST(SimDots, DrawsBuiltInAndDownloadedGlyphs) {
   EXPECT_EQ(lines[0][5], ' ') << "one blank column between cells";
   EXPECT_EQ(lines[11].substr(114, 5), "#####") << "0x23 in the last cell of the lower row";
 
-  // A national download replaces the built-in glyph of its position.
+  // An international download replaces the built-in glyph of its position.
   std::array<std::uint8_t, 32> block{};
   block[0] = 0x80;  // 0x23: one dot in the top left corner
-  ASSERT_TRUE(sim::store_glyph_block(state.flash, sim::GlyphBlockKind::national, 0, block));
+  ASSERT_TRUE(sim::store_glyph_block(state.flash, sim::GlyphBlockKind::international, 0, block));
   const std::vector<std::string> after = picture_lines(sim::render_dots(state));
   EXPECT_EQ(after[0].substr(0, 5), "#....");
   EXPECT_EQ(after[2].substr(0, 5), ".....");

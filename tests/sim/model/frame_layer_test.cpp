@@ -81,8 +81,8 @@ std::vector<FrameCase> frame_cases() {
       {"language", frame(0x43, {'D', 'E'}), {"frame 43 code=DE"}, 1, 0},
       {"unknown language", frame(0x43, {'X', 0x01}), {"frame 43 code=X. rejected"}, 0, 1},
       {"download with other data", frame(0x40, {0x55, 0xAA}), {"frame 40 rejected"}, 0, 1},
-      {"national block", frame(0x41, glyph_data(1, 0)), {"frame 41 index=1"}, 1, 0},
-      {"national block 2 is refused", frame(0x41, glyph_data(2, 0)), {"frame 41 index=2 rejected"}, 0, 1},
+      {"international block", frame(0x41, glyph_data(1, 0)), {"frame 41 index=1"}, 1, 0},
+      {"international block 2 is refused", frame(0x41, glyph_data(2, 0)), {"frame 41 index=2 rejected"}, 0, 1},
       {"upper block", frame(0x42, glyph_data(19, 0)), {"frame 42 index=19"}, 1, 0},
       {"upper block 20 is refused", frame(0x42, glyph_data(20, 0)), {"frame 42 index=20 rejected"}, 0, 1},
       {"bad check byte", bad_bcc, {"frame rejected bcc"}, 0, 1},
@@ -177,11 +177,11 @@ TEST(SimFrames, GlyphBlocksAreAcknowledgedOrRefused) {
   EXPECT_EQ(outcome.replies[0], (sim::Reply{sim::ReplyKind::acknowledge, {0x06}}));
   EXPECT_EQ(outcome.replies[1], (sim::Reply{sim::ReplyKind::refusal, {0x15}}));
   EXPECT_EQ(outcome.replies[2], (sim::Reply{sim::ReplyKind::acknowledge, {0x06}}));
-  EXPECT_EQ(outcome.state.flash.national_blocks, 0b01);
+  EXPECT_EQ(outcome.state.flash.international_blocks, 0b01);
   EXPECT_EQ(outcome.state.flash.upper_blocks, 1u << 3);
-  EXPECT_EQ(outcome.state.flash.national_glyphs[0], 0x10);
-  EXPECT_EQ(outcome.state.flash.national_glyphs[31], 0x2F);
-  EXPECT_EQ(outcome.state.flash.national_glyphs[32], 0x00) << "block 1 not sent";
+  EXPECT_EQ(outcome.state.flash.international_glyphs[0], 0x10);
+  EXPECT_EQ(outcome.state.flash.international_glyphs[31], 0x2F);
+  EXPECT_EQ(outcome.state.flash.international_glyphs[32], 0x00) << "block 1 not sent";
   EXPECT_EQ(outcome.state.flash.upper_glyphs[96], 0x80);
 }
 

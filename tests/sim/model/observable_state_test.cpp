@@ -22,7 +22,7 @@ sim::ObservableState sample_state() {
   state.cursor_col = 19;
   state.blink = 10;
   state.cursor_type = 255;
-  state.cmd46 = 5;
+  state.inter_character_wait = 5;
   state.bytes_received = 123456789012ULL;
   return state;
 }
@@ -36,15 +36,15 @@ const char kSampleText[] =
     "cursor_col=19\n"
     "blink=10\n"
     "cursor_type=255\n"
-    "cmd46=5\n"
+    "inter_character_wait=5\n"
     "bytes_received=123456789012\n";
 
 // The keys that came later, at their defaults; kSampleText alone is the file
 // of an older simulator.
 std::string later_keys_at_defaults() {
   return "line_speed=9600\nmode=normal\nframes_ok=0\nframes_rejected=0\ngarbage_bytes=0\n"
-         "command_set=0\ndefault_font=0\nlanguage=US\nbaud_code=0\nnational_blocks=0\n"
-         "national_glyphs=" +
+         "command_set=0\ndefault_font=0\nlanguage=US\nbaud_code=0\ninternational_blocks=0\n"
+         "international_glyphs=" +
          std::string(128, '0') + "\nupper_blocks=0\nupper_glyphs=" + std::string(1280, '0') + "\n";
 }
 
@@ -62,7 +62,7 @@ TEST(SimState, RoundTrips) {
 
 TEST(SimState, ReadsAnyOrderBlankLinesUnknownKeysAndUppercaseHex) {
   const std::string text =
-      "cmd46=5\r\n\nfuture_setting=7\nblink=10\ncursor_type=255\ncursor_col=19\ncursor_row=1\n"
+      "inter_character_wait=5\r\n\nfuture_setting=7\nblink=10\ncursor_type=255\ncursor_col=19\ncursor_row=1\n"
       "row1_text=..                 .\nrow0_text=HELLO               \nbytes_received=123456789012\n"
       "row0_hex=48454C4C4F202020202020202020202020202020\nrow1_hex=007f2020202020202020202020202020202020E9";
   const sim::Parsed<sim::ObservableState> parsed = sim::parse_state(text);
@@ -85,9 +85,9 @@ TEST(SimState, RejectsBadTextWithAClearMessage) {
       {"cursor_row=1\n", "cursor_row=2\n", "cursor_row='2' is not a number from 0 to 1"},
       {"cursor_col=19\n", "cursor_col=20\n", "cursor_col='20' is not a number from 0 to 19"},
       {"blink=10\n", "blink=256\n", "blink='256' is not a number from 0 to 255"},
-      {"cmd46=5\n", "cmd46=-1\n", "cmd46='-1'"},
-      {"cmd46=5\n", "cmd46=5x\n", "cmd46='5x'"},
-      {"cmd46=5\n", "cmd46=\n", "cmd46=''"},
+      {"inter_character_wait=5\n", "inter_character_wait=-1\n", "inter_character_wait='-1'"},
+      {"inter_character_wait=5\n", "inter_character_wait=5x\n", "inter_character_wait='5x'"},
+      {"inter_character_wait=5\n", "inter_character_wait=\n", "inter_character_wait=''"},
       {"bytes_received=123456789012\n", "bytes_received=18446744073709551616\n", "bytes_received="},
       {"row0_hex=48454c4c4f202020202020202020202020202020\n",
        "row0_hex=48454c4c4f2020202020202020202020202020\n", "row0_hex has 38 digits, expected 40"},
@@ -116,7 +116,7 @@ TEST(SimScreenView, DrawsTheRowsInAFrameWithTheCursorMarked) {
   EXPECT_EQ(plain[1], "|HELLO               |");
   EXPECT_EQ(plain[2], "|..                 .|");
   EXPECT_EQ(plain[3], plain[0]);
-  EXPECT_EQ(plain[4], "cursor row=1 col=19  blink=10  cursor_type=255  cmd46=5  bytes=123456789012");
+  EXPECT_EQ(plain[4], "cursor row=1 col=19  blink=10  cursor_type=255  inter_character_wait=5  bytes=123456789012");
 
   const std::vector<std::string> marked = sim::render_screen(sample_state(), true);
   EXPECT_EQ(marked[1], plain[1]);

@@ -147,7 +147,7 @@ TEST(LanguageFontTable, RowsShareSetsAsTheDisplayExpects) {
 }
 
 // The same character in two places comes from the same font, so its glyphs
-// must match: this pins every national replacement to a code page position
+// must match: this pins every international replacement to a code page position
 // and checks that each set sits in the right row at the right offset.
 struct SameCharacterCase {
   const char* character;
@@ -157,7 +157,7 @@ struct SameCharacterCase {
 
 std::vector<SameCharacterCase> SameCharacterCases() {
   return {
-      // National ASCII replacements against the Latin-1 code page of the European rows.
+      // International replacements of ASCII against the Latin-1 code page of the European rows.
       {"DE section sign", InternationalGlyph("DE", 0x40), UpperGlyph("DE", 0xF5)},
       {"DE A umlaut", InternationalGlyph("DE", 0x5B), UpperGlyph("DE", 0x8E)},
       {"DE O umlaut", InternationalGlyph("DE", 0x5C), UpperGlyph("DE", 0x99)},

@@ -125,7 +125,7 @@ TEST(CliOnSimulator, FontSetLoadsTheLanguagesGlyphsBlockByBlock)
     const LanguageFontRow& de = LanguageFontTable()[1];
     EXPECT_EQ(state.flash.language, "DE");
     EXPECT_TRUE(std::equal(de.InternationalGlyphs.begin(), de.InternationalGlyphs.end(),
-                           state.flash.national_glyphs.begin()));
+                           state.flash.international_glyphs.begin()));
     EXPECT_TRUE(std::equal(de.UpperGlyphs.begin(), de.UpperGlyphs.end(), state.flash.upper_glyphs.begin()));
     EXPECT_EQ(state.frames_rejected, 0U);
 }
