@@ -9,8 +9,8 @@ set -uo pipefail
 image=$1 bits=$2
 here=$(cd "$(dirname "$0")" && pwd)
 root=$here/../..
-# shellcheck source=cmake/wine-loader.sh
-source "$root/cmake/wine-loader.sh"
+# shellcheck source=scripts/lib/wine-loader.sh
+source "$root/scripts/lib/wine-loader.sh"
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 

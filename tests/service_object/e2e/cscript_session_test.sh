@@ -18,7 +18,7 @@ dll=$1 script=$2 expected=$3
 export WINEDEBUG=-all
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../../scripts/lib/installed_device.sh"
-source "$here/../../../cmake/wine-loader.sh"
+source "$here/../../../scripts/lib/wine-loader.sh"
 
 bits=$(kit_pe_bits "$dll") || { echo "FAIL: $dll is not a Windows library" >&2; exit 1; }
 if [ "$bits" = 64 ]; then
@@ -57,7 +57,13 @@ if ! grep -q '^session complete' <<<"$output"; then
   echo "FAIL: the script did not complete (failures or a run-time error above)" >&2
   exit 1
 fi
-wait_for_trace "$KIT_SIM_COM7_TRACE" $((first + $(wc -l <"$expected")))
+expected_lines=$(wc -l <"$expected")
+if ! wait_for_trace "$KIT_SIM_COM7_TRACE" $((first + expected_lines)); then
+  echo "FAIL: the display received $(($(wc -l <"$KIT_SIM_COM7_TRACE") - first)) of the $expected_lines expected" \
+    "commands within 5 s (diff: - expected, + received)" >&2
+  diff -u "$expected" <(tail -n +$((first + 1)) "$KIT_SIM_COM7_TRACE") >&2 || true
+  exit 1
+fi
 if ! diff -u "$expected" <(tail -n +$((first + 1)) "$KIT_SIM_COM7_TRACE"); then
   echo "FAIL: the display received other bytes than expected (diff above: - expected, + received)" >&2
   exit 1

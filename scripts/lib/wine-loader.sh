@@ -31,5 +31,5 @@ kit_wine_for() {
 }
 
 kit_wine_default() {
-  if "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/can-run-i386.sh"; then echo wine; else echo "$kit_wine64"; fi
+  if "$(dirname "${BASH_SOURCE[0]}")/can-run-i386.sh"; then echo wine; else echo "$kit_wine64"; fi
 }
