@@ -11,9 +11,7 @@ constexpr std::uint8_t kBlink = 0x45;
 constexpr std::uint8_t kCursorType = 0x43;
 constexpr std::uint8_t kInterCharacterWait = 0x46;
 
-DisplayCommand introduced(std::uint8_t code, std::uint8_t a) {
-  return {{kCommandIntroducer, code, a, 0}, 3};
-}
+DisplayCommand introduced(std::uint8_t code, std::uint8_t a) { return {{kCommandIntroducer, code, a, 0}, 3}; }
 
 DisplayCommand introduced(std::uint8_t code, std::uint8_t a, std::uint8_t b) {
   return {{kCommandIntroducer, code, a, b}, 4};
@@ -43,8 +41,7 @@ DisplayCommand inter_character_wait_command(std::int32_t value) {
   return introduced(kInterCharacterWait, scaled_setting(value));
 }
 
-TextBytes text_to_display_bytes(std::u16string_view text,
-                                std::span<std::uint8_t, kTransmitBufferSize> out) {
+TextBytes text_to_display_bytes(std::u16string_view text, std::span<std::uint8_t, kTransmitBufferSize> out) {
   if (const auto nul = text.find(u'\0'); nul != std::u16string_view::npos) text = text.substr(0, nul);
   TextBytes result;
   result.truncated = text.size() > out.size();

@@ -26,8 +26,8 @@ std::optional<std::u16string> Win32RegistryKey::read_string(std::u16string_view 
   // RegQueryValueExW: ERROR_SUCCESS, or an error code (ERROR_FILE_NOT_FOUND for a missing value,
   // ERROR_MORE_DATA when the value does not fit). It does not add a terminator: a value stored
   // without one that fills the buffer comes back unterminated.
-  const LSTATUS status =
-      RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+  const LSTATUS status = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type,
+                                          reinterpret_cast<BYTE*>(buffer.data()), &size);
   if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
 
   const std::size_t stored_chars = std::min<std::size_t>(size / sizeof(wchar_t), buffer.size());

@@ -29,8 +29,9 @@ std::wstring this_module_stem() {
   // GetModuleHandleExW: nonzero on success. FROM_ADDRESS finds the module holding the given
   // code address; UNCHANGED_REFCOUNT means there is nothing to release afterwards.
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&this_module_stem), &module)) {
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&this_module_stem), &module)) {
     return {};
   }
   return file_stem(module_path(module));

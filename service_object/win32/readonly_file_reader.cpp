@@ -6,8 +6,8 @@
 #include <array>
 #include <new>
 
-#include "shared/win32/unique_handle.h"
 #include "service_object/win32/utf16.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel {
 
@@ -15,9 +15,9 @@ std::optional<std::string> Win32TextFileReader::read(std::u16string_view path, s
   if (win32::has_embedded_nul(path)) return std::nullopt;
   const std::wstring wide_path = win32::to_wide(path);
   // CreateFileW: INVALID_HANDLE_VALUE on failure. A folder fails too (no backup semantics).
-  const kit::win32::UniqueFileHandle file(CreateFileW(wide_path.c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const kit::win32::UniqueFileHandle file(
+      CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
 
   try {

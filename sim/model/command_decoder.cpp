@@ -57,10 +57,10 @@ std::string set_inter_character_wait(CommandEffects& effects, const Arguments& a
 }
 
 constexpr Sequence kSequences[] = {
-    {0x24, 2, move_cursor},      // column, row
-    {0x04, 2, scroll},           // direction, units
-    {0x45, 1, set_blink},        // blink value
-    {0x43, 1, set_cursor_type},  // cursor type
+    {0x24, 2, move_cursor},               // column, row
+    {0x04, 2, scroll},                    // direction, units
+    {0x45, 1, set_blink},                 // blink value
+    {0x43, 1, set_cursor_type},           // cursor type
     {0x46, 1, set_inter_character_wait},  // OPOS index 5012
 };
 

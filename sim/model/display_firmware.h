@@ -12,10 +12,10 @@
 
 #include "sim/model/command_decoder.h"
 #include "sim/model/command_effects.h"
-#include "sim/model/observable_state.h"
 #include "sim/model/flash_settings.h"
 #include "sim/model/frame_layer.h"
 #include "sim/model/input_layer.h"
+#include "sim/model/observable_state.h"
 
 namespace sim {
 

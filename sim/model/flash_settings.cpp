@@ -88,7 +88,8 @@ void read_flash_fields(FieldReader& reader, FlashSettings& flash) {
       flash.language = *language;
   }
   reader.read_narrow("baud_code", kBaudCodeCount - 1u, flash.baud_code);
-  reader.read_narrow("international_blocks", (1u << kInternationalBlockCount) - 1, flash.international_blocks);
+  reader.read_narrow("international_blocks", (1u << kInternationalBlockCount) - 1,
+                     flash.international_blocks);
   reader.read_hex("international_glyphs", flash.international_glyphs);
   reader.read_narrow("upper_blocks", (1u << kUpperBlockCount) - 1, flash.upper_blocks);
   reader.read_hex("upper_glyphs", flash.upper_glyphs);

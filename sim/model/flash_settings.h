@@ -37,7 +37,7 @@ inline constexpr std::size_t kGlyphBlockBytes = 32;
 inline constexpr std::size_t kInternationalBlockCount = 2;
 inline constexpr std::size_t kUpperBlockCount = 20;
 inline constexpr std::array<std::uint8_t, 12> kInternationalCharacters = {0x23, 0x24, 0x40, 0x5B, 0x5C, 0x5D,
-                                                                0x5E, 0x60, 0x7B, 0x7C, 0x7D, 0x7E};
+                                                                          0x5E, 0x60, 0x7B, 0x7C, 0x7D, 0x7E};
 inline constexpr std::uint8_t kFirstUpperCode = 0x80;
 
 inline constexpr std::uint8_t kCommandSetCount = 10;   // codes 0..9

@@ -8,8 +8,8 @@ namespace sim {
 namespace {
 
 // The number after '=' of a fault mode (`has_value`: there is an '='), from `min` to `max`.
-Parsed<std::uint64_t> mode_number(std::string_view name, bool has_value, std::string_view value, std::uint64_t min,
-                                  std::uint64_t max) {
+Parsed<std::uint64_t> mode_number(std::string_view name, bool has_value, std::string_view value,
+                                  std::uint64_t min, std::uint64_t max) {
   std::uint64_t number = 0;
   const char* const last = value.data() + value.size();
   const auto [end, code] = std::from_chars(value.data(), last, number);
@@ -31,21 +31,25 @@ Parsed<FaultModes> add_fault_mode(std::string_view mode, FaultModes modes) {
   if (!has_value && name == "no-ack") {
     modes.ack_limit = 0;
   } else if (!has_value && name == "nak-last") {
-    if (modes.ack_shape == AckShape::nak_first) return Result::failure("nak-last and nak-first exclude each other");
+    if (modes.ack_shape == AckShape::nak_first)
+      return Result::failure("nak-last and nak-first exclude each other");
     modes.ack_shape = AckShape::nak_last;
   } else if (!has_value && name == "nak-first") {
-    if (modes.ack_shape == AckShape::nak_last) return Result::failure("nak-last and nak-first exclude each other");
+    if (modes.ack_shape == AckShape::nak_last)
+      return Result::failure("nak-last and nak-first exclude each other");
     modes.ack_shape = AckShape::nak_first;
   } else if (!has_value && name == "silence") {
     modes.silence = true;
   } else if (!has_value && name == "split-info") {
     modes.split_info = true;
   } else if (name == "no-ack-after") {
-    const Parsed<std::uint64_t> number = mode_number(name, has_value, value, 0, std::numeric_limits<std::uint32_t>::max());
+    const Parsed<std::uint64_t> number =
+        mode_number(name, has_value, value, 0, std::numeric_limits<std::uint32_t>::max());
     if (!number.value) return Result::failure(number.error);
     modes.ack_limit = *number.value;
   } else if (name == "delay") {
-    const Parsed<std::uint64_t> number = mode_number(name, has_value, value, 0, static_cast<std::uint64_t>(kMaxDelay.count()));
+    const Parsed<std::uint64_t> number =
+        mode_number(name, has_value, value, 0, static_cast<std::uint64_t>(kMaxDelay.count()));
     if (!number.value) return Result::failure(number.error);
     modes.delay = std::chrono::milliseconds(*number.value);
   } else if (name == "burst") {

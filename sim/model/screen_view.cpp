@@ -25,7 +25,8 @@ std::vector<std::string> render_screen(const ObservableState& state, bool mark_c
       frame_line(),
       "cursor row=" + std::to_string(state.cursor_row) + " col=" + std::to_string(state.cursor_col) +
           "  blink=" + std::to_string(state.blink) + "  cursor_type=" + std::to_string(state.cursor_type) +
-          "  inter_character_wait=" + std::to_string(state.inter_character_wait) + "  bytes=" + std::to_string(state.bytes_received),
+          "  inter_character_wait=" + std::to_string(state.inter_character_wait) +
+          "  bytes=" + std::to_string(state.bytes_received),
   };
 }
 

@@ -22,7 +22,8 @@ WholeFile::WholeFile(std::string path)
 
 void WholeFile::write(std::string_view text) {
   {
-    kit::posix::UniqueFd file(::open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    kit::posix::UniqueFd file(
+        ::open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!file.is_valid()) throw_errno("cannot create " + temporary_path_);
     write_all(file.get(), text, "cannot write " + temporary_path_);
   }

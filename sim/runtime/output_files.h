@@ -5,10 +5,10 @@
 #include <string_view>
 #include <utility>
 
-#include "sim/model/observable_state.h"
+#include "shared/posix/unique_fd.h"
 #include "sim/model/flash_settings.h"
 #include "sim/model/input_layer.h"
-#include "shared/posix/unique_fd.h"
+#include "sim/model/observable_state.h"
 
 namespace sim {
 

@@ -13,14 +13,14 @@
 #include <span>
 #include <stdexcept>
 
+#include "sim/model/display_firmware.h"
 #include "sim/model/dot_matrix.h"
+#include "sim/model/reply_policy.h"
 #include "sim/runtime/output_files.h"
 #include "sim/runtime/port_link.h"
 #include "sim/runtime/posix_io.h"
-#include "sim/model/reply_policy.h"
 #include "sim/runtime/reply_writer.h"
 #include "sim/runtime/serial_endpoint.h"
-#include "sim/model/display_firmware.h"
 #include "sim/runtime/stop_signals.h"
 #include "sim/runtime/terminal_view.h"
 

@@ -8,8 +8,8 @@
 #include <array>
 #include <atomic>
 #include <mutex>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>

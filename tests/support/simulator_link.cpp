@@ -20,8 +20,9 @@ std::wstring windows_path_of_unix_path(const std::wstring& unix_path) {
 
 std::optional<std::string> read_whole_file(const std::wstring& path) {
   // Shared for writing: the simulator keeps appending while we read.
-  const kit::win32::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const kit::win32::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
   std::string content;
   char chunk[4096];
@@ -96,8 +97,8 @@ bool SimulatorLink::pause() const { return signal_and_wait("STOP", true); }
 bool SimulatorLink::resume() const { return signal_and_wait("CONT", false); }
 
 bool SimulatorLink::signal_and_wait(const char* signal, bool want_stopped) const {
-  const std::wstring command = L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " +
-                               std::to_wstring(pid_);
+  const std::wstring command =
+      L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " + std::to_wstring(pid_);
   if (!start_unix_command(command)) return false;
   const ULONGLONG deadline = GetTickCount64() + 5000;
   while (GetTickCount64() < deadline) {

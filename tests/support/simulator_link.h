@@ -20,7 +20,8 @@ class SimulatorLink {
 
   // Waits (at most `timeout_ms`) until the trace holds at least `count` lines and answers the
   // lines from `first` on; fewer when the time ran out.
-  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count, unsigned timeout_ms = 5000) const;
+  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count,
+                                          unsigned timeout_ms = 5000) const;
 
   // Pauses or resumes the simulator process (SIGSTOP / SIGCONT), so that it stops reading its
   // line. Answers true once /proc shows the process in the wanted state (at most 5 s).

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "utility/core/utility_link.h"
 #include "shared/win32/unique_handle.h"
+#include "utility/core/utility_link.h"
 
 // The utility's serial port on Windows: 8 data bits, no parity, one stop bit, no XON/XOFF, held
 // without sharing. A watch thread, ThreadWatchComm, collects received bytes into m_QueueRead and

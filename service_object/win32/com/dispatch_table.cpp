@@ -160,8 +160,10 @@ HRESULT invoke_open_service(ID_TARVO_VARNEL& object, DispatchArguments& argument
   return store_result(result, object.OpenService(device_class, device_name));
 }
 
-#define VARNEL_METHOD(name, id) \
-  DispatchEntry { L## #name, id, MemberKind::method, arity<&ID_TARVO_VARNEL::name>(), &invoke<&ID_TARVO_VARNEL::name> }
+#define VARNEL_METHOD(name, id)                                                                         \
+  DispatchEntry {                                                                                       \
+    L## #name, id, MemberKind::method, arity<&ID_TARVO_VARNEL::name>(), &invoke<&ID_TARVO_VARNEL::name> \
+  }
 #define VARNEL_PROPERTY(name, id) \
   DispatchEntry { L## #name, id, MemberKind::property, 0, nullptr }
 

@@ -71,7 +71,8 @@ HRESULT register_class(const std::wstring& path) {
   };
   // In order; the first value that cannot be written ends the registration.
   for (const RegistryScriptLine& value : values) {
-    if (const HRESULT written = write_registry_line(HKEY_CLASSES_ROOT, value); FAILED(written)) return written;
+    if (const HRESULT written = write_registry_line(HKEY_CLASSES_ROOT, value); FAILED(written))
+      return written;
   }
   return S_OK;
 }

@@ -41,7 +41,8 @@ std::wstring expand(std::string_view text, std::wstring_view appid) {
 }
 
 // Parses what follows the key on one line. Answers the reason when it is malformed.
-std::optional<std::string> parse_tail(std::string_view tail, std::wstring_view appid, RegistryScriptLine& line) {
+std::optional<std::string> parse_tail(std::string_view tail, std::wstring_view appid,
+                                      RegistryScriptLine& line) {
   if (tail.empty()) return std::nullopt;
   if (tail == "keep") {
     line.keep = true;

@@ -13,7 +13,9 @@ std::wstring varnel_dll_path() { return L"" KIT_VARNEL_DLL; }
 LoadedServer::LoadedServer() : module_(LoadLibraryW(varnel_dll_path().c_str())) {
   if (module_ == nullptr) return;
   // FARPROC and the real signatures are unrelated function types: through void*.
-  const auto entry = [this](const char* name) { return reinterpret_cast<void*>(GetProcAddress(module_, name)); };
+  const auto entry = [this](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(module_, name));
+  };
   get_class_object = reinterpret_cast<GetClassObject>(entry("DllGetClassObject"));
   can_unload_now = reinterpret_cast<EntryPoint>(entry("DllCanUnloadNow"));
   register_server = reinterpret_cast<EntryPoint>(entry("DllRegisterServer"));
@@ -70,7 +72,8 @@ Arguments&& Arguments::add(const VARIANT& value) && {
 Call::Call(IDispatch* object, DISPID id, Arguments&& arguments, WORD flags) {
   std::vector<VARIANT> reversed = arguments.reversed();
   DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), nullptr, &argument_error);
+  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), nullptr,
+                      &argument_error);
 }
 
 DISPID id_of(IDispatch* object, const wchar_t* name) {

@@ -2,8 +2,6 @@
 // Invoke with arguments in every form a client may send them, the errors automation clients
 // expect, and a short OPOS session. Message boxes the library raises are answered by a watcher.
 
-#include "tests/service_object/com/com_test_support.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,18 +10,26 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/service_object/com/com_test_support.h"
+
 namespace varnel::test {
 namespace {
 
-constexpr const wchar_t* kMethodNames[] = {
-    L"COFreezeEvents",   L"GetPropertyNumber", L"SetPropertyNumber",  L"GetPropertyString",
-    L"SetPropertyString", L"OpenService",      L"CheckHealth",        L"ClaimDevice",
-    L"CloseService",     L"DirectIO",          L"ReleaseDevice",      L"ClearDescriptors",
-    L"ClearText",        L"CreateWindow",      L"DestroyWindow",      L"DisplayText",
-    L"DisplayTextAt",    L"RefreshWindow",     L"ScrollText",         L"SetDescriptor",
-    L"DefineGlyph",      L"ReadCharacterAtCursor", L"DisplayBitmap",  L"SetBitmap",
-    L"ResetStatistics",  L"RetrieveStatistics", L"UpdateStatistics", L"CompareFirmwareVersion",
-    L"UpdateFirmware"};
+constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
+                                           L"SetPropertyNumber", L"GetPropertyString",
+                                           L"SetPropertyString", L"OpenService",
+                                           L"CheckHealth",       L"ClaimDevice",
+                                           L"CloseService",      L"DirectIO",
+                                           L"ReleaseDevice",     L"ClearDescriptors",
+                                           L"ClearText",         L"CreateWindow",
+                                           L"DestroyWindow",     L"DisplayText",
+                                           L"DisplayTextAt",     L"RefreshWindow",
+                                           L"ScrollText",        L"SetDescriptor",
+                                           L"DefineGlyph",       L"ReadCharacterAtCursor",
+                                           L"DisplayBitmap",     L"SetBitmap",
+                                           L"ResetStatistics",   L"RetrieveStatistics",
+                                           L"UpdateStatistics",  L"CompareFirmwareVersion",
+                                           L"UpdateFirmware"};
 constexpr const wchar_t* kPropertyNames[] = {L"ServiceObjectVersion", L"DeviceName", L"DeviceDescription",
                                              L"DeviceControlDescription", L"OnbDeviceEnable"};
 
@@ -77,7 +83,8 @@ class DispatchTest : public ::testing::Test {
 };
 
 std::wstring with_case(std::wstring name, wint_t (*change)(wint_t)) {
-  std::transform(name.begin(), name.end(), name.begin(), [change](wchar_t c) { return static_cast<wchar_t>(change(c)); });
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [change](wchar_t c) { return static_cast<wchar_t>(change(c)); });
   return name;
 }
 
@@ -92,15 +99,18 @@ TEST_F(DispatchTest, EveryNameMapsToItsDispidInAnyCase) {
   for (DISPID i = 0; i < 29; ++i) names.push_back({kMethodNames[i], i + 1});
   for (DISPID i = 0; i < 5; ++i) names.push_back({kPropertyNames[i], i + 1});
   for (const Name& entry : names) {
-    for (const std::wstring& spelled : {std::wstring(entry.name), with_case(entry.name, std::towlower),
-                                        with_case(entry.name, std::towupper), with_case(entry.name, alternate)}) {
-      EXPECT_EQ(id_of(object_.get(), spelled.c_str()), entry.id) << std::string(spelled.begin(), spelled.end());
+    for (const std::wstring& spelled :
+         {std::wstring(entry.name), with_case(entry.name, std::towlower),
+          with_case(entry.name, std::towupper), with_case(entry.name, alternate)}) {
+      EXPECT_EQ(id_of(object_.get(), spelled.c_str()), entry.id)
+          << std::string(spelled.begin(), spelled.end());
     }
   }
 }
 
 TEST_F(DispatchTest, UnknownNamesAndParameterNamesAreRefused) {
-  for (const wchar_t* unknown : {L"Open", L"OpenServiceX", L"", L"Display Text", L"ResultCode", L"DeviceEnabled"}) {
+  for (const wchar_t* unknown :
+       {L"Open", L"OpenServiceX", L"", L"Display Text", L"ResultCode", L"DeviceEnabled"}) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(unknown)};
     DISPID id = 1234;
     EXPECT_EQ(object_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
@@ -149,8 +159,10 @@ TEST_F(DispatchTest, LongArgumentsAreCoercedFromEveryCompatibleForm) {
       {"VT_UI1", make(VT_UI1, [](VARIANT& v) { v.bVal = 8; }), false, S_OK, 1013001},
       {"VT_R8 8.0", make(VT_R8, [](VARIANT& v) { v.dblVal = 8.0; }), false, S_OK, 1013001},
       {"VT_R8 7.6 rounds", make(VT_R8, [](VARIANT& v) { v.dblVal = 7.6; }), false, S_OK, 1013001},
-      {"VT_BSTR \"8\"", make(VT_BSTR, [](VARIANT& v) { v.bstrVal = SysAllocString(L"8"); }), true, S_OK, 1013001},
-      {"VT_BYREF|VT_I4", make(VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = &eight_long; }), false, S_OK, 1013001},
+      {"VT_BSTR \"8\"", make(VT_BSTR, [](VARIANT& v) { v.bstrVal = SysAllocString(L"8"); }), true, S_OK,
+       1013001},
+      {"VT_BYREF|VT_I4", make(VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = &eight_long; }), false, S_OK,
+       1013001},
       {"VT_BYREF|VT_VARIANT", reference_to(&eight), false, S_OK, 1013001},
       {"reference to a reference", reference_to(&eight_in_chain), false, S_OK, 1013001},
       {"VT_BOOL true is -1", make(VT_BOOL, [](VARIANT& v) { v.boolVal = VARIANT_TRUE; }), false, S_OK, 0},
@@ -170,8 +182,9 @@ TEST_F(DispatchTest, LongArgumentsAreCoercedFromEveryCompatibleForm) {
     DISPPARAMS params{&argument, nullptr, 1, 0};
     UniqueVariant result;
     UINT argument_error = Call::kUnset;
-    const HRESULT hr = object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                       &params, result.get(), nullptr, &argument_error);
+    const HRESULT hr =
+        object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
+                        result.get(), nullptr, &argument_error);
     EXPECT_EQ(hr, c.expected) << c.what;
     if (c.expected == S_OK) {
       EXPECT_EQ(result->vt, VT_I4) << c.what;
@@ -210,8 +223,9 @@ TEST_F(DispatchTest, TypeMismatchNamesTheBadArgumentsRgvargIndex) {
   bad.vt = VT_BSTR;
   bad.bstrVal = SysAllocString(L"abc");
   DISPPARAMS params{&bad, nullptr, 1, 0};
-  EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(
+      object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+      DISP_E_TYPEMISMATCH);
   VariantClear(&bad);
 }
 
@@ -337,19 +351,22 @@ TEST_F(DispatchTest, HostileDispParamsAreRefusedWithoutHarm) {
     DISPPARAMS params = c.params;
     UniqueVariant result;
     UINT argument_error = Call::kUnset;
-    EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, &params, result.get(), nullptr,
-                              &argument_error),
+    EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, &params, result.get(),
+                              nullptr, &argument_error),
               c.expected)
         << c.what;
   }
-  EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
-            E_INVALIDARG);
+  EXPECT_EQ(
+      object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+      E_INVALIDARG);
   DISPPARAMS params{&argument, nullptr, 1, 0};
-  EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_IDispatch, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+  EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_IDispatch, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
+                            nullptr),
             DISP_E_UNKNOWNINTERFACE);
   // No result wanted: the call still runs.
-  EXPECT_EQ(object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-            S_OK);
+  EXPECT_EQ(
+      object_->Invoke(kGetPropertyNumber, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+      S_OK);
 }
 
 // Each of the 29 methods, called by name with arguments of its declared types: the kinds
@@ -361,20 +378,34 @@ TEST_F(DispatchTest, EveryMethodRunsByNameWithItsDeclaredParametersAndResultType
     VARTYPE result;
   };
   const Method methods[] = {
-      {L"COFreezeEvents", "B", VT_EMPTY},   {L"GetPropertyNumber", "L", VT_I4},
-      {L"SetPropertyNumber", "LL", VT_EMPTY}, {L"GetPropertyString", "L", VT_BSTR},
-      {L"SetPropertyString", "LS", VT_EMPTY}, {L"OpenService", "SSD", VT_I4},
-      {L"CheckHealth", "L", VT_I4},          {L"ClaimDevice", "L", VT_I4},
-      {L"CloseService", "", VT_I4},           {L"DirectIO", "Lls", VT_I4},
-      {L"ReleaseDevice", "", VT_I4},          {L"ClearDescriptors", "", VT_I4},
-      {L"ClearText", "", VT_I4},              {L"CreateWindow", "LLLLLL", VT_I4},
-      {L"DestroyWindow", "", VT_I4},          {L"DisplayText", "SL", VT_I4},
-      {L"DisplayTextAt", "LLSL", VT_I4},      {L"RefreshWindow", "L", VT_I4},
-      {L"ScrollText", "LL", VT_I4},           {L"SetDescriptor", "LL", VT_I4},
-      {L"DefineGlyph", "LS", VT_I4},          {L"ReadCharacterAtCursor", "l", VT_I4},
-      {L"DisplayBitmap", "SLLL", VT_I4},      {L"SetBitmap", "LSLLL", VT_I4},
-      {L"ResetStatistics", "S", VT_I4},       {L"RetrieveStatistics", "s", VT_I4},
-      {L"UpdateStatistics", "S", VT_I4},      {L"CompareFirmwareVersion", "Sl", VT_I4},
+      {L"COFreezeEvents", "B", VT_EMPTY},
+      {L"GetPropertyNumber", "L", VT_I4},
+      {L"SetPropertyNumber", "LL", VT_EMPTY},
+      {L"GetPropertyString", "L", VT_BSTR},
+      {L"SetPropertyString", "LS", VT_EMPTY},
+      {L"OpenService", "SSD", VT_I4},
+      {L"CheckHealth", "L", VT_I4},
+      {L"ClaimDevice", "L", VT_I4},
+      {L"CloseService", "", VT_I4},
+      {L"DirectIO", "Lls", VT_I4},
+      {L"ReleaseDevice", "", VT_I4},
+      {L"ClearDescriptors", "", VT_I4},
+      {L"ClearText", "", VT_I4},
+      {L"CreateWindow", "LLLLLL", VT_I4},
+      {L"DestroyWindow", "", VT_I4},
+      {L"DisplayText", "SL", VT_I4},
+      {L"DisplayTextAt", "LLSL", VT_I4},
+      {L"RefreshWindow", "L", VT_I4},
+      {L"ScrollText", "LL", VT_I4},
+      {L"SetDescriptor", "LL", VT_I4},
+      {L"DefineGlyph", "LS", VT_I4},
+      {L"ReadCharacterAtCursor", "l", VT_I4},
+      {L"DisplayBitmap", "SLLL", VT_I4},
+      {L"SetBitmap", "LSLLL", VT_I4},
+      {L"ResetStatistics", "S", VT_I4},
+      {L"RetrieveStatistics", "s", VT_I4},
+      {L"UpdateStatistics", "S", VT_I4},
+      {L"CompareFirmwareVersion", "Sl", VT_I4},
       {L"UpdateFirmware", "S", VT_I4},
   };
   ASSERT_EQ(std::size(methods), 29u);
@@ -387,11 +418,26 @@ TEST_F(DispatchTest, EveryMethodRunsByNameWithItsDeclaredParametersAndResultType
       VariantInit(&value);
       switch (*kind) {
         case 'L': value = long_variant(0); break;
-        case 'B': value.vt = VT_BOOL; value.boolVal = VARIANT_FALSE; break;
-        case 'S': value.vt = VT_BSTR; value.bstrVal = SysAllocString(L""); break;
-        case 'D': value.vt = VT_DISPATCH; value.pdispVal = nullptr; break;
-        case 'l': value.vt = VT_BYREF | VT_I4; value.plVal = &long_out; break;
-        case 's': value.vt = VT_BYREF | VT_BSTR; value.pbstrVal = &string_out; break;
+        case 'B':
+          value.vt = VT_BOOL;
+          value.boolVal = VARIANT_FALSE;
+          break;
+        case 'S':
+          value.vt = VT_BSTR;
+          value.bstrVal = SysAllocString(L"");
+          break;
+        case 'D':
+          value.vt = VT_DISPATCH;
+          value.pdispVal = nullptr;
+          break;
+        case 'l':
+          value.vt = VT_BYREF | VT_I4;
+          value.plVal = &long_out;
+          break;
+        case 's':
+          value.vt = VT_BYREF | VT_BSTR;
+          value.pbstrVal = &string_out;
+          break;
         default: FAIL() << "unknown kind";
       }
       arguments = std::move(arguments).add(value);
@@ -421,7 +467,8 @@ TEST_F(DispatchTest, OpenClaimAndReadPropertiesThroughInvoke) {
 
   // The device-name file may be absent from the prefix: then the library says so in a box, and
   // opening still succeeds.
-  Call open(object_.get(), kOpenService, Arguments().add_string(L"LineDisplay").add_string(L"Pole").add(control_argument));
+  Call open(object_.get(), kOpenService,
+            Arguments().add_string(L"LineDisplay").add_string(L"Pole").add(control_argument));
   EXPECT_EQ(open.hr, S_OK);
   EXPECT_EQ(open.result->lVal, 0);
   for (const std::wstring& text : box_texts()) EXPECT_EQ(text, L"File open error...");
@@ -442,7 +489,8 @@ TEST_F(DispatchTest, OpenClaimAndReadPropertiesThroughInvoke) {
   ASSERT_EQ(first.result->vt, VT_BSTR);
   ASSERT_EQ(second.result->vt, VT_BSTR);
   EXPECT_NE(first.result->bstrVal, second.result->bstrVal);
-  EXPECT_EQ(std::wstring(first.result->bstrVal, SysStringLen(first.result->bstrVal)), L"ORM-PDX-QA404K LineDisplay");
+  EXPECT_EQ(std::wstring(first.result->bstrVal, SysStringLen(first.result->bstrVal)),
+            L"ORM-PDX-QA404K LineDisplay");
   Call description(object_.get(), kGetPropertyString, Arguments().add_long(1000004));
   EXPECT_EQ(std::wstring(description.result->bstrVal).rfind(L"LineDisplay OPOS Driver", 0), 0u);
   Call health_text(object_.get(), kGetPropertyString, Arguments().add_long(1000001));
@@ -493,8 +541,9 @@ TEST_F(DispatchTest, OutParametersComeBackUnchangedInEveryForm) {
 
   EXPECT_EQ(Call(object_.get(), kReadCharacterAtCursor, Arguments().add(data_reference)).hr, S_OK);
   EXPECT_EQ(Call(object_.get(), kRetrieveStatistics, Arguments().add(text_reference)).hr, S_OK);
-  EXPECT_EQ(Call(object_.get(), kCompareFirmwareVersion, Arguments().add_string(L"fw.bin").add(data_reference)).hr,
-            S_OK);
+  EXPECT_EQ(
+      Call(object_.get(), kCompareFirmwareVersion, Arguments().add_string(L"fw.bin").add(data_reference)).hr,
+      S_OK);
   EXPECT_EQ(data, 42);
   EXPECT_EQ(text, text_before);
 

@@ -5,8 +5,6 @@
 //
 // These tests change the prefix's registry: ctest runs them alone (RESOURCE_LOCK).
 
-#include "tests/service_object/com/com_test_support.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -16,15 +14,16 @@
 
 #include "service_object/win32/com/guids.h"
 #include "shared/win32/unique_handle.h"
+#include "tests/service_object/com/com_test_support.h"
 #include "tests/support/word_size.h"
 
 namespace varnel::test {
 namespace {
 
+using kit::win32::UniqueRegistryKey;
 using test_support::kIs32Bit;
 using test_support::kOtherView;
 using test_support::kOwnView;
-using kit::win32::UniqueRegistryKey;
 
 std::wstring text_of(const GUID& guid) {
   std::array<wchar_t, 40> text{};
@@ -48,7 +47,8 @@ void dump_into(HKEY key, const std::wstring& path, KeyDump& dump, int depth = 0)
     DWORD name_length = name.size();
     DWORD data_size = data.size();
     DWORD type = 0;
-    if (RegEnumValueW(key, index, name.data(), &name_length, nullptr, &type, data.data(), &data_size) != ERROR_SUCCESS) {
+    if (RegEnumValueW(key, index, name.data(), &name_length, nullptr, &type, data.data(), &data_size) !=
+        ERROR_SUCCESS) {
       break;
     }
     std::wstring shown = std::to_wstring(type) + L":";
@@ -59,7 +59,9 @@ void dump_into(HKEY key, const std::wstring& path, KeyDump& dump, int depth = 0)
   for (DWORD index = 0;; ++index) {
     std::array<wchar_t, 256> name{};
     DWORD name_length = static_cast<DWORD>(name.size());
-    if (RegEnumKeyExW(key, index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyExW(key, index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
     UniqueRegistryKey child;
     if (RegOpenKeyExW(key, name.data(), 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
       dump_into(child.get(), path + L"\\" + name.data(), dump, depth + 1);
@@ -72,8 +74,8 @@ KeyDump snapshot() {
   KeyDump dump;
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     const std::wstring prefix = view == KEY_WOW64_32KEY ? L"32:" : L"64:";
-    for (const std::wstring& path : {clsid_key(), std::wstring(com::kProgId), type_library_key(), interface_key(), appid_key(),
-                                     std::wstring(L"AppID\\VARNEL.DLL")}) {
+    for (const std::wstring& path : {clsid_key(), std::wstring(com::kProgId), type_library_key(),
+                                     interface_key(), appid_key(), std::wstring(L"AppID\\VARNEL.DLL")}) {
       UniqueRegistryKey key;
       if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS) {
         dump_into(key.get(), prefix + path, dump);
@@ -90,7 +92,8 @@ bool key_exists(const std::wstring& path, REGSAM view = kOwnView) {
 
 std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM view = kOwnView) {
   UniqueRegistryKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"<no key>";
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
+    return L"<no key>";
   std::array<wchar_t, 1024> text{};
   DWORD bytes = sizeof text;
   if (RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS) {
@@ -100,8 +103,8 @@ std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM 
 }
 
 bool ends_with_insensitive(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() &&
-         CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1, tail.c_str(), -1, TRUE) == CSTR_EQUAL;
+  return text.size() >= tail.size() && CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1,
+                                                            tail.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // Runs a program of the prefix and answers its exit code (or -1 when it could not run or did
@@ -110,7 +113,8 @@ long run(std::wstring command_line) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     return -1;
   }
   const kit::win32::UniqueKernelHandle process_handle(process.hProcess);
@@ -130,8 +134,9 @@ class RegistrationTest : public ::testing::Test {
     ASSERT_TRUE(server_.complete());
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     before_ = snapshot();
-    ASSERT_FALSE(key_exists(clsid_key())) << "VARNEL.dll is registered in the prefix already; these tests need it "
-                                           "unregistered (wine regsvr32 /u) to compare the registry";
+    ASSERT_FALSE(key_exists(clsid_key()))
+        << "VARNEL.dll is registered in the prefix already; these tests need it "
+           "unregistered (wine regsvr32 /u) to compare the registry";
   }
   void TearDown() override {
     CoUninitialize();
@@ -142,8 +147,8 @@ class RegistrationTest : public ::testing::Test {
   void expect_registered() {
     const std::wstring dll = varnel_dll_path();
     EXPECT_EQ(string_value(clsid_key(), nullptr), L"ID_TARVO_VARNEL");
-    EXPECT_EQ(CompareStringOrdinal(string_value(clsid_key() + L"\\InprocServer32", nullptr).c_str(), -1, dll.c_str(), -1,
-                                   TRUE),
+    EXPECT_EQ(CompareStringOrdinal(string_value(clsid_key() + L"\\InprocServer32", nullptr).c_str(), -1,
+                                   dll.c_str(), -1, TRUE),
               CSTR_EQUAL)
         << "InprocServer32 is the full path of the library";
     EXPECT_EQ(string_value(clsid_key() + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");

@@ -85,7 +85,8 @@ class RegistryScriptApply : public ::testing::Test {
  protected:
   void SetUp() override {
     RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(), nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.put(),
+                              nullptr),
               ERROR_SUCCESS);
   }
   void TearDown() override {
@@ -100,7 +101,8 @@ class RegistryScriptApply : public ::testing::Test {
   std::wstring value(const wchar_t* key, const wchar_t* name) {
     wchar_t text[256] = {};
     DWORD bytes = sizeof text;
-    if (RegGetValueW(root_.get(), key, name, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS) return L"<none>";
+    if (RegGetValueW(root_.get(), key, name, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
+      return L"<none>";
     return text;
   }
 
@@ -127,7 +129,8 @@ TEST_F(RegistryScriptApply, InstallWritesAndRemovalTakesAwayAllButKeptKeys) {
 
   // Something else under the kept parent survives removal.
   kit::win32::UniqueRegistryKey foreign;
-  ASSERT_EQ(RegCreateKeyExW(root_.get(), L"Parent\\Foreign", 0, nullptr, 0, KEY_WRITE, nullptr, foreign.put(), nullptr),
+  ASSERT_EQ(RegCreateKeyExW(root_.get(), L"Parent\\Foreign", 0, nullptr, 0, KEY_WRITE, nullptr, foreign.put(),
+                            nullptr),
             ERROR_SUCCESS);
   foreign.reset();
 

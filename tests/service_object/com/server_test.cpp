@@ -1,14 +1,13 @@
 // VARNEL.dll as a COM in-process server: its exports, class factory, object identity, reference
 // counts, the library lock, the embedded type library and the version resource.
 
-#include "tests/service_object/com/com_test_support.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "service_object/win32/com/guids.h"
+#include "tests/service_object/com/com_test_support.h"
 
 namespace varnel::test {
 namespace {
@@ -22,7 +21,9 @@ constexpr GUID kUnknownId = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8
 
 class ServerTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(server_.complete()) << "cannot load VARNEL.dll or an export is missing"; }
+  void SetUp() override {
+    ASSERT_TRUE(server_.complete()) << "cannot load VARNEL.dll or an export is missing";
+  }
   void TearDown() override { EXPECT_EQ(server_.can_unload_now(), S_OK) << "a test left the library locked"; }
 
   ComPtr<IClassFactory> factory() {
@@ -231,8 +232,9 @@ TEST(VarnelVersionResource, FileAndProductVersionAre1_0_0_1) {
   EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(0, 1));
   EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(1, 0));
 
-  for (const auto& [name, expected] : {std::pair{L"FileVersion", L"1.0.0.1"}, std::pair{L"ProductVersion", L"1.0.0.1"},
-                                       std::pair{L"ProductName", L"VARNEL LineDisplay Service Object"}}) {
+  for (const auto& [name, expected] :
+       {std::pair{L"FileVersion", L"1.0.0.1"}, std::pair{L"ProductVersion", L"1.0.0.1"},
+        std::pair{L"ProductName", L"VARNEL LineDisplay Service Object"}}) {
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
     wchar_t* text = nullptr;
     ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) << name;

@@ -1,9 +1,10 @@
 // Where the service object looks for its device: the device-name file, the key path and the
 // numbers read from the registry.
 
+#include "service_object/core/device_config.h"
+
 #include <gtest/gtest.h>
 
-#include "service_object/core/device_config.h"
 #include "tests/fixtures/service_fakes.h"
 
 namespace varnel::testing {
@@ -35,10 +36,18 @@ TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {
     std::u16string_view text;
     std::int32_t value;
   } cases[] = {
-      {u"9600", 9600},       {u"19200 ", 19200},         {u"  38400", 38400},
-      {u"\t115200", 115200}, {u"abc", 0},                {u"", 0},
-      {u"12ab", 12},         {u"+57600", 57600},         {u"-9600", -9600},
-      {u"- 1", 0},           {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1},
+      {u"9600", 9600},
+      {u"19200 ", 19200},
+      {u"  38400", 38400},
+      {u"\t115200", 115200},
+      {u"abc", 0},
+      {u"", 0},
+      {u"12ab", 12},
+      {u"+57600", 57600},
+      {u"-9600", -9600},
+      {u"- 1", 0},
+      {u"99999999999", 2147483647},
+      {u"-99999999999", -2147483647 - 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parse_leading_int(c.text), c.value) << std::string(c.text.begin(), c.text.end());
@@ -80,8 +89,15 @@ TEST(OpenServiceKeyPath, FileContentDecidesTheKey) {
       {"native", false, "PoleDisplay", std::u16string(kNativeBasePath) + u"PoleDisplay", {}},
       {"wow64", true, "PoleDisplay", std::u16string(kWow64BasePath) + u"PoleDisplay", {}},
       {"lineEnd", false, "PoleDisplay\r\n", std::u16string(kNativeBasePath) + u"PoleDisplay", {}},
-      {"missing", false, std::nullopt, std::u16string(kNativeBasePath), {std::u16string(messages::kFileOpenError)}},
-      {"tooLong", true, std::string(60, 'n'), std::u16string(kWow64BasePath),
+      {"missing",
+       false,
+       std::nullopt,
+       std::u16string(kNativeBasePath),
+       {std::u16string(messages::kFileOpenError)}},
+      {"tooLong",
+       true,
+       std::string(60, 'n'),
+       std::u16string(kWow64BasePath),
        {std::u16string(messages::kDeviceNameTooLong)}},
   };
   for (const auto& c : cases) {

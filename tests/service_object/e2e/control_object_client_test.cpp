@@ -4,9 +4,8 @@
 // library raises are read and dismissed by a watcher, as a user would.
 
 #include <windows.h>
-#include <oleauto.h>
-
 #include <gtest/gtest.h>
+#include <oleauto.h>
 
 #include <array>
 #include <cstdio>
@@ -28,18 +27,26 @@ using test_support::SimulatorLink;
 // The library as built: a Unix path, seen from Windows through drive Z:.
 std::wstring library_path() {
   std::wstring path = L"Z:";
-  for (const char c : std::string_view(KIT_VARNEL_DLL)) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+  for (const char c : std::string_view(KIT_VARNEL_DLL))
+    path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
   return path;
 }
 
-constexpr const wchar_t* kMethodNames[] = {
-    L"COFreezeEvents", L"GetPropertyNumber", L"SetPropertyNumber", L"GetPropertyString",
-    L"SetPropertyString", L"OpenService", L"CheckHealth", L"ClaimDevice", L"CloseService",
-    L"DirectIO", L"ReleaseDevice", L"ClearDescriptors", L"ClearText", L"CreateWindow",
-    L"DestroyWindow", L"DisplayText", L"DisplayTextAt", L"RefreshWindow", L"ScrollText",
-    L"SetDescriptor", L"DefineGlyph", L"ReadCharacterAtCursor", L"DisplayBitmap", L"SetBitmap",
-    L"ResetStatistics", L"RetrieveStatistics", L"UpdateStatistics", L"CompareFirmwareVersion",
-    L"UpdateFirmware"};
+constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
+                                           L"SetPropertyNumber", L"GetPropertyString",
+                                           L"SetPropertyString", L"OpenService",
+                                           L"CheckHealth",       L"ClaimDevice",
+                                           L"CloseService",      L"DirectIO",
+                                           L"ReleaseDevice",     L"ClearDescriptors",
+                                           L"ClearText",         L"CreateWindow",
+                                           L"DestroyWindow",     L"DisplayText",
+                                           L"DisplayTextAt",     L"RefreshWindow",
+                                           L"ScrollText",        L"SetDescriptor",
+                                           L"DefineGlyph",       L"ReadCharacterAtCursor",
+                                           L"DisplayBitmap",     L"SetBitmap",
+                                           L"ResetStatistics",   L"RetrieveStatistics",
+                                           L"UpdateStatistics",  L"CompareFirmwareVersion",
+                                           L"UpdateFirmware"};
 
 // An argument for Invoke; owns what it holds.
 class Arg {
@@ -82,7 +89,9 @@ struct Answer {
   Answer(Answer&& other) noexcept : hr(other.hr), result(other.result) { VariantInit(&other.result); }
   ~Answer() { VariantClear(&result); }
   long number() const { return result.vt == VT_I4 ? result.lVal : -9999; }
-  std::wstring text() const { return result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"<not a string>"; }
+  std::wstring text() const {
+    return result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"<not a string>";
+  }
 };
 
 // A Control Object's own dispatch interface, handed to OpenService. The service object fires no
@@ -104,7 +113,8 @@ class ControlObjectDispatch final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return ++calls, E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
     return ++calls, E_NOTIMPL;
   }
   ULONG references = 1;
@@ -162,14 +172,16 @@ class ControlObjectClient : public ::testing::Test {
     library_ = LoadLibraryW(library_path().c_str());
     ASSERT_NE(library_, nullptr) << "cannot load the library";
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    const auto do_register = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllRegisterServer")));
+    const auto do_register =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllRegisterServer")));
     ASSERT_NE(do_register, nullptr);
     ASSERT_EQ(do_register(), S_OK);
   }
   static void TearDownTestSuite() {
     if (library_ == nullptr) return;
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    const auto unregister = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllUnregisterServer")));
+    const auto unregister =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllUnregisterServer")));
     if (unregister != nullptr) {
       EXPECT_EQ(unregister(), S_OK);
     }
@@ -182,8 +194,9 @@ class ControlObjectClient : public ::testing::Test {
     if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"VARNEL.ID_TARVO_VARNEL", &clsid), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&so_)),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&so_)),
+        S_OK);
   }
   void TearDown() override {
     if (so_ != nullptr) so_->Release();
@@ -203,8 +216,9 @@ class ControlObjectClient : public ::testing::Test {
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     Answer answer;
     UINT bad_arg = 0;
-    answer.hr = so_->Invoke(id_of(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
-                            &answer.result, nullptr, &bad_arg);
+    answer.hr =
+        so_->Invoke(id_of(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                    &params, &answer.result, nullptr, &bad_arg);
     return answer;
   }
 

@@ -1,8 +1,8 @@
 // The POSIX serial writer and the whole service object against the display simulator over a
 // pseudo-terminal: what the writer sends is what the display receives, byte for byte.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 
 #include "service_object/posix/serial_writer.h"
-#include "tests/support/simulator_process.h"
 #include "tests/fixtures/service_fakes.h"
+#include "tests/support/simulator_process.h"
 
 namespace varnel::testing {
 namespace {

@@ -2,7 +2,6 @@
 // names and codes handed to Windows.
 
 #include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,15 +32,18 @@ TEST(UniqueHandle, EmptyValueDependsOnTheKindOfHandle) {
   EXPECT_FALSE(UniqueEvent());
   EXPECT_EQ(UniqueRegistryKey().get(), nullptr);
   // A failed CreateFileW taken over as is must not be "closed".
-  UniqueFileHandle failed(CreateFileW(L"Z:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+  UniqueFileHandle failed(
+      CreateFileW(L"Z:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_FALSE(failed);
 }
 
 TEST(UniqueHandle, ClosesOnDestructionAndOnReset) {
   HANDLE raw = new_event();
   ASSERT_NE(raw, nullptr);
-  { UniqueEvent owner(raw); EXPECT_TRUE(handle_is_open(raw)); }
+  {
+    UniqueEvent owner(raw);
+    EXPECT_TRUE(handle_is_open(raw));
+  }
   EXPECT_FALSE(handle_is_open(raw));
 
   UniqueEvent owner(new_event());
@@ -96,15 +98,23 @@ TEST(SerialDevicePath, ComPortsGetTheDeviceNamespacePrefix) {
     std::wstring_view expected;
   };
   const Case cases[] = {
-      {u"COM7", L"\\\\.\\COM7"},   {u"COM12", L"\\\\.\\COM12"}, {u"COM256", L"\\\\.\\COM256"},
-      {u"com3", L"\\\\.\\com3"},   {u"CoM10", L"\\\\.\\CoM10"},
+      {u"COM7", L"\\\\.\\COM7"},
+      {u"COM12", L"\\\\.\\COM12"},
+      {u"COM256", L"\\\\.\\COM256"},
+      {u"com3", L"\\\\.\\com3"},
+      {u"CoM10", L"\\\\.\\CoM10"},
       // Not "COM" followed by digits only: passed on as given, so the open fails as it should.
-      {u"COM", L"COM"},            {u"COM1x", L"COM1x"},        {u"COM 1", L"COM 1"},
-      {u"LPT1", L"LPT1"},          {u"", L""},                  {u"\\\\.\\COM5", L"\\\\.\\COM5"},
+      {u"COM", L"COM"},
+      {u"COM1x", L"COM1x"},
+      {u"COM 1", L"COM 1"},
+      {u"LPT1", L"LPT1"},
+      {u"", L""},
+      {u"\\\\.\\COM5", L"\\\\.\\COM5"},
       {u"XCOM1", L"XCOM1"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(serial_device_path(c.port_name), c.expected) << std::string(c.port_name.begin(), c.port_name.end());
+    EXPECT_EQ(serial_device_path(c.port_name), c.expected)
+        << std::string(c.port_name.begin(), c.port_name.end());
   }
 }
 

@@ -1,8 +1,9 @@
 // The message box as the user sees it: a watcher thread in this process finds the box, reads its
 // caption and text, and presses OK, the way a user would.
 
-#include <windows.h>
+#include "service_object/win32/message_box.h"
 
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,7 +12,6 @@
 #include <string>
 #include <thread>
 
-#include "service_object/win32/message_box.h"
 #include "tests/support/message_box_watcher.h"
 
 namespace varnel {
@@ -22,9 +22,7 @@ using test_support::SeenBox;
 
 TEST(Win32MessageBox, ShowsTheTextUnderTheProgramsNameAndWaitsForOk) {
   const std::u16string texts[] = {
-      u"Register Open Error",
-      u"COM12 Open Error !",
-      u"File open error...",
+      u"Register Open Error", u"COM12 Open Error !", u"File open error...",
       u"\u00c4nderung \u20ac 100",  // UTF-16 beyond ASCII arrives unchanged
   };
   for (const std::u16string& text : texts) {
@@ -35,7 +33,8 @@ TEST(Win32MessageBox, ShowsTheTextUnderTheProgramsNameAndWaitsForOk) {
     const std::optional<SeenBox> seen = watcher.finish();
     ASSERT_TRUE(seen.has_value()) << "no message box appeared";
     EXPECT_EQ(seen->text, std::wstring(text.begin(), text.end()));
-    EXPECT_EQ(seen->caption, L"" KIT_TEST_PROGRAM_NAME) << "caption is the module's file name without extension";
+    EXPECT_EQ(seen->caption, L"" KIT_TEST_PROGRAM_NAME)
+        << "caption is the module's file name without extension";
     EXPECT_TRUE(seen->has_ok_button);
     EXPECT_FALSE(seen->has_cancel_button);
   }

@@ -1,13 +1,13 @@
 // The file reader on real files: exact bytes, the size limit, and files that are not there.
 
-#include <windows.h>
+#include "service_object/win32/readonly_file_reader.h"
 
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "service_object/win32/readonly_file_reader.h"
 #include "shared/win32/unique_handle.h"
 #include "tests/support/handle_probe.h"
 
@@ -80,7 +80,7 @@ TEST(Win32TextFileReader, FileHeldOpenForWritingByAnotherProgramIsStillRead) {
   const std::u16string name = file.path();
   const std::wstring path(name.begin(), name.end());
   const kit::win32::UniqueFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(writer);
   EXPECT_EQ(Win32TextFileReader().read(file.path(), 254), "held");
 }
@@ -89,11 +89,13 @@ TEST(Win32TextFileReader, NothingWhenThePathNamesNoReadableFile) {
   Win32TextFileReader reader;
   const std::wstring folder = temp_folder();
   EXPECT_EQ(reader.read(u16(folder + L"kit-no-such-file.txt"), 254), std::nullopt) << "missing file";
-  EXPECT_EQ(reader.read(u16(folder + L"kit-no-such-folder\\DeviceName.txt"), 254), std::nullopt) << "missing folder";
+  EXPECT_EQ(reader.read(u16(folder + L"kit-no-such-folder\\DeviceName.txt"), 254), std::nullopt)
+      << "missing folder";
   EXPECT_EQ(reader.read(u16(folder), 254), std::nullopt) << "a folder";
   EXPECT_EQ(reader.read(u"", 254), std::nullopt) << "empty path";
   const TempFile file("content");
-  EXPECT_EQ(reader.read(file.path() + std::u16string(u"\0.bak", 5), 254), std::nullopt) << "NUL inside the path";
+  EXPECT_EQ(reader.read(file.path() + std::u16string(u"\0.bak", 5), 254), std::nullopt)
+      << "NUL inside the path";
 }
 
 TEST(Win32TextFileReader, EveryFileIsClosed) {

@@ -2,8 +2,9 @@
 // COM12 of the test prefix lead to simulators started by cmake/with-simulator.sh; COM9 leads
 // nowhere. What arrives is read back from the simulators' traces.
 
-#include <windows.h>
+#include "service_object/win32/serial_writer.h"
 
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "service_object/win32/serial_writer.h"
 #include "shared/win32/unique_handle.h"
 #include "tests/support/handle_probe.h"
 #include "tests/support/simulator_link.h"
@@ -143,7 +143,8 @@ TEST_F(Win32SerialWriterTest, EveryByteValueArrivesIntactAtEachRate) {
     const std::size_t before = com7_->trace().size();
     // Blocks of 64 bytes, the service object's largest write; commands straddle the blocks.
     for (std::size_t offset = 0; offset < bytes.size(); offset += 64) {
-      const std::span<const std::uint8_t> block(bytes.data() + offset, std::min<std::size_t>(64, bytes.size() - offset));
+      const std::span<const std::uint8_t> block(bytes.data() + offset,
+                                                std::min<std::size_t>(64, bytes.size() - offset));
       EXPECT_TRUE(writer.write(block)) << "block at " << offset;
     }
     EXPECT_EQ(com7_->wait_for_trace(before, expected.size()), expected);
@@ -201,7 +202,8 @@ TEST_F(Win32SerialWriterTest, PortTwelveOpensThroughTheDeviceNamespaceUnderItsPl
   Win32SerialWriter writer;
   ASSERT_TRUE(writer.open(u"COM12", ParitySelector::kNone, 9600));
   EXPECT_EQ(writer.port_name(), u"COM12");
-  EXPECT_EQ(write_and_trace(writer, *com12_, {'Z', 0x0C}, 2), (std::vector<std::string>{text_line('Z'), "clear"}));
+  EXPECT_EQ(write_and_trace(writer, *com12_, {'Z', 0x0C}, 2),
+            (std::vector<std::string>{text_line('Z'), "clear"}));
   EXPECT_EQ(com7_->trace().size(), com7_before) << "bytes for COM12 went to COM7";
 }
 

@@ -5,7 +5,6 @@
 
 // First: <windows.h> without the macros that clash with OPOS method names.
 #include "service_object/win32/opos_names.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,9 +13,9 @@
 
 #include "service_object/core/id_tarvo_varnel.h"
 #include "service_object/win32/local_machine_registry.h"
-#include "service_object/win32/wow64_process.h"
-#include "service_object/win32/serial_writer.h"
 #include "service_object/win32/readonly_file_reader.h"
+#include "service_object/win32/serial_writer.h"
+#include "service_object/win32/wow64_process.h"
 #include "tests/support/simulator_link.h"
 #include "tests/support/word_size.h"
 
@@ -60,7 +59,9 @@ class InstalledDevice {
     const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);  // the terminator included
     write(value, REG_SZ, text.c_str(), static_cast<DWORD>(bytes));
   }
-  void set_number(const wchar_t* value, DWORD number) const { write(value, REG_DWORD, &number, sizeof number); }
+  void set_number(const wchar_t* value, DWORD number) const {
+    write(value, REG_DWORD, &number, sizeof number);
+  }
   void write_name_file(const std::string& content) const {
     FILE* f = _wfopen(file_path_.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
@@ -142,7 +143,8 @@ TEST_F(ServiceObjectOnWindows, InstalledDeviceShowsText) {
   so.ClearText();
   so.DisplayTextAt(1, 18, u"Hi", DISP_DT_NORMAL);
   so.SetPropertyNumber(PIDXDisp_BlinkRate, 100);
-  const std::vector<std::string> expected{"clear", "cursor col=18 row=2", "text 48 H", "text 69 i", "blink n=2"};
+  const std::vector<std::string> expected{"clear", "cursor col=18 row=2", "text 48 H", "text 69 i",
+                                          "blink n=2"};
   EXPECT_EQ(sim7_->wait_for_trace(first, expected.size()), expected);
   EXPECT_TRUE(messages_.shown.empty());
 
@@ -155,7 +157,7 @@ TEST_F(ServiceObjectOnWindows, MissingKeyShowsThreeMessagesAndOpensNothing) {
   device_.write_name_file("NoSuchPoleDevice");
   ID_TARVO_VARNEL& so = open_claim_enable();
   EXPECT_EQ(messages_.shown, (std::vector<std::u16string>{u"Register Open Error", u"Baudrate Read Error",
-                                                           u"Comport Read Error"}));
+                                                          u"Comport Read Error"}));
   EXPECT_FALSE(so.enabled());
   EXPECT_EQ(so.result_code(), OPOS_SUCCESS);
   EXPECT_FALSE(port_.is_open());

@@ -114,7 +114,8 @@ TEST(SimDecoder, DecodesEachCommand) {
 TEST(SimDecoder, SettingsCommandsKeepTheirValues) {
   const Outcome outcome =
       feed_whole(bytes_of({0x1F, 0x45, 0x0A, 0x1F, 0x43, 0x01, 0x1F, 0x46, 0x05, 0x1F, 0x45, 0x00}));
-  EXPECT_EQ(outcome.trace, (sim::TraceLines{"blink n=10", "cursor_type v=1", "inter_character_wait n=5", "blink n=0"}));
+  EXPECT_EQ(outcome.trace,
+            (sim::TraceLines{"blink n=10", "cursor_type v=1", "inter_character_wait n=5", "blink n=0"}));
   EXPECT_EQ(outcome.state.blink, 0);
   EXPECT_EQ(outcome.state.cursor_type, 1);
   EXPECT_EQ(outcome.state.inter_character_wait, 5);

@@ -116,7 +116,8 @@ TEST(SimScreenView, DrawsTheRowsInAFrameWithTheCursorMarked) {
   EXPECT_EQ(plain[1], "|HELLO               |");
   EXPECT_EQ(plain[2], "|..                 .|");
   EXPECT_EQ(plain[3], plain[0]);
-  EXPECT_EQ(plain[4], "cursor row=1 col=19  blink=10  cursor_type=255  inter_character_wait=5  bytes=123456789012");
+  EXPECT_EQ(plain[4],
+            "cursor row=1 col=19  blink=10  cursor_type=255  inter_character_wait=5  bytes=123456789012");
 
   const std::vector<std::string> marked = sim::render_screen(sample_state(), true);
   EXPECT_EQ(marked[1], plain[1]);

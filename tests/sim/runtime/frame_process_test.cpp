@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "shared/posix/unique_fd.h"
 #include "sim/model/flash_settings.h"
 #include "sim/model/frame_layer.h"
-#include "shared/posix/unique_fd.h"
 #include "tests/support/simulator_process.h"
 #include "tests/support/temp_directory.h"
 
@@ -204,7 +204,8 @@ TEST(SimFrameProcess, FlashSurvivesARestartAndDotsShowTheScreen) {
 
   // The display starts at its flash's speed and sets the port to it.
   SimulatorProcess simulator = start({"--flash", flash});
-  const kit::posix::UniqueFd port(::open(simulator.port_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  const kit::posix::UniqueFd port(
+      ::open(simulator.port_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   termios settings{};
   ASSERT_EQ(::tcgetattr(port.get(), &settings), 0);
   EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));

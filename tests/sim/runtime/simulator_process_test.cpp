@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "sim/model/display_firmware.h"
 #include "shared/posix/unique_fd.h"
+#include "sim/model/display_firmware.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "utility/win32/notify_window.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>

@@ -4,8 +4,8 @@
 
 #include "utility/win32/serial_link.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
