@@ -6,10 +6,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iomanip>
+#include <map>
 #include <set>
 #include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -245,6 +249,12 @@ TEST(LanguageFontTable, GlyphsHaveTheFontsShapes) {
       {"JP katakana ko",
        UpperGlyph("JP", 0xBA),
        {".....", "#####", "....#", "....#", "....#", "....#", "#####", "....."}},
+      {"NO E acute, the mark over a shortened E",
+       InternationalGlyph("NO", 0x40),
+       {"..#..", ".#...", "####.", "#....", "###..", "####.", ".....", "....."}},
+      {"SL C caron",
+       UpperGlyph("SL", 0xAC),
+       {".#.#.", "..#..", ".###.", "#....", "#....", ".###.", ".....", "....."}},
   };
   for (const ArtCase& artCase : cases) {
     EXPECT_EQ(artCase.glyph, FromArt(artCase.art)) << artCase.character;
@@ -299,6 +309,77 @@ TEST(LanguageFontTable, OnlyPositionsWithoutCharactersAreBlank) {
     for (std::size_t position = 0; position < kInternationalCharacters.size(); ++position) {
       EXPECT_FALSE(IsBlank(GlyphAt(row.InternationalGlyphs, position))) << row.listEntry << " " << position;
     }
+  }
+}
+
+// An accented letter of one of the sets, listed by the glyph generator with
+// the glyph of the letter it is built on.
+struct AccentedLetter {
+  std::string_view code;  // a language row that shows the set
+  bool international;     // one of the twelve national positions, else 0x80 to 0xFF
+  std::uint8_t byte;
+  char32_t letter;
+  char32_t base;
+  Glyph baseGlyph;
+};
+
+#include "utility/core/language_font_accents.inc"
+
+Glyph GlyphOf(const AccentedLetter& letter) {
+  return letter.international ? InternationalGlyph(letter.code, letter.byte)
+                              : UpperGlyph(letter.code, letter.byte);
+}
+
+std::string Describe(const AccentedLetter& letter) {
+  std::ostringstream text;
+  text << letter.code << (letter.international ? " international 0x" : " upper 0x") << std::hex
+       << std::uppercase << static_cast<int>(letter.byte) << " U+" << std::setw(4) << std::setfill('0')
+       << static_cast<std::uint32_t>(letter.letter);
+  return text.str();
+}
+
+// An accent the font has no room for must not vanish: É shown as E reads as
+// another word. Letters on the same base must differ from each other too, or
+// two marks would share one drawing.
+TEST(LanguageFontTable, AccentedLettersDifferFromTheirBaseLetters) {
+  std::map<std::tuple<std::string_view, bool, char32_t, Glyph>, char32_t> drawnOnBase;
+  for (const AccentedLetter& letter : kAccentedLetters) {
+    const Glyph glyph = GlyphOf(letter);
+    EXPECT_NE(glyph, letter.baseGlyph) << Describe(letter) << " looks like its base letter";
+    const auto [twin, added] = drawnOnBase.try_emplace(
+        std::make_tuple(letter.code, letter.international, letter.base, glyph), letter.letter);
+    EXPECT_TRUE(added) << Describe(letter) << " looks like U+" << std::hex
+                       << static_cast<std::uint32_t>(twin->second);
+  }
+}
+
+// The capitals the 5x7 font draws without their accent are among the letters
+// checked above, so the list cannot silently lose them.
+TEST(LanguageFontTable, CapitalsWithoutRoomForTheAccentAreChecked) {
+  struct Capital {
+    std::string_view code;
+    bool international;
+    std::uint8_t byte;
+    char32_t letter;
+  };
+  const std::vector<Capital> capitals = {
+      {"NO", true, 0x40, U'\u00C9'},  {"SE", true, 0x40, U'\u00C9'},  {"D2", true, 0x40, U'\u00C9'},
+      {"DE", false, 0x90, U'\u00C9'}, {"DE", false, 0xB7, U'\u00C0'}, {"DE", false, 0xE5, U'\u00D5'},
+      {"DE", false, 0xED, U'\u00DD'}, {"SL", false, 0xAC, U'\u010C'}, {"SL", false, 0xE6, U'\u0160'},
+      {"SL", false, 0xA6, U'\u017D'}, {"SL", false, 0xFC, U'\u0158'}, {"SL", false, 0xB7, U'\u011A'},
+      {"SL", false, 0x8A, U'\u0150'}, {"SL", false, 0xDE, U'\u016E'}, {"TK", false, 0x98, U'\u0130'},
+      {"TK", false, 0xA6, U'\u011E'}, {"PT", false, 0x8F, U'\u00C2'}, {"PT", false, 0x8E, U'\u00C3'},
+      {"RU", false, 0xF0, U'\u0401'}, {"RW", false, 0xA1, U'\u040E'}, {"US", false, 0x90, U'\u00C9'},
+  };
+  for (const Capital& capital : capitals) {
+    const auto* found =
+        std::find_if(kAccentedLetters.begin(), kAccentedLetters.end(), [&](const AccentedLetter& letter) {
+          return letter.code == capital.code && letter.international == capital.international &&
+                 letter.byte == capital.byte;
+        });
+    ASSERT_NE(found, kAccentedLetters.end())
+        << capital.code << " 0x" << std::hex << static_cast<int>(capital.byte);
+    EXPECT_EQ(found->letter, capital.letter) << Describe(*found);
   }
 }
 
