@@ -1,10 +1,13 @@
 #pragma once
 // Owners for the automation resources the COM layer handles: BSTRs, VARIANTs and interface
-// references. Each frees what it holds when it goes out of scope.
+// references. Each frees what it holds when it goes out of scope. Also the two conversions
+// between a BSTR and the core's UTF-16 text.
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace varnel::com {
@@ -35,6 +38,20 @@ class UniqueBstr {
  private:
   BSTR value_ = nullptr;
 };
+
+// A new BSTR holding `text`, embedded NULs included; null when out of memory. The caller (or
+// whoever it hands the string to) frees it.
+inline BSTR allocate_bstr(std::u16string_view text) noexcept {
+  // SysAllocStringLen: null when out of memory.
+  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+}
+
+// The text of a BSTR, embedded NULs included; a null BSTR is the empty string.
+inline std::u16string bstr_text(BSTR text) {
+  // SysStringLen: the length in code units, 0 for a null BSTR.
+  const UINT length = SysStringLen(text);
+  return length == 0 ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
 
 // A VARIANT that starts empty and is cleared (freeing what it holds) at the end of its scope.
 class UniqueVariant {

@@ -1,0 +1,39 @@
+#pragma once
+// The display simulator serving a COM port of the test prefix, as cmake/with-simulator.sh
+// started it: its trace file (one line per decoded command), and its process, which a test may
+// pause to stall the line.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+class SimulatorLink {
+ public:
+  // The simulator serving COM<port>, found through KIT_SIM_COM<port>_TRACE and _PID; nothing
+  // when the test does not run under with-simulator.sh.
+  static std::optional<SimulatorLink> for_port(int port);
+
+  // Every trace line so far.
+  std::vector<std::string> trace() const;
+
+  // Waits (at most `timeout_ms`) until the trace holds at least `count` lines and answers the
+  // lines from `first` on; fewer when the time ran out.
+  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count,
+                                          unsigned timeout_ms = 5000) const;
+
+  // Pauses or resumes the simulator process (SIGSTOP / SIGCONT), so that it stops reading its
+  // line. Answers true once /proc shows the process in the wanted state (at most 5 s).
+  bool pause() const;
+  bool resume() const;
+
+ private:
+  SimulatorLink(std::wstring trace_path, unsigned long pid) : trace_path_(std::move(trace_path)), pid_(pid) {}
+  bool signal_and_wait(const char* signal, bool want_stopped) const;
+
+  std::wstring trace_path_;
+  unsigned long pid_;
+};
+
+}  // namespace test_support
