@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kit_version.h"
 #include "service_object/win32/com/guids.h"
 #include "tests/service_object/com/com_test_support.h"
 
@@ -15,6 +16,10 @@ namespace {
 using com::kClassId;
 using com::kDispatchInterfaceId;
 using com::kTypeLibraryId;
+
+// The kit's one version number (the file VERSION), as the version resource takes it.
+constexpr WORD kKitVersion[] = {KIT_VERSION_NUMBERS};
+constexpr const wchar_t* kKitVersionText = L"" KIT_VERSION_TEXT;
 
 // Some GUID nobody registers.
 constexpr GUID kUnknownId = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -217,7 +222,7 @@ TEST_F(ServerTest, TypeInfoDescribesTheDispatchInterfaceWithItsFiveProperties) {
   EXPECT_EQ(std::wstring(class_name.get()), L"ID_TARVO_VARNEL");
 }
 
-TEST(VarnelVersionResource, FileAndProductVersionAre1_0_0_1) {
+TEST(VarnelVersionResource, FileAndProductVersionAreTheKitVersion) {
   const std::wstring path = varnel_dll_path();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
@@ -227,13 +232,16 @@ TEST(VarnelVersionResource, FileAndProductVersionAre1_0_0_1) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));
-  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(1, 0));
-  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(0, 1));
-  EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(1, 0));
+  // Each DWORD holds two parts, the earlier one in the high word.
+  const DWORD most_significant = MAKELONG(kKitVersion[1], kKitVersion[0]);
+  const DWORD least_significant = MAKELONG(kKitVersion[3], kKitVersion[2]);
+  EXPECT_EQ(fixed->dwFileVersionMS, most_significant);
+  EXPECT_EQ(fixed->dwFileVersionLS, least_significant);
+  EXPECT_EQ(fixed->dwProductVersionMS, most_significant);
+  EXPECT_EQ(fixed->dwProductVersionLS, least_significant);
 
   for (const auto& [name, expected] :
-       {std::pair{L"FileVersion", L"1.0.0.1"}, std::pair{L"ProductVersion", L"1.0.0.1"},
+       {std::pair{L"FileVersion", kKitVersionText}, std::pair{L"ProductVersion", kKitVersionText},
         std::pair{L"ProductName", L"VARNEL LineDisplay Service Object"}}) {
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
     wchar_t* text = nullptr;
