@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ using com::kDispatchInterfaceId;
 using com::kTypeLibraryId;
 
 // The kit's one version number (the file VERSION), as the version resource takes it.
-constexpr WORD kKitVersion[] = {KIT_VERSION_NUMBERS};
+constexpr std::array<WORD, 4> kKitVersion = {KIT_VERSION_NUMBERS};
 constexpr const wchar_t* kKitVersionText = L"" KIT_VERSION_TEXT;
 
 // Some GUID nobody registers.
