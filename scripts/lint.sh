@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dirs=(service_object shared sim utility tests examples bench)
+dirs=(service_object shared sim utility tester tests examples bench)
 
 echo "== cppcheck"
 # The simulator test's chrono literals ("10s") trip cppcheck 2.10's number parser.
@@ -17,7 +17,7 @@ cppcheck --quiet --library=googletest --enable=warning,performance,portability -
 echo "== clang-tidy"
 cmake --preset native >/dev/null
 # Generated sources and third-party code are not ours to lint.
-files=$(git ls-files '*.cpp' | grep -E '^(service_object/(core|posix)|sim|utility/(core|posix)|tests/(unit|integration|sim|support|utility)|bench)/')
+files=$(git ls-files '*.cpp' | grep -E '^(service_object/(core|posix)|sim|utility/(core|posix)|tester/core|tests/(unit|integration|sim|support|utility|tester/core)|bench)/')
 run-clang-tidy -quiet -j "$(nproc)" -p build/native $files >build/native/clang-tidy.log 2>&1 || {
   grep -E 'error:|warning:' build/native/clang-tidy.log | sort -u | head -50
   echo "clang-tidy found problems (full log: build/native/clang-tidy.log)" >&2
@@ -31,7 +31,7 @@ for dir in $(echo | i686-w64-mingw32-g++-posix -std=c++20 -E -x c++ - -v 2>&1 |
              sed -n '/#include <...> search starts here:/,/End of search list./p' | grep '^ '); do
   win_args+=("-extra-arg=-isystem$dir")
 done
-win_files=$(git ls-files '*.cpp' | grep -E '^(service_object/win32|utility/win32|tests/win32|tests/utility/win32|bench/win32)/')
+win_files=$(git ls-files '*.cpp' | grep -E '^(service_object/win32|utility/win32|tester/win32|tests/win32|tests/utility/win32|tests/tester/win32|tests/fixtures|bench/win32)/')
 run-clang-tidy -quiet -j "$(nproc)" -p build/win32 "${win_args[@]}" $win_files >build/win32/clang-tidy.log 2>&1 || {
   grep -E 'error:|warning:' build/win32/clang-tidy.log | sort -u | head -50
   echo "clang-tidy found problems (full log: build/win32/clang-tidy.log)" >&2

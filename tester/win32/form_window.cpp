@@ -30,7 +30,9 @@ struct WindowKind {
 
 WindowKind KindOf(ControlKind kind) {
   switch (kind) {
-    case ControlKind::Label: return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
+    // A caption a little wider than its label ("Blink Rate :" at 96 DPI) is cut at the edge,
+    // not wrapped onto a line the label has no room for.
+    case ControlKind::Label: return {L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
     case ControlKind::Button: return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
     case ControlKind::TextBox: return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::DropDownList: return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};

@@ -14,6 +14,7 @@ using test::FakeRegistry;
 
 std::vector<std::string> Narrowed(const std::vector<std::u16string>& names) {
   std::vector<std::string> out;
+  out.reserve(names.size());
   for (const auto& name : names) out.push_back(test::Narrow(name));
   return out;
 }

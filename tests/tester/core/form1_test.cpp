@@ -45,11 +45,12 @@ struct TestForm {
 
 class Form1Test : public ::testing::Test, protected TestForm {};
 
-// At start-up; the two rules start enabled.
-const std::vector<std::string> kIdleEnabled{"Label1", "Combo1", "Command1", "Frame1(0)", "Frame1(1)", "Command11",
-                                            "Text5"};
+// The enabled controls at start-up; the two rules start enabled.
+std::vector<std::string> IdleEnabled() {
+  return {"Label1", "Combo1", "Command1", "Frame1(0)", "Frame1(1)", "Command11", "Text5"};
+}
 // After Close, which also disables the rules.
-const std::vector<std::string> kIdleAfterClose{"Label1", "Combo1", "Command1", "Command11", "Text5"};
+std::vector<std::string> IdleAfterClose() { return {"Label1", "Combo1", "Command1", "Command11", "Text5"}; }
 
 TEST_F(Form1Test, AnotherInstanceEndsTheProgramBeforeTheRegistryIsRead) {
   instance.running = true;
@@ -102,7 +103,7 @@ TEST_F(Form1Test, StartUpFillsTheDeviceListAndSelectsTheFirstItems) {
 TEST_F(Form1Test, OpenEntersTheOpenStateAndReadsTheBlinkRate) {
   registry.subkeys = {{"Alpha", ""}, {"Bravo", ""}};
   ASSERT_TRUE(form.Form_Load());
-  EXPECT_EQ(EnabledNames(), kIdleEnabled);
+  EXPECT_EQ(EnabledNames(), IdleEnabled());
   control.blinkRate = -250;
   control.resultCodes = {0, 106};
   form.Command1_Click();
@@ -124,7 +125,7 @@ TEST_F(Form1Test, AFailedOpenLeavesTheFormIdle) {
   control.resultCodes = {109};
   form.Command1_Click();
   EXPECT_EQ(log, (Log{"hourglass", "Open(Ghost)", "ResultCode", "status OposENoexist", "pointer"}));
-  EXPECT_EQ(EnabledNames(), kIdleEnabled);
+  EXPECT_EQ(EnabledNames(), IdleEnabled());
 }
 
 TEST_F(Form1Test, OpenWithNoDeviceListedPassesTheEmptyName) {
@@ -132,7 +133,7 @@ TEST_F(Form1Test, OpenWithNoDeviceListedPassesTheEmptyName) {
   control.resultCodes = {109};
   form.OnClick(kCommand1);
   EXPECT_EQ(log.at(1), "Open()");
-  EXPECT_EQ(EnabledNames(), kIdleEnabled);
+  EXPECT_EQ(EnabledNames(), IdleEnabled());
 }
 
 TEST_F(Form1Test, AFailingOpenInTheOpenStateKeepsTheControlsEnabled) {
@@ -217,7 +218,7 @@ TEST_F(Form1Test, CloseReturnsToIdleWhateverItsResult) {
     t.control.resultCodes = {code};
     t.form.Command10_Click();
     EXPECT_EQ(test::Narrow(t.view.Text(kText5)), test::Narrow(GetResultCodeName(code)));
-    EXPECT_EQ(t.EnabledNames(), kIdleAfterClose) << code;
+    EXPECT_EQ(t.EnabledNames(), IdleAfterClose()) << code;
   }
 }
 
@@ -272,7 +273,7 @@ TEST_F(Form1Test, AFailedOpenOfAnUnreachableControlObjectStaysIdle) {
   control.unreachable = {"Open"};
   form.Command1_Click();
   EXPECT_EQ(log, (Log{"hourglass", "Open(Pole)", "status OposEFailure", "pointer"}));
-  EXPECT_EQ(EnabledNames(), kIdleEnabled);
+  EXPECT_EQ(EnabledNames(), IdleEnabled());
 }
 
 }  // namespace
