@@ -30,7 +30,7 @@ bool FaceInstalled(HDC dc, const std::wstring& face) {
 }  // namespace
 
 std::wstring FormFontFace() {
-  const std::wstring first = ToWide(kFontFace);
+  std::wstring first = ToWide(kFontFace);
   HDC dc = GetDC(nullptr);
   if (dc == nullptr) return first;
   std::wstring face = first;

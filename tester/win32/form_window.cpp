@@ -85,9 +85,11 @@ void FormWindow::CreateControls(HINSTANCE instance) {
     int height = Pixels(control.twips.height);
     if (IsCombo(control.kind)) height += kDroppedItems * height;  // a combo's height includes its open list
     const std::wstring text = control.kind == ControlKind::DropDownCombo ? L"" : ToWide(control.text);
+    // A child window takes its identifier where a top-level window takes its menu.
+    auto* id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));  // NOLINT(performance-no-int-to-ptr)
     HWND child = CreateWindowExW(kind.exStyle, kind.className, text.c_str(), style, Pixels(control.twips.left),
-                                 Pixels(control.twips.top), Pixels(control.twips.width), height, window_.get(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+                                 Pixels(control.twips.top), Pixels(control.twips.width), height, window_.get(), id,
+                                 instance, nullptr);
     if (child == nullptr) continue;
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     if (control.id == control_id::kCombo2) {
@@ -166,12 +168,15 @@ void FormWindow::EndProgram() {
 }
 
 LRESULT CALLBACK FormWindow::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  // The window's messages carry pointers as integers: the creation record, and `this` kept with
+  // the window.
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    const auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);  // NOLINT(performance-no-int-to-ptr)
+    auto* self = static_cast<FormWindow*>(create->lpCreateParams);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->window_.reset(window);
   }
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     // The window is gone: nothing is left to destroy.
@@ -216,8 +221,9 @@ LRESULT FormWindow::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       break;
     case WM_CTLCOLOREDIT:
       // The status box has the button-face background.
-      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == control_id::kText5) {
-        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
+      // The message carries the box's window and its drawing context as integers.
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == control_id::kText5) {  // NOLINT(performance-no-int-to-ptr)
+        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));  // NOLINT(performance-no-int-to-ptr)
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;

@@ -28,6 +28,7 @@ struct FormSearch {
 };
 
 BOOL CALLBACK find_form_callback(HWND window, LPARAM out) {
+  // EnumWindows hands our pointer back as an integer.
   auto* search = reinterpret_cast<FormSearch*>(out);  // NOLINT(performance-no-int-to-ptr)
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
@@ -42,17 +43,17 @@ BOOL CALLBACK find_form_callback(HWND window, LPARAM out) {
   return TRUE;
 }
 
-// The icon a message box shows: its static control of style SS_ICON, when visible.
-HICON icon_of(HWND box) {
+// Whether a message box shows an icon: a visible static control of style SS_ICON holding one.
+bool shows_icon(HWND box) {
   for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     std::array<wchar_t, 16> class_name{};
     GetClassNameW(child, class_name.data(), static_cast<int>(class_name.size()));
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
     if (_wcsicmp(class_name.data(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
-      return reinterpret_cast<HICON>(send(child, STM_GETICON, 0, 0));
+      return send(child, STM_GETICON, 0, 0) != 0;
     }
   }
-  return nullptr;
+  return false;
 }
 
 }  // namespace
@@ -115,7 +116,7 @@ HWND TesterProcess::wait_for_form(DWORD timeout_ms) {
       // A box already answered may stay visible for a moment: it is not read twice.
       if (std::find(answered.begin(), answered.end(), box) == answered.end()) {
         answered.push_back(box);
-        boxes_.push_back({varnel::test::read_message_box(box), icon_of(box)});
+        boxes_.push_back({varnel::test::read_message_box(box), shows_icon(box)});
       }
       PostMessageW(box, WM_COMMAND, IDOK, 0);
     }

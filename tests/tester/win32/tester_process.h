@@ -34,10 +34,11 @@ class RegisteredServer {
   bool registered_ = false;
 };
 
-// A message box as the user meets it, with whether it shows an icon and which.
+// A message box as the user meets it, and whether it shows an icon (which one cannot be told
+// from another process: icon handles are the process's own).
 struct StartupBox {
   varnel::test::SeenBox box;
-  HICON icon = nullptr;  // null: no icon shown
+  bool has_icon = false;
 };
 
 class TesterProcess {

@@ -24,9 +24,9 @@ namespace {
 using namespace zorntest::control_id;
 using Status = std::optional<std::wstring>;
 
-const std::wstring kTester = WindowsPath(KIT_ZORNTEST_EXE);
+std::wstring Tester() { return WindowsPath(KIT_ZORNTEST_EXE); }
 constexpr const wchar_t* kDevice = L"KitTesterPole";
-const Status kSuccess = L"OposSuccess";
+Status Success() { return L"OposSuccess"; }
 
 // The trace lines of text bytes as the simulator writes them.
 std::vector<std::string> TextLines(const std::string& text) {
@@ -57,7 +57,7 @@ class TesterSession : public ::testing::Test {
     DeleteFileW(journal_.c_str());
     // The tester inherits the variable; the stand-in Control Object in it writes the journal.
     SetEnvironmentVariableW(L"KIT_CONTROL_OBJECT_JOURNAL", journal_.c_str());
-    tester_ = TesterProcess::start(kTester);
+    tester_ = TesterProcess::start(Tester());
     ASSERT_TRUE(tester_.has_value());
     ASSERT_NE(tester_->wait_for_form(), nullptr);
     ASSERT_TRUE(tester_->start_boxes().empty());
@@ -70,9 +70,9 @@ class TesterSession : public ::testing::Test {
 
   // Open, Claim and Device Enable, each succeeding.
   void OpenClaimEnable() {
-    ASSERT_EQ(tester_->press(kCommand1), kSuccess) << "Open";
-    ASSERT_EQ(tester_->press(kCommand2), kSuccess) << "Claim";
-    ASSERT_EQ(tester_->press(kCommand3), kSuccess) << "Device Enable";
+    ASSERT_EQ(tester_->press(kCommand1), Success()) << "Open";
+    ASSERT_EQ(tester_->press(kCommand2), Success()) << "Claim";
+    ASSERT_EQ(tester_->press(kCommand3), Success()) << "Device Enable";
   }
 
   // The calls the stand-in Control Object received, one per line.
@@ -109,24 +109,24 @@ class TesterSession : public ::testing::Test {
 TEST_F(TesterSession, EveryButtonReachesTheDisplay) {
   EXPECT_EQ(tester_->text(kCombo1), kDevice);
   EXPECT_EQ(DeviceControlsEnabled(), false);
-  ASSERT_EQ(tester_->press(kCommand1), kSuccess) << "Open: the status of the blink-rate read that follows";
+  ASSERT_EQ(tester_->press(kCommand1), Success()) << "Open: the status of the blink-rate read that follows";
   EXPECT_EQ(DeviceControlsEnabled(), true);
   EXPECT_EQ(tester_->text(kText6), L"0") << "the device's blink rate";
-  ASSERT_EQ(tester_->press(kCommand2), kSuccess) << "Claim";
-  ASSERT_EQ(tester_->press(kCommand3), kSuccess) << "Device Enable";
+  ASSERT_EQ(tester_->press(kCommand2), Success()) << "Claim";
+  ASSERT_EQ(tester_->press(kCommand3), Success()) << "Device Enable";
 
   // Cleared first, so the screen below does not depend on earlier tests.
   std::size_t first = sim_->trace().size();
-  ASSERT_EQ(tester_->press(kCommand6), kSuccess) << "Clear Text";
+  ASSERT_EQ(tester_->press(kCommand6), Success()) << "Clear Text";
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"clear"});
 
   first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand4), kSuccess) << "Display Text";
+  EXPECT_EQ(tester_->press(kCommand4), Success()) << "Display Text";
   EXPECT_EQ(sim_->wait_for_trace(first, 20), TextLines("ABCDEFGHIJ0123456789"));
   EXPECT_EQ(sim_->state()["row0_text"], "ABCDEFGHIJ0123456789");
 
   first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand5), kSuccess) << "Display Text At";
+  EXPECT_EQ(tester_->press(kCommand5), Success()) << "Display Text At";
   EXPECT_EQ(sim_->wait_for_trace(first, 21),
             Joined({"cursor col=5 row=2"}, TextLines("ABCDEFGHIJ0123456789")))
       << "row 1 from the Y box, column 5 from the X box";
@@ -136,35 +136,35 @@ TEST_F(TesterSession, EveryButtonReachesTheDisplay) {
 
   tester_->set_text(kText6, L"500");
   first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand13), kSuccess) << "Set blink rate";
+  EXPECT_EQ(tester_->press(kCommand13), Success()) << "Set blink rate";
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"blink n=10"});
   EXPECT_EQ(sim_->state()["blink"], "10");
 
   tester_->select(kCombo2, 3);
   tester_->set_text(kText4, L"3");
   first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand7), kSuccess) << "Scroll Text";
+  EXPECT_EQ(tester_->press(kCommand7), Success()) << "Scroll Text";
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"scroll dir=4 units=3"});
   screen = sim_->state();
   EXPECT_EQ(screen["row0_text"], "   56789FGHIJ0123456");
   EXPECT_EQ(screen["row1_text"], "        ABCDEFGHIJ01");
 
   first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand6), kSuccess) << "Clear Text";
+  EXPECT_EQ(tester_->press(kCommand6), Success()) << "Clear Text";
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"clear"});
   EXPECT_EQ(sim_->state()["row0_text"], std::string(20, ' '));
 
-  EXPECT_EQ(tester_->press(kCommand8), kSuccess) << "Device Disable";
+  EXPECT_EQ(tester_->press(kCommand8), Success()) << "Device Disable";
   // Output while disabled reaches nothing: the next bytes on the line are those sent after
   // enabling again.
   first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand4), kSuccess) << "Display Text while disabled";
-  EXPECT_EQ(tester_->press(kCommand3), kSuccess) << "Device Enable";
-  EXPECT_EQ(tester_->press(kCommand6), kSuccess) << "Clear Text";
+  EXPECT_EQ(tester_->press(kCommand4), Success()) << "Display Text while disabled";
+  EXPECT_EQ(tester_->press(kCommand3), Success()) << "Device Enable";
+  EXPECT_EQ(tester_->press(kCommand6), Success()) << "Clear Text";
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"clear"});
-  EXPECT_EQ(tester_->press(kCommand8), kSuccess) << "Device Disable";
-  EXPECT_EQ(tester_->press(kCommand9), kSuccess) << "Release";
-  EXPECT_EQ(tester_->press(kCommand10), kSuccess) << "Close";
+  EXPECT_EQ(tester_->press(kCommand8), Success()) << "Device Disable";
+  EXPECT_EQ(tester_->press(kCommand9), Success()) << "Release";
+  EXPECT_EQ(tester_->press(kCommand10), Success()) << "Close";
   EXPECT_EQ(DeviceControlsEnabled(), false);
 
   // The calls went out with the form's arguments.
@@ -181,18 +181,18 @@ TEST_F(TesterSession, EveryButtonReachesTheDisplay) {
 }
 
 TEST_F(TesterSession, OutOfOrderCallsShowTheirResultAndChangeNoState) {
-  ASSERT_EQ(tester_->press(kCommand1), kSuccess);
+  ASSERT_EQ(tester_->press(kCommand1), Success());
   const std::size_t first = sim_->trace().size();
   EXPECT_EQ(tester_->press(kCommand3), Status(L"OposENotclaimed")) << "Device Enable before Claim";
   EXPECT_EQ(tester_->press(kCommand4), Status(L"OposENotclaimed")) << "Display Text keeps the last result";
   EXPECT_EQ(tester_->press(kCommand1), Status(L"OposEIllegal")) << "Open again";
   EXPECT_EQ(DeviceControlsEnabled(), true) << "a failing Open leaves the Open state";
   // Nothing reached the display: the first bytes on the line are those of the Clear below.
-  EXPECT_EQ(tester_->press(kCommand2), kSuccess);
-  EXPECT_EQ(tester_->press(kCommand3), kSuccess);
-  EXPECT_EQ(tester_->press(kCommand6), kSuccess);
+  EXPECT_EQ(tester_->press(kCommand2), Success());
+  EXPECT_EQ(tester_->press(kCommand3), Success());
+  EXPECT_EQ(tester_->press(kCommand6), Success());
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"clear"});
-  EXPECT_EQ(tester_->press(kCommand10), kSuccess);
+  EXPECT_EQ(tester_->press(kCommand10), Success());
   EXPECT_EQ(DeviceControlsEnabled(), false);
 }
 
@@ -201,14 +201,14 @@ TEST_F(TesterSession, AFailedOpenLeavesTheFormIdle) {
   const varnel::test::InstalledDevice ghost(L"AaGhost", nullptr, nullptr);
   tester_->click(kCommand11);
   ASSERT_EQ(tester_->wait_for_exit(), 0u);
-  tester_ = TesterProcess::start(kTester);
+  tester_ = TesterProcess::start(Tester());
   ASSERT_TRUE(tester_ && tester_->wait_for_form() != nullptr);
   ASSERT_EQ(tester_->text(kCombo1), L"AaGhost") << "listed first";
   EXPECT_EQ(tester_->press(kCommand1), Status(L"OposENoservice"));
   EXPECT_EQ(DeviceControlsEnabled(), false);
   tester_->select(kCombo1, 1);
   EXPECT_EQ(tester_->text(kCombo1), kDevice);
-  EXPECT_EQ(tester_->press(kCommand1), kSuccess);
+  EXPECT_EQ(tester_->press(kCommand1), Success());
   EXPECT_EQ(DeviceControlsEnabled(), true);
 }
 
@@ -218,7 +218,7 @@ TEST_F(TesterSession, ATypedDirectionFallsBackToUp) {
   EXPECT_EQ(tester_->selection(kCombo2), -1) << "a typed text selects no item";
   tester_->set_text(kText4, L"2");
   const std::size_t first = sim_->trace().size();
-  EXPECT_EQ(tester_->press(kCommand7), kSuccess);
+  EXPECT_EQ(tester_->press(kCommand7), Success());
   EXPECT_EQ(sim_->wait_for_trace(first, 1), std::vector<std::string>{"scroll dir=1 units=2"});
   EXPECT_EQ(tester_->text(kCombo2), L"1-DISP_ST_UP");
 }
@@ -239,7 +239,7 @@ TEST_F(TesterSession, NumbersBeyondThe32BitRangeArePassedAsTheNearestLimit) {
   };
   for (const auto& c : cases) {
     tester_->set_text(kText4, c.units);
-    EXPECT_EQ(tester_->press(kCommand7), kSuccess) << c.call;
+    EXPECT_EQ(tester_->press(kCommand7), Success()) << c.call;
     const std::vector<std::string> journal = Journal();
     ASSERT_FALSE(journal.empty());
     EXPECT_EQ(journal.back(), c.call);
@@ -250,7 +250,7 @@ TEST_F(TesterSession, NumbersBeyondThe32BitRangeArePassedAsTheNearestLimit) {
 TEST_F(TesterSession, ExitAndTheCloseBoxMakeNoCall) {
   for (const bool close_box : {false, true}) {
     if (close_box) {
-      tester_ = TesterProcess::start(kTester);
+      tester_ = TesterProcess::start(Tester());
       ASSERT_TRUE(tester_ && tester_->wait_for_form() != nullptr);
     }
     OpenClaimEnable();

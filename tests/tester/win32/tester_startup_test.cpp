@@ -19,7 +19,7 @@ namespace {
 
 using namespace zorntest::control_id;
 
-const std::wstring kTester = WindowsPath(KIT_ZORNTEST_EXE);
+std::wstring Tester() { return WindowsPath(KIT_ZORNTEST_EXE); }
 
 std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()}; }
 std::string Narrow(const std::wstring& text) {
@@ -33,7 +33,7 @@ class TesterStartup : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(control_.registered()) << "the stand-in Control Object registers"; }
 
   // Starts the tester and waits for its form (check form() before driving it).
-  static std::optional<TesterProcess> started(const std::wstring& exe = kTester) {
+  static std::optional<TesterProcess> started(const std::wstring& exe = Tester()) {
     std::optional<TesterProcess> tester = TesterProcess::start(exe);
     if (tester) tester->wait_for_form();
     return tester;
@@ -51,7 +51,8 @@ std::vector<std::string> EnabledVisibleControls(const TesterProcess& tester) {
   return names;
 }
 
-const std::vector<std::string> kIdle{"Label1", "Combo1", "Command1", "Frame1(0)", "Frame1(1)", "Command11"};
+// The enabled visible controls in the start state.
+std::vector<std::string> Idle() { return {"Label1", "Combo1", "Command1", "Frame1(0)", "Frame1(1)", "Command11"}; }
 
 TEST_F(TesterStartup, ListsTheRegisteredDevices) {
   const std::wstring name63 = L"M" + std::wstring(62, L'x');
@@ -78,7 +79,7 @@ TEST_F(TesterStartup, ListsTheRegisteredDevices) {
     for (const StartupBox& box : tester.start_boxes()) {
       boxes.push_back(box.box.text);
       EXPECT_EQ(box.box.caption, L"ZornTest") << c.what << ": the program's default title";
-      EXPECT_EQ(box.icon, nullptr) << c.what << ": no icon";
+      EXPECT_FALSE(box.has_icon) << c.what << ": no icon";
     }
     const std::vector<std::wstring> expected_boxes =
         c.key ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"Problem with the Windows Registry\r\nUnable to open key"};
@@ -88,7 +89,7 @@ TEST_F(TesterStartup, ListsTheRegisteredDevices) {
     EXPECT_EQ(tester.selection(kCombo2), c.option_selection) << c.what;
     EXPECT_EQ(tester.selection(kCombo3), c.option_selection) << c.what;
     EXPECT_EQ(tester.text(kCombo2), L"1-DISP_ST_UP") << c.what;
-    EXPECT_EQ(EnabledVisibleControls(tester), kIdle) << c.what;
+    EXPECT_EQ(EnabledVisibleControls(tester), Idle()) << c.what;
     tester.click(kCommand11);
     EXPECT_EQ(tester.wait_for_exit(), 0u) << c.what << ": Exit ends the program";
   }
@@ -123,8 +124,9 @@ TEST_F(TesterStartup, TheFormIsAFixedDialogCentredOnTheScreen) {
   GetWindowRect(form, &frame);
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  EXPECT_NEAR((frame.left + frame.right) / 2, (work.left + work.right) / 2, 1);
-  EXPECT_NEAR((frame.top + frame.bottom) / 2, (work.top + work.bottom) / 2, 1);
+  // Twice the centres, within a pixel.
+  EXPECT_NEAR(frame.left + frame.right, work.left + work.right, 2);
+  EXPECT_NEAR(frame.top + frame.bottom, work.top + work.bottom, 2);
 
   // Each control at its twips; the three hidden ones below the client area.
   for (const zorntest::FormControl& c : zorntest::FormControls()) {
@@ -165,8 +167,8 @@ TEST_F(TesterStartup, ASecondInstanceSaysTheFirstIsRunningAndEnds) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   const std::wstring renamed = std::wstring(temp) + L"PoleCheck.exe";
-  ASSERT_TRUE(CopyFileW(kTester.c_str(), renamed.c_str(), FALSE));
-  for (const auto& [exe, name] : {std::pair{kTester, std::wstring(L"ZornTest")}, std::pair{renamed, std::wstring(L"PoleCheck")}}) {
+  ASSERT_TRUE(CopyFileW(Tester().c_str(), renamed.c_str(), FALSE));
+  for (const auto& [exe, name] : {std::pair{Tester(), std::wstring(L"ZornTest")}, std::pair{renamed, std::wstring(L"PoleCheck")}}) {
     std::optional<TesterProcess> started_first = started(exe);
     ASSERT_TRUE(started_first && started_first->form() != nullptr) << "starts";
     TesterProcess& first = *started_first;
@@ -178,7 +180,7 @@ TEST_F(TesterStartup, ASecondInstanceSaysTheFirstIsRunningAndEnds) {
     EXPECT_EQ(second->start_boxes()[0].box.text, name + L" is running.");
     EXPECT_EQ(second->start_boxes()[0].box.caption, name);
     EXPECT_TRUE(second->start_boxes()[0].box.has_ok_button);
-    EXPECT_NE(second->start_boxes()[0].icon, nullptr) << "an icon (the warning icon: icon handles are the process's own)";
+    EXPECT_TRUE(second->start_boxes()[0].has_icon) << "the warning icon";
     // The first goes on as before.
     EXPECT_TRUE(IsWindowVisible(first.form()));
     EXPECT_EQ(first.press(kCommand1), std::optional<std::wstring>(L"OposENoservice")) << name;
@@ -192,7 +194,7 @@ class TesterWithoutControlObject : public ::testing::Test {};
 
 TEST_F(TesterWithoutControlObject, SaysSoAndKeepsRunning) {
   const LineDisplayKey key = LineDisplayKey::with({L"Alpha"});
-  std::optional<TesterProcess> tester = TesterProcess::start(kTester);
+  std::optional<TesterProcess> tester = TesterProcess::start(Tester());
   ASSERT_TRUE(tester.has_value());
   ASSERT_NE(tester->wait_for_form(), nullptr);
   ASSERT_EQ(tester->start_boxes().size(), 1u);
@@ -201,7 +203,7 @@ TEST_F(TesterWithoutControlObject, SaysSoAndKeepsRunning) {
             0u)
       << Narrow(tester->start_boxes()[0].box.text);
   EXPECT_EQ(tester->press(kCommand1), std::optional<std::wstring>(L"OposEFailure"));
-  EXPECT_EQ(EnabledVisibleControls(*tester), kIdle);
+  EXPECT_EQ(EnabledVisibleControls(*tester), Idle());
   tester->click(kCommand11);
   EXPECT_EQ(tester->wait_for_exit(), 0u);
 }
