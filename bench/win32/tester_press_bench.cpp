@@ -38,7 +38,8 @@ double NowMs() {
 
 // Milliseconds from the click until the trace holds `lines` more lines; negative when they did
 // not come within 10 s.
-double TimePress(const TesterProcess& tester, const varnel::test::SimulatorLink& sim, int button, std::size_t lines) {
+double TimePress(const TesterProcess& tester, const varnel::test::SimulatorLink& sim, int button,
+                 std::size_t lines) {
   tester.set_text(kText5, L"");
   const std::size_t before = sim.trace().size();
   const double start = NowMs();
@@ -55,8 +56,8 @@ double TimePress(const TesterProcess& tester, const varnel::test::SimulatorLink&
 
 void Report(const char* what, std::vector<double> times) {
   std::sort(times.begin(), times.end());
-  std::printf("%-34s  presses %3zu  min %7.2f ms  median %7.2f ms  max %7.2f ms\n", what, times.size(), times.front(),
-              times[times.size() / 2], times.back());
+  std::printf("%-34s  presses %3zu  min %7.2f ms  median %7.2f ms  max %7.2f ms\n", what, times.size(),
+              times.front(), times[times.size() / 2], times.back());
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ std::optional<std::vector<std::u16string>> ReadLineDisplayDevices(AnsiRegistry& 
     std::uint32_t classLength = kEnumerationBufferSize;
     name.fill('\0');
     className.fill('\0');
-    if (registry.EnumKey(opened.get(), index, name, nameLength, className, classLength) != kRegistrySuccess) break;
+    if (registry.EnumKey(opened.get(), index, name, nameLength, className, classLength) != kRegistrySuccess)
+      break;
     // A length beyond the buffer cannot come from the system; it is not trusted either.
     const std::size_t length = nameLength < name.size() ? nameLength : name.size();
     names.push_back(registry.FromAnsi(std::string_view(name.data(), length)));

@@ -12,12 +12,13 @@
 namespace zorntest {
 
 // The OPOS LineDisplay key under HKEY_LOCAL_MACHINE; its subkeys are the device names.
-inline constexpr std::u16string_view kLineDisplayKeyPath = u"Software\\OLEforRetail\\ServiceOPOS\\LineDisplay";
+inline constexpr std::u16string_view kLineDisplayKeyPath =
+    u"Software\\OLEforRetail\\ServiceOPOS\\LineDisplay";
 
 // Registry numbers the device list uses (the values of the Windows SDK's names).
-inline constexpr std::int32_t kRegistrySuccess = 0;      // ERROR_SUCCESS
-inline constexpr std::int32_t kRegistryMoreData = 234;   // ERROR_MORE_DATA
-inline constexpr std::int32_t kRegistryNoMoreItems = 259;  // ERROR_NO_MORE_ITEMS
+inline constexpr std::int32_t kRegistrySuccess = 0;         // ERROR_SUCCESS
+inline constexpr std::int32_t kRegistryMoreData = 234;      // ERROR_MORE_DATA
+inline constexpr std::int32_t kRegistryNoMoreItems = 259;   // ERROR_NO_MORE_ITEMS
 inline constexpr std::uint32_t kRegistryKeyRead = 0x20019;  // KEY_READ
 
 // Room of each enumeration buffer, in characters, the terminating zero included: a name or
@@ -35,15 +36,16 @@ class AnsiRegistry {
   virtual ~AnsiRegistry() = default;
 
   // RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, options, access, &key).
-  virtual std::int32_t OpenLocalMachineKey(const std::string& subKey, std::uint32_t options, std::uint32_t access,
-                                           RegistryKeyHandle& key) = 0;
+  virtual std::int32_t OpenLocalMachineKey(const std::string& subKey, std::uint32_t options,
+                                           std::uint32_t access, RegistryKeyHandle& key) = 0;
 
   // RegEnumKeyExA(key, index, name, &nameLength, nullptr, className, &classLength, &lastWrite).
   // The lengths go in as the buffers' capacities (characters, the terminating zero included)
   // and, on success, come back as the lengths written (without it). The last-write time is
   // received and dropped.
   virtual std::int32_t EnumKey(RegistryKeyHandle key, std::uint32_t index, std::span<char> name,
-                               std::uint32_t& nameLength, std::span<char> className, std::uint32_t& classLength) = 0;
+                               std::uint32_t& nameLength, std::span<char> className,
+                               std::uint32_t& classLength) = 0;
 
   virtual std::int32_t CloseKey(RegistryKeyHandle key) = 0;
 

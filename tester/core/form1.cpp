@@ -45,7 +45,8 @@ Form1::Form1(FormView& view, ControlObject& control, AnsiRegistry& registry, Pro
 
 bool Form1::Form_Load() {
   if (m_Instance.PreviousInstanceRunning()) {
-    m_View.ShowMessage(m_Instance.ExecutableName() + std::u16string(kRunningSuffix), MessageIcon::Exclamation);
+    m_View.ShowMessage(m_Instance.ExecutableName() + std::u16string(kRunningSuffix),
+                       MessageIcon::Exclamation);
     m_View.EndProgram();
     return false;
   }

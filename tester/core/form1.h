@@ -19,7 +19,8 @@
 
 namespace zorntest {
 
-inline constexpr std::u16string_view kRegistryProblemMessage = u"Problem with the Windows Registry\r\nUnable to open key";
+inline constexpr std::u16string_view kRegistryProblemMessage =
+    u"Problem with the Windows Registry\r\nUnable to open key";
 inline constexpr std::u16string_view kRunningSuffix = u" is running.";
 inline constexpr std::int32_t kClaimTimeoutMs = 3000;
 

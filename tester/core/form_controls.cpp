@@ -9,7 +9,9 @@ using namespace control_id;
 using K = ControlKind;
 
 // Visible controls top to bottom, then the three kept below the client area (the form reads
-// and writes them all the same), then the Control Object.
+// and writes them all the same), then the Control Object. One row per control:
+// name, identifier, kind, caption or text, {left, top, width, height}, visible, enabled, Tag "x".
+// clang-format off
 constexpr std::array kControls{
     FormControl{"Label1", kLabel1, K::Label, u"Device Name", {360, 315, 1695, 255}, true, true, true},
     FormControl{"Combo1", kCombo1, K::DropDownList, u"", {2160, 240, 3735, 405}, true, true, true},
@@ -44,6 +46,7 @@ constexpr std::array kControls{
     FormControl{"Command12", kCommand12, K::Button, u"G", {4320, 7920, 495, 375}, false, false, false},
     FormControl{"OPOSLineDisplay2", kOPOSLineDisplay2, K::ControlObject, u"", {}, false, true, false},
 };
+// clang-format on
 
 constexpr std::array<std::u16string_view, 4> kDirectionItems{u"1-DISP_ST_UP", u"2-DISP_ST_DOWN", u"3-DISP_ST_LEFT",
                                                              u"4-DISP_ST_RIGHT"};

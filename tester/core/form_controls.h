@@ -41,8 +41,8 @@ inline constexpr int kLabel4 = 1404;
 inline constexpr int kLabel5 = 1405;
 inline constexpr int kLabel6 = 1406;
 inline constexpr int kLabel8 = 1408;
-inline constexpr int kFrame1Index0 = 1500;  // upper rule
-inline constexpr int kFrame1Index1 = 1501;  // lower rule
+inline constexpr int kFrame1Index0 = 1500;      // upper rule
+inline constexpr int kFrame1Index1 = 1501;      // lower rule
 inline constexpr int kOPOSLineDisplay2 = 1600;  // the Control Object: no window of its own
 }  // namespace control_id
 

@@ -31,8 +31,8 @@ std::int32_t Win32AnsiRegistry::EnumKey(RegistryKeyHandle key, std::uint32_t ind
   FILETIME lastWrite{};
   // Answers ERROR_SUCCESS, ERROR_MORE_DATA when the name or class does not fit (terminating
   // zero included), or ERROR_NO_MORE_ITEMS past the last subkey.
-  const LSTATUS status =
-      RegEnumKeyExA(AsKey(key), index, name.data(), &nameChars, nullptr, className.data(), &classChars, &lastWrite);
+  const LSTATUS status = RegEnumKeyExA(AsKey(key), index, name.data(), &nameChars, nullptr, className.data(),
+                                       &classChars, &lastWrite);
   if (status == ERROR_SUCCESS) {
     nameLength = nameChars;
     classLength = classChars;
@@ -45,10 +45,12 @@ std::int32_t Win32AnsiRegistry::CloseKey(RegistryKeyHandle key) { return RegClos
 std::string Win32AnsiRegistry::ToAnsi(std::u16string_view text) const {
   if (text.empty()) return {};
   const std::wstring wide(text.begin(), text.end());
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                       nullptr, nullptr);
   std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
   if (size > 0) {
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), size, nullptr,
+                        nullptr);
   }
   return ansi;
 }

@@ -74,13 +74,15 @@ CreatedControl CreateControlObject(const std::wstring& progId) {
   return created;
 }
 
-std::wstring ControlObjectMissingMessage(const std::wstring& progId, HRESULT result, const std::wstring& programName) {
+std::wstring ControlObjectMissingMessage(const std::wstring& progId, HRESULT result,
+                                         const std::wstring& programName) {
   std::array<wchar_t, 16> code{};
   std::swprintf(code.data(), code.size(), L"0x%08lX", static_cast<unsigned long>(result));
   const bool unregistered = result == CO_E_CLASSSTRING || result == REGDB_E_CLASSNOTREG;
   return L"The OPOS LineDisplay Control Object \"" + progId + L"\" " +
-         (unregistered ? L"is not registered on this computer" : L"could not be started") + L" (" + code.data() +
-         L").\r\nInstall the Control Object and start " + programName + L" again: until then no device can be opened.";
+         (unregistered ? L"is not registered on this computer" : L"could not be started") + L" (" +
+         code.data() + L").\r\nInstall the Control Object and start " + programName +
+         L" again: until then no device can be opened.";
 }
 
 std::optional<DISPID> DispatchControlObject::MemberId(const wchar_t* name) {
@@ -94,7 +96,8 @@ std::optional<DISPID> DispatchControlObject::MemberId(const wchar_t* name) {
   return id;
 }
 
-bool DispatchControlObject::Invoke(const wchar_t* name, WORD flags, std::span<VARIANT> arguments, VARIANT* result) {
+bool DispatchControlObject::Invoke(const wchar_t* name, WORD flags, std::span<VARIANT> arguments,
+                                   VARIANT* result) {
   const std::optional<DISPID> id = MemberId(name);
   if (!id) return false;
   // DISPPARAMS takes the arguments last first.
@@ -144,7 +147,9 @@ bool DispatchControlObject::ClaimDevice(std::int32_t timeoutMs) {
   return CallMethod(L"ClaimDevice", arguments);
 }
 
-bool DispatchControlObject::SetDeviceEnabled(bool enabled) { return PutProperty(L"DeviceEnabled", Boolean(enabled)); }
+bool DispatchControlObject::SetDeviceEnabled(bool enabled) {
+  return PutProperty(L"DeviceEnabled", Boolean(enabled));
+}
 
 bool DispatchControlObject::DisplayText(std::u16string_view data, std::int32_t& attribute) {
   const UniqueBstr text = MakeBstr(data);

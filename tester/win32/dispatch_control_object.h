@@ -3,8 +3,8 @@
 // up by name with GetIDsOfNames and called through IDispatch::Invoke, so any control that
 // answers to the published member names serves, whatever its dispatch identifiers.
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <map>
 #include <optional>
@@ -24,7 +24,8 @@ struct CreatedControl {
 CreatedControl CreateControlObject(const std::wstring& progId);
 
 // The text of the start-up message for a control that could not be created.
-std::wstring ControlObjectMissingMessage(const std::wstring& progId, HRESULT result, const std::wstring& programName);
+std::wstring ControlObjectMissingMessage(const std::wstring& progId, HRESULT result,
+                                         const std::wstring& programName);
 
 class DispatchControlObject final : public ControlObject {
  public:

@@ -10,9 +10,11 @@ namespace {
 
 // Inconsolata looks much like Consolas and is no wider, so every caption keeps its place; the
 // others are wider and may clip the longest labels ("Blink Rate :").
-constexpr std::array<const wchar_t*, 4> kStandIns{L"Inconsolata", L"DejaVu Sans Mono", L"Lucida Console", L"Courier New"};
+constexpr std::array<const wchar_t*, 4> kStandIns{L"Inconsolata", L"DejaVu Sans Mono", L"Lucida Console",
+                                                  L"Courier New"};
 
-int CALLBACK NoteFound(const LOGFONTW* /*font*/, const TEXTMETRICW* /*metrics*/, DWORD /*type*/, LPARAM found) {
+int CALLBACK NoteFound(const LOGFONTW* /*font*/, const TEXTMETRICW* /*metrics*/, DWORD /*type*/,
+                       LPARAM found) {
   // EnumFontFamiliesExW hands our pointer back as an integer.
   *reinterpret_cast<bool*>(found) = true;  // NOLINT(performance-no-int-to-ptr)
   return 0;

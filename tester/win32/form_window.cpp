@@ -36,14 +36,17 @@ WindowKind KindOf(ControlKind kind) {
     case ControlKind::Button: return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
     case ControlKind::TextBox: return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::DropDownList: return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
-    case ControlKind::DropDownCombo: return {L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0};
+    case ControlKind::DropDownCombo:
+      return {L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0};
     case ControlKind::Rule: return {L"STATIC", SS_ETCHEDHORZ, 0};
     case ControlKind::ControlObject: break;
   }
   return {nullptr, 0, 0};
 }
 
-bool IsCombo(ControlKind kind) { return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo; }
+bool IsCombo(ControlKind kind) {
+  return kind == ControlKind::DropDownList || kind == ControlKind::DropDownCombo;
+}
 
 }  // namespace
 
@@ -57,13 +60,14 @@ FormWindow::FormWindow(HINSTANCE instance, std::wstring title) : title_(std::mov
   form_class.lpszClassName = kClassName;
   RegisterClassExW(&form_class);  // fails harmlessly when already registered
 
-  owner_.reset(CreateWindowExW(0, L"STATIC", title_.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  owner_.reset(CreateWindowExW(0, L"STATIC", title_.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
+                               nullptr));
   RECT frame{0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   const std::wstring caption = ToWide(kFormCaption);
   // WM_NCCREATE hands `this` to the window procedure, which keeps it with the window.
-  CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                  frame.bottom - frame.top, owner_.get(), nullptr, instance, this);
+  CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                  frame.right - frame.left, frame.bottom - frame.top, owner_.get(), nullptr, instance, this);
   if (!window_) return;
   font_ = CreateFormFont(dpi_);
   CreateControls(instance);
@@ -86,10 +90,11 @@ void FormWindow::CreateControls(HINSTANCE instance) {
     if (IsCombo(control.kind)) height += kDroppedItems * height;  // a combo's height includes its open list
     const std::wstring text = control.kind == ControlKind::DropDownCombo ? L"" : ToWide(control.text);
     // A child window takes its identifier where a top-level window takes its menu.
-    auto* id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));  // NOLINT(performance-no-int-to-ptr)
-    HWND child = CreateWindowExW(kind.exStyle, kind.className, text.c_str(), style, Pixels(control.twips.left),
-                                 Pixels(control.twips.top), Pixels(control.twips.width), height, window_.get(), id,
-                                 instance, nullptr);
+    auto* id =
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));  // NOLINT(performance-no-int-to-ptr)
+    HWND child = CreateWindowExW(kind.exStyle, kind.className, text.c_str(), style,
+                                 Pixels(control.twips.left), Pixels(control.twips.top),
+                                 Pixels(control.twips.width), height, window_.get(), id, instance, nullptr);
     if (child == nullptr) continue;
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     if (control.id == control_id::kCombo2) {
@@ -131,7 +136,8 @@ void FormWindow::SetText(int controlId, std::u16string_view text) {
 }
 
 void FormWindow::AddItem(int comboId, std::u16string_view item) {
-  if (HWND combo = Control(comboId)) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
+  if (HWND combo = Control(comboId))
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
 }
 
 int FormWindow::ListIndex(int comboId) const {
@@ -176,7 +182,8 @@ LRESULT CALLBACK FormWindow::WindowProcedure(HWND window, UINT message, WPARAM w
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->window_.reset(window);
   }
-  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
+  auto* self = reinterpret_cast<FormWindow*>(
+      GetWindowLongPtrW(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     // The window is gone: nothing is left to destroy.
@@ -210,9 +217,7 @@ LRESULT FormWindow::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         EndProgram();
       }
       return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_SETCURSOR:
       if (busy_) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -222,13 +227,14 @@ LRESULT FormWindow::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CTLCOLOREDIT:
       // The status box has the button-face background.
       // The message carries the box's window and its drawing context as integers.
-      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == control_id::kText5) {  // NOLINT(performance-no-int-to-ptr)
-        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));  // NOLINT(performance-no-int-to-ptr)
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) ==
+          control_id::kText5) {  // NOLINT(performance-no-int-to-ptr)
+        SetBkColor(reinterpret_cast<HDC>(wparam),
+                   GetSysColor(COLOR_BTNFACE));  // NOLINT(performance-no-int-to-ptr)
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }

@@ -1,8 +1,8 @@
 // ZornTest.exe: the OPOS test program. Creates the form and the LineDisplay Control Object,
 // runs the start-up steps, and then the form's message loop until Exit or the close box.
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <new>
 #include <string>
@@ -61,7 +61,8 @@ int RunTester(HINSTANCE instance) {
 
   if (!form.Form_Load()) return 0;
   if (control_missing) {
-    window.ShowMessage(ToU16(ControlObjectMissingMessage(prog_id, created.result, title)), MessageIcon::Exclamation);
+    window.ShowMessage(ToU16(ControlObjectMissingMessage(prog_id, created.result, title)),
+                       MessageIcon::Exclamation);
   }
   window.Show();
   return RunMessageLoop(window.Handle());

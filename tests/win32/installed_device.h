@@ -23,12 +23,14 @@ class InstalledDevice {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kInstallerView,
                         nullptr, &key, nullptr) == ERROR_SUCCESS) {
-      for (const auto& [value_name, text] : {std::pair<const wchar_t*, const wchar_t*>{nullptr, service_prog_id},
-                                             std::pair<const wchar_t*, const wchar_t*>{L"Comport", comport},
-                                             std::pair<const wchar_t*, const wchar_t*>{L"Baudrate", baudrate}}) {
+      for (const auto& [value_name, text] :
+           {std::pair<const wchar_t*, const wchar_t*>{nullptr, service_prog_id},
+            std::pair<const wchar_t*, const wchar_t*>{L"Comport", comport},
+            std::pair<const wchar_t*, const wchar_t*>{L"Baudrate", baudrate}}) {
         if (text == nullptr) continue;
         const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);  // the terminator included
-        RegSetValueExW(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(bytes));
+        RegSetValueExW(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>(bytes));
       }
       RegCloseKey(key);
     }

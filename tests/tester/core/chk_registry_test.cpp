@@ -28,13 +28,18 @@ TEST(ReadLineDisplayDevices, ListsTheSubkeysUpToTheFirstThatDoesNotFit) {
     std::vector<std::string> listed;
   } cases[] = {
       {"no subkeys", {}, {}},
-      {"three, in the registry's order", {{"Alpha", ""}, {"Bravo", ""}, {"Delta", ""}}, {"Alpha", "Bravo", "Delta"}},
+      {"three, in the registry's order",
+       {{"Alpha", ""}, {"Bravo", ""}, {"Delta", ""}},
+       {"Alpha", "Bravo", "Delta"}},
       {"names as they stand", {{" Pole 1 ", ""}, {"pole", ""}, {"Pole", ""}}, {" Pole 1 ", "pole", "Pole"}},
       {"a 63-character name is listed whole", {{"Alpha", ""}, {name63, ""}}, {"Alpha", name63}},
       {"a 64-character name ends the list", {{"Alpha", ""}, {name64, ""}, {"Zulu", ""}}, {"Alpha"}},
-      {"a 64-character class ends the list", {{"Alpha", ""}, {"Bravo", std::string(64, 'c')}, {"Zulu", ""}},
+      {"a 64-character class ends the list",
+       {{"Alpha", ""}, {"Bravo", std::string(64, 'c')}, {"Zulu", ""}},
        {"Alpha"}},
-      {"a 63-character class is no obstacle", {{"Alpha", std::string(63, 'c')}, {"Bravo", ""}}, {"Alpha", "Bravo"}},
+      {"a 63-character class is no obstacle",
+       {{"Alpha", std::string(63, 'c')}, {"Bravo", ""}},
+       {"Alpha", "Bravo"}},
   };
   for (const auto& c : cases) {
     FakeRegistry registry;
@@ -48,7 +53,10 @@ TEST(ReadLineDisplayDevices, ListsTheSubkeysUpToTheFirstThatDoesNotFit) {
 
 TEST(ReadLineDisplayDevices, NamesComeBackFromTheAnsiCodePage) {
   FakeRegistry registry;
-  registry.subkeys = {{"Kasse \xDC" "bersicht", ""}};
+  registry.subkeys = {
+      {"Kasse \xDC"
+       "bersicht",
+       ""}};
   const auto devices = ReadLineDisplayDevices(registry);
   ASSERT_TRUE(devices.has_value());
   ASSERT_EQ(devices->size(), 1u);

@@ -76,7 +76,13 @@ TEST_F(Form1Test, StartUpFillsTheDeviceListAndSelectsTheFirstItems) {
   } cases[] = {
       {"key absent", false, {}, {"Problem with the Windows Registry\r\nUnable to open key"}, {}, "", -1},
       {"no subkeys", true, {}, {}, {}, "", 0},
-      {"three devices", true, {{"Alpha", ""}, {"Bravo", ""}, {"Delta", ""}}, {}, {"Alpha", "Bravo", "Delta"}, "Alpha", 0},
+      {"three devices",
+       true,
+       {{"Alpha", ""}, {"Bravo", ""}, {"Delta", ""}},
+       {},
+       {"Alpha", "Bravo", "Delta"},
+       "Alpha",
+       0},
   };
   for (const auto& c : cases) {
     TestForm t;
@@ -107,11 +113,12 @@ TEST_F(Form1Test, OpenEntersTheOpenStateAndReadsTheBlinkRate) {
   control.blinkRate = -250;
   control.resultCodes = {0, 106};
   form.Command1_Click();
-  const Log expected{"hourglass", "Open(Alpha)", "ResultCode", "status OposSuccess", "pointer",
+  const Log expected{"hourglass", "Open(Alpha)", "ResultCode", "status OposSuccess",  "pointer",
                      "hourglass", "BlinkRate",   "ResultCode", "status OposEIllegal", "pointer"};
   EXPECT_EQ(log, expected);
   EXPECT_EQ(test::Narrow(view.Text(kText6)), "-250");
-  EXPECT_EQ(test::Narrow(view.Text(kText5)), "OposEIllegal") << "the status of the blink-rate read, not of Open";
+  EXPECT_EQ(test::Narrow(view.Text(kText5)), "OposEIllegal")
+      << "the status of the blink-rate read, not of Open";
   std::vector<std::string> all;
   for (const FormControl& c : FormControls()) {
     if (c.kind != ControlKind::ControlObject) all.emplace_back(c.name);
@@ -155,7 +162,9 @@ TEST_F(Form1Test, EachButtonMakesItsCallWithItsArguments) {
   const auto text = [](int id, const char* value) {
     return [id, value](test::FakeView& v) { v.SetText(id, test::Widen(value)); };
   };
-  const auto select = [](int id, int index) { return [id, index](test::FakeView& v) { v.SetListIndex(id, index); }; };
+  const auto select = [](int id, int index) {
+    return [id, index](test::FakeView& v) { v.SetListIndex(id, index); };
+  };
   const auto none = [](test::FakeView&) {};
   const ButtonCase cases[] = {
       {"Claim", none, kCommand2, {"ClaimDevice(3000)"}},
@@ -164,8 +173,14 @@ TEST_F(Form1Test, EachButtonMakesItsCallWithItsArguments) {
       {"Display Text, reverse", select(kCombo3, 2), kCommand4, {"DisplayText(ABCDEFGHIJ0123456789, 2)"}},
       {"Display Text, own data", text(kText3, "Total 12.50"), kCommand4, {"DisplayText(Total 12.50, 0)"}},
       {"Display Text At, defaults", none, kCommand5, {"DisplayTextAt(1, 5, ABCDEFGHIJ0123456789, 0)"}},
-      {"Display Text At, rounded", text(kText2, "2.5"), kCommand5, {"DisplayTextAt(1, 2, ABCDEFGHIJ0123456789, 0)"}},
-      {"Display Text At, words", text(kText1, "top"), kCommand5, {"DisplayTextAt(0, 5, ABCDEFGHIJ0123456789, 0)"}},
+      {"Display Text At, rounded",
+       text(kText2, "2.5"),
+       kCommand5,
+       {"DisplayTextAt(1, 2, ABCDEFGHIJ0123456789, 0)"}},
+      {"Display Text At, words",
+       text(kText1, "top"),
+       kCommand5,
+       {"DisplayTextAt(0, 5, ABCDEFGHIJ0123456789, 0)"}},
       {"Set, typed rate", text(kText6, "500"), kCommand13, {"BlinkRate=500"}},
       {"Set, rate beyond 32 bits", text(kText6, "1e999"), kCommand13, {"BlinkRate=2147483647"}},
       {"Set, rate below 32 bits", text(kText6, "-5e9"), kCommand13, {"BlinkRate=-2147483648"}},
@@ -225,8 +240,8 @@ TEST_F(Form1Test, CloseReturnsToIdleWhateverItsResult) {
 TEST_F(Form1Test, StateIsOnlyChangedByOpenAndClose) {
   LoadAndOpen();
   const std::vector<std::string> open = EnabledNames();
-  for (const int button : {kCommand2, kCommand3, kCommand4, kCommand5, kCommand13, kCommand7, kCommand6, kCommand8,
-                           kCommand9, kCommand12}) {
+  for (const int button : {kCommand2, kCommand3, kCommand4, kCommand5, kCommand13, kCommand7, kCommand6,
+                           kCommand8, kCommand9, kCommand12}) {
     control.resultCodes = {103};
     form.OnClick(button);
     EXPECT_EQ(EnabledNames(), open) << button;

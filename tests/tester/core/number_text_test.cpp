@@ -41,16 +41,16 @@ TEST(NumberInText, ReadsTheLeadingNumberToTheNearestInteger) {
       {"2e1", 20},
       {"2E+2", 200},
       {"25e-1", 2},
-      {"2e", 2},     // an exponent without digits is not part of the number
+      {"2e", 2},  // an exponent without digits is not part of the number
       {"2e+", 2},
       {"2ex3", 2},
       {"1.5.3", 2},
-      {"1,5", 1},    // the decimal point is '.' whatever the system's settings
+      {"1,5", 1},  // the decimal point is '.' whatever the system's settings
       {"\t 42", 42},
       {"1 000", 1000},  // blanks are skipped inside the number as well
       {"- 7", -7},
       {"0x1A", 0},
-      {"nan", 0},    // words, also these, are no numbers
+      {"nan", 0},  // words, also these, are no numbers
       {"inf", 0},
       {"-infinity", 0},
       // Beyond the 32-bit range: the nearest 32-bit value.
@@ -85,8 +85,9 @@ TEST(NearestInt32, HalvesGoToTheEvenNeighbourAndNothingLeavesTheRange) {
     double value;
     std::int32_t number;
   } cases[] = {
-      {0.0, 0},   {-0.0, 0},  {0.49999, 0}, {1.5, 2},       {2.5, 2},          {-1.5, -2},  {-2.5, -2},
-      {1e10, kMax}, {-1e10, kMin}, {infinity, kMax}, {-infinity, kMin}, {nan, 0},    {-2147483648.5, kMin},
+      {0.0, 0},          {-0.0, 0},  {0.49999, 0},          {1.5, 2},      {2.5, 2},
+      {-1.5, -2},        {-2.5, -2}, {1e10, kMax},          {-1e10, kMin}, {infinity, kMax},
+      {-infinity, kMin}, {nan, 0},   {-2147483648.5, kMin},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(NearestInt32(c.value), c.number) << c.value;

@@ -37,7 +37,8 @@ class FakeView final : public FormView {
   };
 
   explicit FakeView(Log& log) : log_(log) {
-    for (const FormControl& c : FormControls()) controls_[c.id] = Control{std::u16string(c.text), c.enabled, {}, -1};
+    for (const FormControl& c : FormControls())
+      controls_[c.id] = Control{std::u16string(c.text), c.enabled, {}, -1};
     for (auto item : DirectionItems()) controls_[control_id::kCombo2].items.emplace_back(item);
     for (auto item : AttributeItems()) controls_[control_id::kCombo3].items.emplace_back(item);
   }
@@ -89,7 +90,9 @@ class FakeControlObject final : public ControlObject {
   explicit FakeControlObject(Log& log) : log_(log) {}
 
   bool Open(std::u16string_view name) override { return Record("Open(" + Narrow(name) + ")"); }
-  bool ClaimDevice(std::int32_t timeout) override { return Record("ClaimDevice(" + std::to_string(timeout) + ")"); }
+  bool ClaimDevice(std::int32_t timeout) override {
+    return Record("ClaimDevice(" + std::to_string(timeout) + ")");
+  }
   bool SetDeviceEnabled(bool enabled) override {
     return Record(std::string("DeviceEnabled=") + (enabled ? "true" : "false"));
   }
@@ -98,8 +101,8 @@ class FakeControlObject final : public ControlObject {
   }
   bool DisplayTextAt(std::int32_t row, std::int32_t column, std::u16string_view data,
                      std::int32_t& attribute) override {
-    return Record("DisplayTextAt(" + std::to_string(row) + ", " + std::to_string(column) + ", " + Narrow(data) + ", " +
-                  std::to_string(attribute) + ")");
+    return Record("DisplayTextAt(" + std::to_string(row) + ", " + std::to_string(column) + ", " +
+                  Narrow(data) + ", " + std::to_string(attribute) + ")");
   }
   bool SetBlinkRate(std::int32_t rate) override { return Record("BlinkRate=" + std::to_string(rate)); }
   std::optional<std::int32_t> BlinkRate() override {
@@ -155,8 +158,9 @@ class FakeRegistry final : public AnsiRegistry {
     ++openKeys;
     return kRegistrySuccess;
   }
-  std::int32_t EnumKey(RegistryKeyHandle key, std::uint32_t index, std::span<char> name, std::uint32_t& nameLength,
-                       std::span<char> className, std::uint32_t& classLength) override {
+  std::int32_t EnumKey(RegistryKeyHandle key, std::uint32_t index, std::span<char> name,
+                       std::uint32_t& nameLength, std::span<char> className,
+                       std::uint32_t& classLength) override {
     if (key != kKey || openKeys == 0) return 6;  // ERROR_INVALID_HANDLE
     if (index >= subkeys.size()) return kRegistryNoMoreItems;
     const Subkey& subkey = subkeys[index];

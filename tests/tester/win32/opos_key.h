@@ -18,10 +18,12 @@ class LineDisplayKey {
   static LineDisplayKey with(const std::vector<std::wstring>& devices) {
     remove();
     kit::win32::UniqueRegistryKey key;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPath, 0, nullptr, 0, KEY_CREATE_SUB_KEY, nullptr, key.put(), nullptr);
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPath, 0, nullptr, 0, KEY_CREATE_SUB_KEY, nullptr, key.put(),
+                    nullptr);
     for (const std::wstring& device : devices) {
       kit::win32::UniqueRegistryKey subkey;
-      RegCreateKeyExW(key.get(), device.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, subkey.put(), nullptr);
+      RegCreateKeyExW(key.get(), device.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, subkey.put(),
+                      nullptr);
     }
     return LineDisplayKey();
   }

@@ -53,11 +53,13 @@ int Run() {
   if (!ShowState("idle", tester->form())) return 1;
   const std::optional<std::wstring> opened = tester->press(zorntest::control_id::kCommand1);
   if (opened != std::optional<std::wstring>(L"OposSuccess")) {
-    std::fprintf(stderr, "screenshot steps: Open did not succeed: %ls\n", opened ? opened->c_str() : L"no status");
+    std::fprintf(stderr, "screenshot steps: Open did not succeed: %ls\n",
+                 opened ? opened->c_str() : L"no status");
     return 1;
   }
   // The focus rectangle would mark the button just pressed; the picture shows the form at rest.
-  SendMessageW(tester->form(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(tester->control(zorntest::control_id::kCombo1)), TRUE);
+  SendMessageW(tester->form(), WM_NEXTDLGCTL,
+               reinterpret_cast<WPARAM>(tester->control(zorntest::control_id::kCombo1)), TRUE);
   if (!ShowState("open", tester->form())) return 1;
   tester->press(zorntest::control_id::kCommand10);
   tester->click(zorntest::control_id::kCommand11);

@@ -16,7 +16,8 @@ constexpr DWORD kPollMs = 20;
 
 LRESULT send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   DWORD_PTR answer = 0;
-  if (SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &answer) == 0) {
+  if (SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &answer) ==
+      0) {
     return -1;
   }
   return static_cast<LRESULT>(answer);
@@ -49,7 +50,8 @@ bool shows_icon(HWND box) {
     std::array<wchar_t, 16> class_name{};
     GetClassNameW(child, class_name.data(), static_cast<int>(class_name.size()));
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    if (_wcsicmp(class_name.data(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
+    if (_wcsicmp(class_name.data(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+        IsWindowVisible(child)) {
       return send(child, STM_GETICON, 0, 0) != 0;
     }
   }
@@ -60,7 +62,8 @@ bool shows_icon(HWND box) {
 
 std::wstring WindowsPath(const char* unix_path) {
   std::wstring path = L"Z:";
-  for (const char* c = unix_path; *c != '\0'; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
+  for (const char* c = unix_path; *c != '\0'; ++c)
+    path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
   return path;
 }
 
@@ -84,8 +87,8 @@ std::optional<TesterProcess> TesterProcess::start(const std::wstring& exe_path) 
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
   std::wstring command_line = L"\"" + exe_path + L"\"";
-  if (!CreateProcessW(exe_path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started)) {
+  if (!CreateProcessW(exe_path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &started)) {
     return std::nullopt;
   }
   CloseHandle(started.hThread);
@@ -134,7 +137,8 @@ std::optional<DWORD> TesterProcess::wait_for_exit(DWORD timeout_ms) {
 
 std::wstring TesterProcess::text(int id) const {
   std::array<wchar_t, 512> buffer{};
-  const LRESULT length = send(control(id), WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+  const LRESULT length =
+      send(control(id), WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
   return length > 0 ? std::wstring(buffer.data(), static_cast<std::size_t>(length)) : std::wstring();
 }
 
@@ -157,7 +161,9 @@ std::vector<std::wstring> TesterProcess::items(int combo_id) const {
   return items;
 }
 
-int TesterProcess::selection(int combo_id) const { return static_cast<int>(send(control(combo_id), CB_GETCURSEL, 0, 0)); }
+int TesterProcess::selection(int combo_id) const {
+  return static_cast<int>(send(control(combo_id), CB_GETCURSEL, 0, 0));
+}
 
 void TesterProcess::select(int combo_id, int index) const {
   send(control(combo_id), CB_SETCURSEL, index, 0);

@@ -3,9 +3,8 @@
 // simulator on COM7. Each press is checked on the status box and, for output, on what the
 // simulator received (its trace) and shows (its state).
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -53,7 +52,8 @@ class TesterSession : public ::testing::Test {
     ASSERT_TRUE(service_object_.registered());
     std::array<wchar_t, MAX_PATH> folder{};
     GetTempPathW(MAX_PATH, folder.data());
-    journal_ = std::wstring(folder.data()) + L"kit-tester-journal-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    journal_ = std::wstring(folder.data()) + L"kit-tester-journal-" + std::to_wstring(GetCurrentProcessId()) +
+               L".txt";
     DeleteFileW(journal_.c_str());
     // The tester inherits the variable; the stand-in Control Object in it writes the journal.
     SetEnvironmentVariableW(L"KIT_CONTROL_OBJECT_JOURNAL", journal_.c_str());
@@ -169,12 +169,14 @@ TEST_F(TesterSession, EveryButtonReachesTheDisplay) {
 
   // The calls went out with the form's arguments.
   const std::vector<std::string> journal = Journal();
-  for (const char* call : {"Open KitTesterPole", "ClaimDevice 3000", "DeviceEnabled = true",
-                           "DisplayText \"ABCDEFGHIJ0123456789\" 0", "DisplayTextAt 1 5 \"ABCDEFGHIJ0123456789\" 0",
-                           "BlinkRate = 500", "ScrollText 4 3", "DeviceEnabled = false", "ReleaseDevice", "Close"}) {
+  for (const char* call :
+       {"Open KitTesterPole", "ClaimDevice 3000", "DeviceEnabled = true",
+        "DisplayText \"ABCDEFGHIJ0123456789\" 0", "DisplayTextAt 1 5 \"ABCDEFGHIJ0123456789\" 0",
+        "BlinkRate = 500", "ScrollText 4 3", "DeviceEnabled = false", "ReleaseDevice", "Close"}) {
     EXPECT_NE(std::find(journal.begin(), journal.end(), call), journal.end()) << call;
   }
-  EXPECT_EQ(std::count(journal.begin(), journal.end(), "Attribute passed by reference"), 3) << "three text presses";
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), "Attribute passed by reference"), 3)
+      << "three text presses";
 
   tester_->click(kCommand11);
   EXPECT_EQ(tester_->wait_for_exit(), 0u);

@@ -3,9 +3,8 @@
 // instance, and a missing Control Object. The stand-in Control Object is registered in the test
 // prefix (tests/fixtures/control_object).
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -52,7 +51,9 @@ std::vector<std::string> EnabledVisibleControls(const TesterProcess& tester) {
 }
 
 // The enabled visible controls in the start state.
-std::vector<std::string> Idle() { return {"Label1", "Combo1", "Command1", "Frame1(0)", "Frame1(1)", "Command11"}; }
+std::vector<std::string> Idle() {
+  return {"Label1", "Combo1", "Command1", "Frame1(0)", "Frame1(1)", "Command11"};
+}
 
 TEST_F(TesterStartup, ListsTheRegisteredDevices) {
   const std::wstring name63 = L"M" + std::wstring(62, L'x');
@@ -68,7 +69,12 @@ TEST_F(TesterStartup, ListsTheRegisteredDevices) {
       {"key absent", false, {}, {}, L"", -1},
       {"no subkeys", true, {}, {}, L"", 0},
       {"three devices", true, {L"Delta", L"Alpha", L"Bravo"}, {L"Alpha", L"Bravo", L"Delta"}, L"Alpha", 0},
-      {"names of 63 and 64 characters", true, {L"Alpha", name63, name64, L"Zulu"}, {L"Alpha", name63}, L"Alpha", 0},
+      {"names of 63 and 64 characters",
+       true,
+       {L"Alpha", name63, name64, L"Zulu"},
+       {L"Alpha", name63},
+       L"Alpha",
+       0},
   };
   for (const auto& c : cases) {
     const LineDisplayKey key = c.key ? LineDisplayKey::with(c.subkeys) : LineDisplayKey::absent();
@@ -82,7 +88,8 @@ TEST_F(TesterStartup, ListsTheRegisteredDevices) {
       EXPECT_FALSE(box.has_icon) << c.what << ": no icon";
     }
     const std::vector<std::wstring> expected_boxes =
-        c.key ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"Problem with the Windows Registry\r\nUnable to open key"};
+        c.key ? std::vector<std::wstring>{}
+              : std::vector<std::wstring>{L"Problem with the Windows Registry\r\nUnable to open key"};
     EXPECT_EQ(boxes, expected_boxes) << c.what;
     EXPECT_EQ(tester.items(kCombo1), c.listed) << c.what;
     EXPECT_EQ(tester.text(kCombo1), c.selected) << c.what;
@@ -115,7 +122,8 @@ TEST_F(TesterStartup, TheFormIsAFixedDialogCentredOnTheScreen) {
 
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(form, GWL_STYLE));
   const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(form, GWL_EXSTYLE));
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u) << "fixed size, no minimize or maximize box";
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u)
+      << "fixed size, no minimize or maximize box";
   EXPECT_NE(style & WS_SYSMENU, 0u) << "a close box";
   EXPECT_NE(GetWindow(form, GW_OWNER), nullptr) << "an owned window has no taskbar button";
   EXPECT_EQ(ex_style & WS_EX_APPWINDOW, 0u);
@@ -150,8 +158,8 @@ TEST_F(TesterStartup, TheFormIsAFixedDialogCentredOnTheScreen) {
     }
   }
   EXPECT_EQ(tester.text(kText3), L"ABCDEFGHIJ0123456789");
-  EXPECT_EQ(tester.items(kCombo2),
-            (std::vector<std::wstring>{L"1-DISP_ST_UP", L"2-DISP_ST_DOWN", L"3-DISP_ST_LEFT", L"4-DISP_ST_RIGHT"}));
+  EXPECT_EQ(tester.items(kCombo2), (std::vector<std::wstring>{L"1-DISP_ST_UP", L"2-DISP_ST_DOWN",
+                                                              L"3-DISP_ST_LEFT", L"4-DISP_ST_RIGHT"}));
   EXPECT_EQ(tester.text(kCombo3), L"0.DISP_DT_NORMAL");
   EXPECT_TRUE(tester.enabled(kText5)) << "the status box, Tag x";
   EXPECT_FALSE(tester.enabled(kCombo3));
@@ -168,7 +176,8 @@ TEST_F(TesterStartup, ASecondInstanceSaysTheFirstIsRunningAndEnds) {
   GetTempPathW(MAX_PATH, temp);
   const std::wstring renamed = std::wstring(temp) + L"PoleCheck.exe";
   ASSERT_TRUE(CopyFileW(Tester().c_str(), renamed.c_str(), FALSE));
-  for (const auto& [exe, name] : {std::pair{Tester(), std::wstring(L"ZornTest")}, std::pair{renamed, std::wstring(L"PoleCheck")}}) {
+  for (const auto& [exe, name] :
+       {std::pair{Tester(), std::wstring(L"ZornTest")}, std::pair{renamed, std::wstring(L"PoleCheck")}}) {
     std::optional<TesterProcess> started_first = started(exe);
     ASSERT_TRUE(started_first && started_first->form() != nullptr) << "starts";
     TesterProcess& first = *started_first;
@@ -198,9 +207,11 @@ TEST_F(TesterWithoutControlObject, SaysSoAndKeepsRunning) {
   ASSERT_TRUE(tester.has_value());
   ASSERT_NE(tester->wait_for_form(), nullptr);
   ASSERT_EQ(tester->start_boxes().size(), 1u);
-  EXPECT_EQ(tester->start_boxes()[0].box.text.rfind(
-                L"The OPOS LineDisplay Control Object \"OposLineDisplay_CCOCtl.OPOSLineDisplay\" is not registered", 0),
-            0u)
+  EXPECT_EQ(
+      tester->start_boxes()[0].box.text.rfind(
+          L"The OPOS LineDisplay Control Object \"OposLineDisplay_CCOCtl.OPOSLineDisplay\" is not registered",
+          0),
+      0u)
       << Narrow(tester->start_boxes()[0].box.text);
   EXPECT_EQ(tester->press(kCommand1), std::optional<std::wstring>(L"OposEFailure"));
   EXPECT_EQ(EnabledVisibleControls(*tester), Idle());
