@@ -48,10 +48,10 @@ constexpr std::array kControls{
 };
 // clang-format on
 
-constexpr std::array<std::u16string_view, 4> kDirectionItems{u"1-DISP_ST_UP", u"2-DISP_ST_DOWN", u"3-DISP_ST_LEFT",
-                                                             u"4-DISP_ST_RIGHT"};
-constexpr std::array<std::u16string_view, 4> kAttributeItems{u"0.DISP_DT_NORMAL", u"1.DISP_DT_BLINK",
-                                                             u"2.DISP_DT_REVERSE", u"3.DISP_DT_BLINK_REVERSE"};
+constexpr std::array<std::u16string_view, 4> kDirectionItems{u"1-DISP_ST_UP", u"2-DISP_ST_DOWN",
+                                                             u"3-DISP_ST_LEFT", u"4-DISP_ST_RIGHT"};
+constexpr std::array<std::u16string_view, 4> kAttributeItems{
+    u"0.DISP_DT_NORMAL", u"1.DISP_DT_BLINK", u"2.DISP_DT_REVERSE", u"3.DISP_DT_BLINK_REVERSE"};
 
 }  // namespace
 
