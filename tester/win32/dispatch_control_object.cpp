@@ -6,53 +6,20 @@
 #include <cstdio>
 #include <vector>
 
+#include "shared/win32/automation_arguments.h"
 #include "tester/core/number_text.h"
 #include "tester/win32/win32_owners.h"
 
 namespace zorntest::win32 {
 namespace {
 
+using kit::win32::LongArgument;
+using kit::win32::LongReferenceArgument;
+using kit::win32::StringArgument;
 using kit::win32::UniqueBstr;
 using kit::win32::UniqueVariant;
 
-VARIANT Long(std::int32_t value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = value;
-  return v;
-}
-
-VARIANT Boolean(bool value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BOOL;
-  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-  return v;
-}
-
-// Borrows `text`'s BSTR: the UniqueBstr keeps it and frees it.
-VARIANT String(const UniqueBstr& text) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = text.get();
-  return v;
-}
-
-// A 32-bit integer passed by reference: the control may write to `value`.
-VARIANT LongReference(LONG& value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BYREF | VT_I4;
-  v.plVal = &value;
-  return v;
-}
-
-UniqueBstr MakeBstr(std::u16string_view text) {
-  const std::wstring wide = ToWide(text);
-  return UniqueBstr(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
-}
+UniqueBstr MakeBstr(std::u16string_view text) { return kit::win32::MakeBstr(ToWide(text)); }
 
 // Frees what an automation error handed back.
 void ClearException(EXCEPINFO& exception) {
@@ -138,23 +105,23 @@ std::optional<std::int32_t> DispatchControlObject::GetNumberProperty(const wchar
 
 bool DispatchControlObject::Open(std::u16string_view deviceName) {
   const UniqueBstr name = MakeBstr(deviceName);
-  std::array arguments{String(name)};
+  std::array arguments{StringArgument(name)};
   return CallMethod(L"Open", arguments);
 }
 
 bool DispatchControlObject::ClaimDevice(std::int32_t timeoutMs) {
-  std::array arguments{Long(timeoutMs)};
+  std::array arguments{LongArgument(timeoutMs)};
   return CallMethod(L"ClaimDevice", arguments);
 }
 
 bool DispatchControlObject::SetDeviceEnabled(bool enabled) {
-  return PutProperty(L"DeviceEnabled", Boolean(enabled));
+  return PutProperty(L"DeviceEnabled", kit::win32::BoolArgument(enabled));
 }
 
 bool DispatchControlObject::DisplayText(std::u16string_view data, std::int32_t& attribute) {
   const UniqueBstr text = MakeBstr(data);
   LONG value = attribute;
-  std::array arguments{String(text), LongReference(value)};
+  std::array arguments{StringArgument(text), LongReferenceArgument(value)};
   const bool reached = CallMethod(L"DisplayText", arguments);
   attribute = value;
   return reached;
@@ -164,18 +131,21 @@ bool DispatchControlObject::DisplayTextAt(std::int32_t row, std::int32_t column,
                                           std::int32_t& attribute) {
   const UniqueBstr text = MakeBstr(data);
   LONG value = attribute;
-  std::array arguments{Long(row), Long(column), String(text), LongReference(value)};
+  std::array arguments{LongArgument(row), LongArgument(column), StringArgument(text),
+                       LongReferenceArgument(value)};
   const bool reached = CallMethod(L"DisplayTextAt", arguments);
   attribute = value;
   return reached;
 }
 
-bool DispatchControlObject::SetBlinkRate(std::int32_t rate) { return PutProperty(L"BlinkRate", Long(rate)); }
+bool DispatchControlObject::SetBlinkRate(std::int32_t rate) {
+  return PutProperty(L"BlinkRate", LongArgument(rate));
+}
 
 std::optional<std::int32_t> DispatchControlObject::BlinkRate() { return GetNumberProperty(L"BlinkRate"); }
 
 bool DispatchControlObject::ScrollText(std::int32_t direction, std::int32_t units) {
-  std::array arguments{Long(direction), Long(units)};
+  std::array arguments{LongArgument(direction), LongArgument(units)};
   return CallMethod(L"ScrollText", arguments);
 }
 
