@@ -60,6 +60,8 @@ int RunTester(HINSTANCE instance) {
   window.Attach(form);
 
   if (!form.Form_Load()) return 0;
+  // Without its Control Object the form says so and opens all the same (README: "No Control
+  // Object").
   if (control_missing) {
     window.ShowMessage(ToU16(ControlObjectMissingMessage(prog_id, created.result, title)),
                        MessageIcon::Exclamation);
