@@ -182,8 +182,8 @@ LRESULT CALLBACK FormWindow::WindowProcedure(HWND window, UINT message, WPARAM w
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->window_.reset(window);
   }
-  auto* self = reinterpret_cast<FormWindow*>(
-      GetWindowLongPtrW(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
+  const LONG_PTR kept = GetWindowLongPtrW(window, GWLP_USERDATA);
+  auto* self = reinterpret_cast<FormWindow*>(kept);  // NOLINT(performance-no-int-to-ptr)
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     // The window is gone: nothing is left to destroy.
@@ -224,16 +224,17 @@ LRESULT FormWindow::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         return TRUE;
       }
       break;
-    case WM_CTLCOLOREDIT:
-      // The status box has the button-face background.
-      // The message carries the box's window and its drawing context as integers.
-      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) ==
-          control_id::kText5) {  // NOLINT(performance-no-int-to-ptr)
-        SetBkColor(reinterpret_cast<HDC>(wparam),
-                   GetSysColor(COLOR_BTNFACE));  // NOLINT(performance-no-int-to-ptr)
+    case WM_CTLCOLOREDIT: {
+      // The status box has the button-face background. The message carries the box's window and
+      // its drawing context as integers.
+      HWND box = reinterpret_cast<HWND>(lparam);    // NOLINT(performance-no-int-to-ptr)
+      HDC context = reinterpret_cast<HDC>(wparam);  // NOLINT(performance-no-int-to-ptr)
+      if (GetDlgCtrlID(box) == control_id::kText5) {
+        SetBkColor(context, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
+    }
     default: break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
