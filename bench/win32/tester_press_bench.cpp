@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "tester/core/form_controls.h"
+#include "tests/support/installed_device.h"
+#include "tests/support/simulator_link.h"
 #include "tests/tester/win32/tester_process.h"
-#include "tests/win32/installed_device.h"
-#include "tests/win32/simulator_link.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ double NowMs() {
 
 // Milliseconds from the click until the trace holds `lines` more lines; negative when they did
 // not come within 10 s.
-double TimePress(const TesterProcess& tester, const varnel::test::SimulatorLink& sim, int button,
+double TimePress(const TesterProcess& tester, const test_support::SimulatorLink& sim, int button,
                  std::size_t lines) {
   tester.set_text(kText5, L"");
   const std::size_t before = sim.trace().size();
@@ -72,14 +72,14 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const std::optional<varnel::test::SimulatorLink> sim = varnel::test::SimulatorLink::for_port(7);
+  const std::optional<test_support::SimulatorLink> sim = test_support::SimulatorLink::for_port(7);
   if (!sim) {
     std::fprintf(stderr, "tester_press_bench: run inside cmake/with-simulator.sh --port 7\n");
     return 2;
   }
   const RegisteredServer control(WindowsPath(KIT_CONTROL_OBJECT_DLL));
   const RegisteredServer service(WindowsPath(KIT_VARNEL_DLL));
-  const varnel::test::InstalledDevice device(L"KitBenchPole", L"7", L"9600", L"VARNEL.ID_TARVO_VARNEL");
+  const test_support::InstalledDevice device(L"KitBenchPole", L"7", L"9600", L"VARNEL.ID_TARVO_VARNEL");
   std::optional<TesterProcess> tester = TesterProcess::start(WindowsPath(KIT_ZORNTEST_EXE));
   if (!control.registered() || !service.registered() || !tester || tester->wait_for_form() == nullptr) {
     std::fprintf(stderr, "tester_press_bench: the tester did not start\n");

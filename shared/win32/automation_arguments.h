@@ -4,8 +4,8 @@
 // held by value, a string or an interface is borrowed from its owner for the call, a 32-bit
 // integer passed by reference points at the caller's variable. Nothing of them is cleared.
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <cstdint>
 #include <string_view>

@@ -3,8 +3,8 @@
 // up by name with GetIDsOfNames and called through IDispatch::Invoke, so any control that
 // answers to the published member names serves, whatever its dispatch identifiers.
 
-#include <oaidl.h>
 #include <windows.h>
+#include <oaidl.h>
 
 #include <map>
 #include <optional>

@@ -1,8 +1,8 @@
 // ZornTest.exe: the OPOS test program. Creates the form and the LineDisplay Control Object,
 // runs the start-up steps, and then the form's message loop until Exit or the close box.
 
-#include <ole2.h>
 #include <windows.h>
+#include <ole2.h>
 
 #include <new>
 #include <string>

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "tester/core/form_controls.h"
+#include "tests/support/installed_device.h"
 #include "tests/tester/win32/tester_process.h"
-#include "tests/win32/installed_device.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ int Run() {
     std::fprintf(stderr, "screenshot steps: cannot register the Control Object or VARNEL.dll\n");
     return 1;
   }
-  const varnel::test::InstalledDevice device(L"PoleDisplay", L"7", L"9600", L"VARNEL.ID_TARVO_VARNEL");
+  const test_support::InstalledDevice device(L"PoleDisplay", L"7", L"9600", L"VARNEL.ID_TARVO_VARNEL");
   std::optional<TesterProcess> tester = TesterProcess::start(WindowsPath(KIT_ZORNTEST_EXE));
   if (!tester || tester->wait_for_form() == nullptr) {
     std::fprintf(stderr, "screenshot steps: the form did not show\n");

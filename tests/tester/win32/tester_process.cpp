@@ -114,12 +114,12 @@ HWND TesterProcess::wait_for_form(DWORD timeout_ms) {
   std::vector<HWND> answered;
   while (GetTickCount64() < deadline) {
     if ((form_ = find_form()) != nullptr) return form_;
-    HWND box = varnel::test::find_message_box(process_id_);
+    HWND box = test_support::find_message_box(process_id_);
     if (box != nullptr) {
       // A box already answered may stay visible for a moment: it is not read twice.
       if (std::find(answered.begin(), answered.end(), box) == answered.end()) {
         answered.push_back(box);
-        boxes_.push_back({varnel::test::read_message_box(box), shows_icon(box)});
+        boxes_.push_back({test_support::read_message_box(box), shows_icon(box)});
       }
       PostMessageW(box, WM_COMMAND, IDOK, 0);
     }

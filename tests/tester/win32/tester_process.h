@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "shared/win32/unique_handle.h"
-#include "tests/win32/message_box_watcher.h"
+#include "tests/support/message_box_watcher.h"
 
 namespace kit::tester_test {
 
@@ -37,7 +37,7 @@ class RegisteredServer {
 // A message box as the user meets it, and whether it shows an icon (which one cannot be told
 // from another process: icon handles are the process's own).
 struct StartupBox {
-  varnel::test::SeenBox box;
+  test_support::SeenBox box;
   bool has_icon = false;
 };
 

@@ -3,8 +3,8 @@
 // simulator on COM7. Each press is checked on the status box and, for output, on what the
 // simulator received (its trace) and shows (its state).
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "tester/core/form_controls.h"
+#include "tests/support/installed_device.h"
+#include "tests/support/simulator_link.h"
 #include "tests/tester/win32/tester_process.h"
-#include "tests/win32/installed_device.h"
-#include "tests/win32/simulator_link.h"
 
 namespace kit::tester_test {
 namespace {
@@ -46,7 +46,7 @@ std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<st
 class TesterSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim_ = varnel::test::SimulatorLink::for_port(7);
+    sim_ = test_support::SimulatorLink::for_port(7);
     if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
     ASSERT_TRUE(control_object_.registered());
     ASSERT_TRUE(service_object_.registered());
@@ -98,10 +98,10 @@ class TesterSession : public ::testing::Test {
     return std::nullopt;
   }
 
-  std::optional<varnel::test::SimulatorLink> sim_;
+  std::optional<test_support::SimulatorLink> sim_;
   RegisteredServer control_object_{WindowsPath(KIT_CONTROL_OBJECT_DLL)};
   RegisteredServer service_object_{WindowsPath(KIT_VARNEL_DLL)};
-  varnel::test::InstalledDevice device_{kDevice, L"7", L"9600", L"VARNEL.ID_TARVO_VARNEL"};
+  test_support::InstalledDevice device_{kDevice, L"7", L"9600", L"VARNEL.ID_TARVO_VARNEL"};
   std::wstring journal_;
   std::optional<TesterProcess> tester_;
 };
@@ -200,7 +200,7 @@ TEST_F(TesterSession, OutOfOrderCallsShowTheirResultAndChangeNoState) {
 
 TEST_F(TesterSession, AFailedOpenLeavesTheFormIdle) {
   // A device whose key names no service object.
-  const varnel::test::InstalledDevice ghost(L"AaGhost", nullptr, nullptr);
+  const test_support::InstalledDevice ghost(L"AaGhost", nullptr, nullptr);
   tester_->click(kCommand11);
   ASSERT_EQ(tester_->wait_for_exit(), 0u);
   tester_ = TesterProcess::start(Tester());

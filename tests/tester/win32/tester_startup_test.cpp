@@ -3,8 +3,8 @@
 // instance, and a missing Control Object. The stand-in Control Object is registered in the test
 // prefix (tests/fixtures/control_object).
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
