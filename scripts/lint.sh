@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dirs=(service_object shared sim utility tests examples bench)
+dirs=(service_object shared sim utility tester tests examples bench)
 
 echo "== clang-format"
 # The generated glyph table guards its own layout with clang-format off.

@@ -23,26 +23,34 @@ struct SeenBox {
   bool has_cancel_button = false;
 };
 
-// EnumWindows callback: stops at the first visible #32770 window of this process.
+// What find_message_box looks for, and what it found.
+struct MessageBoxSearch {
+  DWORD process = 0;
+  HWND found = nullptr;
+};
+
+// EnumWindows callback: stops at the first visible #32770 window of the searched process.
 inline BOOL CALLBACK find_message_box_callback(HWND window, LPARAM out) {
+  // EnumWindows hands our pointer back as an integer.
+  auto* search = reinterpret_cast<MessageBoxSearch*>(out);  // NOLINT(performance-no-int-to-ptr)
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   std::array<wchar_t, 16> class_name{};
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+  if (process == search->process && IsWindowVisible(window) &&
       GetClassNameW(window, class_name.data(), static_cast<int>(class_name.size())) > 0 &&
       std::wstring_view(class_name.data()) == L"#32770") {
-    // EnumWindows hands our pointer back as an integer.
-    *reinterpret_cast<HWND*>(out) = window;  // NOLINT(performance-no-int-to-ptr)
+    search->found = window;
     return FALSE;
   }
   return TRUE;
 }
 
-// A visible message box (a #32770 window) of this process, or null.
-inline HWND find_message_box() {
-  HWND found = nullptr;
-  EnumWindows(find_message_box_callback, reinterpret_cast<LPARAM>(&found));
-  return found;
+// A visible message box (a #32770 window) of `process` (by default this one), or null. Boxes of
+// another process are read and dismissed the same way: their text is asked for with messages.
+inline HWND find_message_box(DWORD process = GetCurrentProcessId()) {
+  MessageBoxSearch search{process, nullptr};
+  EnumWindows(find_message_box_callback, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // What the user sees in `box`: caption, text and buttons.

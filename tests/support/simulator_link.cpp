@@ -69,9 +69,11 @@ std::optional<std::wstring> environment_variable(const std::wstring& name) {
 std::optional<SimulatorLink> SimulatorLink::for_port(int port) {
   const std::wstring prefix = L"KIT_SIM_COM" + std::to_wstring(port);
   const std::optional<std::wstring> trace = environment_variable(prefix + L"_TRACE");
+  const std::optional<std::wstring> state = environment_variable(prefix + L"_STATE");
   const std::optional<std::wstring> pid = environment_variable(prefix + L"_PID");
   if (!trace || !pid) return std::nullopt;
-  return SimulatorLink(windows_path_of_unix_path(*trace), std::wcstoul(pid->c_str(), nullptr, 10));
+  return SimulatorLink(windows_path_of_unix_path(*trace), state ? windows_path_of_unix_path(*state) : L"",
+                       std::wcstoul(pid->c_str(), nullptr, 10));
 }
 
 std::vector<std::string> SimulatorLink::trace() const {
@@ -79,6 +81,16 @@ std::vector<std::string> SimulatorLink::trace() const {
   std::istringstream content(read_whole_file(trace_path_).value_or(""));
   for (std::string line; std::getline(content, line);) lines.push_back(line);
   return lines;
+}
+
+std::map<std::string, std::string> SimulatorLink::state() const {
+  std::map<std::string, std::string> fields;
+  std::istringstream content(read_whole_file(state_path_).value_or(""));
+  for (std::string line; std::getline(content, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) fields[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return fields;
 }
 
 std::vector<std::string> SimulatorLink::wait_for_trace(std::size_t first, std::size_t count,

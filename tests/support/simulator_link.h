@@ -1,8 +1,9 @@
 #pragma once
 // The display simulator serving a COM port of the test prefix, as cmake/with-simulator.sh
-// started it: its trace file (one line per decoded command), and its process, which a test may
-// pause to stall the line.
+// started it: its trace file (one line per decoded command), its state file (the screen and
+// settings as key=value lines), and its process, which a test may pause to stall the line.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ class SimulatorLink {
   // Every trace line so far.
   std::vector<std::string> trace() const;
 
+  // The state file's fields (row0_text, cursor_row, blink, ...) as last written.
+  std::map<std::string, std::string> state() const;
+
   // Waits (at most `timeout_ms`) until the trace holds at least `count` lines and answers the
   // lines from `first` on; fewer when the time ran out.
   std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count,
@@ -29,10 +33,12 @@ class SimulatorLink {
   bool resume() const;
 
  private:
-  SimulatorLink(std::wstring trace_path, unsigned long pid) : trace_path_(std::move(trace_path)), pid_(pid) {}
+  SimulatorLink(std::wstring trace_path, std::wstring state_path, unsigned long pid)
+      : trace_path_(std::move(trace_path)), state_path_(std::move(state_path)), pid_(pid) {}
   bool signal_and_wait(const char* signal, bool want_stopped) const;
 
   std::wstring trace_path_;
+  std::wstring state_path_;
   unsigned long pid_;
 };
 

@@ -8,18 +8,17 @@
 #include <oleauto.h>
 
 #include <array>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/installed_device.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/simulator_link.h"
-#include "tests/support/word_size.h"
 
 namespace varnel::test {
 namespace {
 
-using test_support::kInstallerView;
+using test_support::InstalledDevice;
 using test_support::MessageBoxWatcher;
 using test_support::SeenBox;
 using test_support::SimulatorLink;
@@ -31,6 +30,8 @@ std::wstring library_path() {
     path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
   return path;
 }
+
+constexpr const wchar_t* kDeviceName = L"KitControlClientPole";
 
 constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
                                            L"SetPropertyNumber", L"GetPropertyString",
@@ -124,47 +125,6 @@ class ControlObjectDispatch final : public IDispatch {
   virtual ~ControlObjectDispatch() = default;
 };
 
-// A device installed as an installation installs it: the OPOS key written through the view of
-// this program's word size (the 32-bit view for the 32-bit library), and the device-name file
-// at its fixed place (a file already there is kept aside).
-class InstalledDevice {
- public:
-  InstalledDevice(const wchar_t* comport, const wchar_t* baudrate) {
-    key_path_ = std::wstring(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\") + kName;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kInstallerView,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-      for (const auto& [name, text] : {std::pair{L"Comport", comport}, std::pair{L"Baudrate", baudrate}}) {
-        if (text == nullptr) continue;
-        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);  // the terminator included
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(bytes));
-      }
-      RegCloseKey(key);
-    }
-    CreateDirectoryW(kFolder, nullptr);
-    kept_ = MoveFileExW(kFile, kKeptFile, MOVEFILE_REPLACE_EXISTING) != 0;
-    if (FILE* f = _wfopen(kFile, L"wb")) {
-      std::fprintf(f, "%ls\r\n", kName);
-      std::fclose(f);
-    }
-  }
-  ~InstalledDevice() {
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), kInstallerView, 0);
-    DeleteFileW(kFile);
-    if (kept_) MoveFileExW(kKeptFile, kFile, MOVEFILE_REPLACE_EXISTING);
-  }
-  InstalledDevice(const InstalledDevice&) = delete;
-  InstalledDevice& operator=(const InstalledDevice&) = delete;
-
- private:
-  static constexpr const wchar_t* kName = L"KitControlClientPole";
-  static constexpr const wchar_t* kFolder = L"C:\\Program Files (x86)\\OPOSLD_SETUP";
-  static constexpr const wchar_t* kFile = L"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt";
-  static constexpr const wchar_t* kKeptFile = L"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt.kept";
-  std::wstring key_path_;
-  bool kept_ = false;
-};
-
 class ControlObjectClient : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -245,7 +205,7 @@ TEST_F(ControlObjectClient, ResolvesEveryServiceMethodByName) {
 }
 
 TEST_F(ControlObjectClient, OpensAndAcceptsTheVersion) {
-  InstalledDevice device(L"7", L"9600");
+  InstalledDevice device(kDeviceName, L"7", L"9600");
   ASSERT_EQ(call(L"OpenService", {L"LineDisplay", L"PoleDisplay", &control_}).number(), 0);
   const long version = call(L"GetPropertyNumber", {8L}).number();
   EXPECT_EQ(version / 1000000, 1) << "major version";
@@ -257,7 +217,7 @@ TEST_F(ControlObjectClient, OpensAndAcceptsTheVersion) {
 }
 
 TEST_F(ControlObjectClient, SessionReachesTheDisplay) {
-  InstalledDevice device(L"7", L"9600");
+  InstalledDevice device(kDeviceName, L"7", L"9600");
   MessageBoxWatcher watcher(300);  // none expected
   open_claim_enable();
   EXPECT_EQ(result_code(), 0);
@@ -287,7 +247,7 @@ TEST_F(ControlObjectClient, ConfigurationProblemsShowTheLibrarysMessageBoxes) {
       {"missing port", nullptr, L"9600", {L"Comport Read Error", L"COM Open Error !"}, 105, 0},
   };
   for (const BoxCase& c : cases) {
-    InstalledDevice device(c.comport, c.baudrate);
+    InstalledDevice device(kDeviceName, c.comport, c.baudrate);
     MessageBoxWatcher watcher(5000, c.boxes.size());
     open_claim_enable();
     const std::vector<SeenBox> seen = watcher.finish_all();
@@ -303,7 +263,7 @@ TEST_F(ControlObjectClient, ConfigurationProblemsShowTheLibrarysMessageBoxes) {
 }
 
 TEST_F(ControlObjectClient, OverlongTextIsCutWithAMessage) {
-  InstalledDevice device(L"7", L"9600");
+  InstalledDevice device(kDeviceName, L"7", L"9600");
   open_claim_enable();
   const std::size_t first = sim_->trace().size();
   std::wstring text;
