@@ -61,7 +61,7 @@ void ID_TARVO_VARNEL::SetPropertyNumber(std::int32_t prop_index, std::int32_t nu
         disable();
       }
       break;
-    case PIDXDisp_InterCharacterWait: send(setting_46_command(number)); break;
+    case PIDXDisp_InterCharacterWait: send(inter_character_wait_command(number)); break;
     case PIDXDisp_BlinkRate: send(blink_rate_command(number)); break;
     case PIDXDisp_CursorType: send(cursor_type_command(number)); break;
     default: break;
@@ -212,8 +212,8 @@ std::int32_t ID_TARVO_VARNEL::DisplayText(std::u16string_view data, std::int32_t
   return OPOS_SUCCESS;
 }
 
-std::int32_t ID_TARVO_VARNEL::DisplayTextAt(std::int32_t row, std::int32_t column,
-                                            std::u16string_view data, std::int32_t attribute) {
+std::int32_t ID_TARVO_VARNEL::DisplayTextAt(std::int32_t row, std::int32_t column, std::u16string_view data,
+                                            std::int32_t attribute) {
   send(cursor_position_command(row, column));
   return DisplayText(data, attribute);
 }
@@ -245,15 +245,12 @@ std::int32_t ID_TARVO_VARNEL::DestroyWindow() { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::RefreshWindow(std::int32_t /*window*/) { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::SetDescriptor(std::int32_t, std::int32_t) { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::DefineGlyph(std::int32_t, std::u16string_view) { return OPOS_SUCCESS; }
-std::int32_t ID_TARVO_VARNEL::ReadCharacterAtCursor(std::int32_t& /*cursor_char*/) {
+std::int32_t ID_TARVO_VARNEL::ReadCharacterAtCursor(std::int32_t& /*cursor_char*/) { return OPOS_SUCCESS; }
+std::int32_t ID_TARVO_VARNEL::DisplayBitmap(std::u16string_view, std::int32_t, std::int32_t, std::int32_t) {
   return OPOS_SUCCESS;
 }
-std::int32_t ID_TARVO_VARNEL::DisplayBitmap(std::u16string_view, std::int32_t, std::int32_t,
-                                            std::int32_t) {
-  return OPOS_SUCCESS;
-}
-std::int32_t ID_TARVO_VARNEL::SetBitmap(std::int32_t, std::u16string_view, std::int32_t,
-                                        std::int32_t, std::int32_t) {
+std::int32_t ID_TARVO_VARNEL::SetBitmap(std::int32_t, std::u16string_view, std::int32_t, std::int32_t,
+                                        std::int32_t) {
   return OPOS_SUCCESS;
 }
 std::int32_t ID_TARVO_VARNEL::ResetStatistics(std::u16string_view) { return OPOS_SUCCESS; }

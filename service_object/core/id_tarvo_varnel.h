@@ -65,10 +65,10 @@ class ID_TARVO_VARNEL {
   std::int32_t SetDescriptor(std::int32_t descriptor, std::int32_t attribute);
   std::int32_t DefineGlyph(std::int32_t glyph_code, std::u16string_view glyph);
   std::int32_t ReadCharacterAtCursor(std::int32_t& cursor_char);
-  std::int32_t DisplayBitmap(std::u16string_view file_name, std::int32_t width,
-                             std::int32_t alignment_x, std::int32_t alignment_y);
-  std::int32_t SetBitmap(std::int32_t bitmap_number, std::u16string_view file_name,
-                         std::int32_t width, std::int32_t alignment_x, std::int32_t alignment_y);
+  std::int32_t DisplayBitmap(std::u16string_view file_name, std::int32_t width, std::int32_t alignment_x,
+                             std::int32_t alignment_y);
+  std::int32_t SetBitmap(std::int32_t bitmap_number, std::u16string_view file_name, std::int32_t width,
+                         std::int32_t alignment_x, std::int32_t alignment_y);
   std::int32_t ResetStatistics(std::u16string_view statistics_buffer);
   std::int32_t RetrieveStatistics(std::u16string& statistics_buffer);
   std::int32_t UpdateStatistics(std::u16string_view statistics_buffer);

@@ -75,7 +75,7 @@ int wmain(int argc, wchar_t** argv) {
   HWND box = nullptr;
   const ULONGLONG deadline = GetTickCount64() + 15000;
   while (box == nullptr && GetTickCount64() < deadline) {
-    box = varnel::test::find_message_box(program.Boxes());
+    box = test_support::find_message_box(program.Boxes());
     Sleep(20);
   }
   if (box == nullptr) return Fail("no information box");

@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "tests/win32/simulator_link.h"
+#include "tests/support/simulator_link.h"
 
 namespace zorn::test {
 namespace {
@@ -68,7 +68,7 @@ HWND UtilityProgram::FindDialog(DWORD processId) {
 
 std::wstring UtilityProgram::ProgramPath() {
   const std::string unixPath = KIT_ZORN_UTILITY_EXE;
-  return varnel::test::windows_path_of_unix_path(std::wstring(unixPath.begin(), unixPath.end()));
+  return test_support::windows_path_of_unix_path(std::wstring(unixPath.begin(), unixPath.end()));
 }
 
 UtilityProgram::UtilityProgram(const Options& options) {
@@ -95,7 +95,7 @@ UtilityProgram::~UtilityProgram() {
   if (process_.hProcess == nullptr) return;
   if (!WaitForExit(0)) {
     // Boxes first, so that the cancel reaches a dialog that is not waiting for an answer.
-    const varnel::test::MessageBoxCollector answer(Boxes());
+    const test_support::MessageBoxCollector answer(Boxes());
     if (dialog_ != nullptr) Post(WM_COMMAND, IDCANCEL, 0);
     if (!WaitForExit(10000)) TerminateProcess(process_.hProcess, 1);
   }
@@ -170,8 +170,8 @@ std::wstring UtilityProgram::Text(HWND window) {
   return text.data();
 }
 
-std::optional<varnel::test::SeenBox> UtilityProgram::AnswerBox(DWORD limitMs) const {
-  return varnel::test::MessageBoxWatcher(limitMs, 1, Boxes()).finish();
+std::optional<test_support::SeenBox> UtilityProgram::AnswerBox(DWORD limitMs) const {
+  return test_support::MessageBoxWatcher(limitMs, 1, Boxes()).finish();
 }
 
 }  // namespace zorn::test

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/win32/message_box_watcher.h"
+#include "tests/support/message_box_watcher.h"
 
 namespace zorn::test {
 
@@ -57,9 +57,9 @@ class UtilityProgram {
   static std::wstring Text(HWND window);
 
   // The program's own boxes: its dialog-class windows other than the main dialog.
-  varnel::test::BoxScope Boxes() const { return {processId_, dialog_}; }
+  test_support::BoxScope Boxes() const { return {processId_, dialog_}; }
   // Waits (at most `limitMs`) for a box, reads it and presses OK.
-  std::optional<varnel::test::SeenBox> AnswerBox(DWORD limitMs = 15000) const;
+  std::optional<test_support::SeenBox> AnswerBox(DWORD limitMs = 15000) const;
 
  private:
   PROCESS_INFORMATION process_{};

@@ -1,10 +1,10 @@
 // Zorn_Utility.exe under Wine, driven from this process as a technician drives it: lists
 // chosen, text typed and buttons clicked by control identifier, enable states and message boxes
 // read back, with the display simulator on COM7 as the witness of what reached the display.
-// ctest runs each group of cases inside cmake/with-simulator.sh, which starts a fresh simulator.
+// ctest runs each suite inside cmake/with-simulator.sh, which starts a fresh simulator.
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdlib>
@@ -15,43 +15,30 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/simulator_link.h"
 #include "tests/utility/win32/dialog_template_reader.h"
 #include "tests/utility/win32/utility_program.h"
-#include "tests/win32/simulator_link.h"
+#include "tests/utility/win32/utility_window_fixture.h"
 #include "utility/core/dialog_view.h"
 
 namespace {
 
 using zorn::test::UtilityProgram;
+using zorn::test::window::kCommandButtons;
+using zorn::test::window::kTitle;
+using zorn::test::window::OpenCom7;
+using zorn::test::window::Simulator;
+using zorn::test::window::UtilityWindow;
 namespace id = control_id;
 
-constexpr int kCom7 = 6;  // its index in the port list
 constexpr int kCom9 = 8;  // a port the test prefix does not have
-constexpr const wchar_t* kTitle = L" Zorn Utility Ver 2.03  ";
-constexpr std::array<int, 7> kCommandButtons = {id::kChange,         id::kInputString,     id::kSetCommandSet,
-                                                id::kSetDefaultFont, id::kProgramDownLoad, id::kInformation,
-                                                id::kFontSet};
 
-varnel::test::SimulatorLink Simulator() {
-  const std::optional<varnel::test::SimulatorLink> simulator = varnel::test::SimulatorLink::for_port(7);
-  if (!simulator)
-    ADD_FAILURE() << "needs the simulator on COM7: run through cmake/with-simulator.sh (ctest does)";
-  return *simulator;
-}
-
-// Opens COM7 at the speed selected, as the user does, and waits for the buttons to follow.
-void OpenCom7(const UtilityProgram& program) {
-  program.Select(id::kPortList, kCom7);
-  program.Click(id::kPortOpen);
-  ASSERT_TRUE(program.WaitUntilEnabled(id::kInformation, true)) << "COM7 did not open";
-  EXPECT_FALSE(program.Enabled(id::kPortOpen));
-}
-
-class UtilityWindow : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_NE(program_.Dialog(), nullptr) << "no dialog from Zorn_Utility.exe"; }
-  UtilityProgram program_;
-};
+// Each suite runs against a display simulator of its own (ctest starts one per suite), so that
+// what one group of cases stores in the display does not reach another.
+using UtilityWindowSpeedChange = UtilityWindow;
+using UtilityWindowSettings = UtilityWindow;
+using UtilityWindowInformation = UtilityWindow;
+using UtilityWindowFontSet = UtilityWindow;
 
 // ---- the template ------------------------------------------------------------------------
 
@@ -332,8 +319,8 @@ TEST_F(UtilityWindow, CloseWithNoPortOpenStillSaysSo) {
 
 // The display changes its speed at once; the utility's port stays at its old speed until the
 // user reopens it at the new one, and only then does the display understand it again.
-TEST_F(UtilityWindow, ChangeThenReopeningAtTheNewSpeed) {
-  const varnel::test::SimulatorLink simulator = Simulator();
+TEST_F(UtilityWindowSpeedChange, ChangeThenReopeningAtTheNewSpeed) {
+  const test_support::SimulatorLink simulator = Simulator();
   OpenCom7(program_);
   program_.Select(id::kChangingBaud, 1);  // 19200
   program_.Click(id::kChange);
@@ -354,7 +341,7 @@ TEST_F(UtilityWindow, ChangeThenReopeningAtTheNewSpeed) {
 // ---- setting frames ----------------------------------------------------------------------
 
 TEST_F(UtilityWindow, InputStringSendsTwentyCharactersAndCutsLongerLines) {
-  const varnel::test::SimulatorLink simulator = Simulator();
+  const test_support::SimulatorLink simulator = Simulator();
   OpenCom7(program_);
   program_.Type(id::kLine1, L"ABCDEFGHIJKLMNOPQRST");       // 20
   program_.Type(id::kLine2, L"0123456789abcdefghijKLMNO");  // 25
@@ -363,8 +350,8 @@ TEST_F(UtilityWindow, InputStringSendsTwentyCharactersAndCutsLongerLines) {
   EXPECT_TRUE(simulator.wait_for_state("row1_text", "0123456789abcdefghij"));
 }
 
-TEST_F(UtilityWindow, BothSetButtonsStoreTheirChoiceInTheDisplay) {
-  const varnel::test::SimulatorLink simulator = Simulator();
+TEST_F(UtilityWindowSettings, BothSetButtonsStoreTheirChoiceInTheDisplay) {
+  const test_support::SimulatorLink simulator = Simulator();
   OpenCom7(program_);
   program_.Select(id::kCommandSetList, 9);  // LOGIC CONTROL
   program_.Click(id::kSetCommandSet);
@@ -376,7 +363,7 @@ TEST_F(UtilityWindow, BothSetButtonsStoreTheirChoiceInTheDisplay) {
 
 // ---- exchanges with replies --------------------------------------------------------------
 
-TEST_F(UtilityWindow, ZornInformationShowsTheDisplaysRecord) {
+TEST_F(UtilityWindowInformation, ZornInformationShowsTheDisplaysRecord) {
   OpenCom7(program_);
   program_.Click(id::kInformation);
   const auto information = program_.AnswerBox();
@@ -388,8 +375,8 @@ TEST_F(UtilityWindow, ZornInformationShowsTheDisplaysRecord) {
   EXPECT_TRUE(information->has_ok_button);
 }
 
-TEST_F(UtilityWindow, FontSetLoadsOneLanguageInTwentyThreeFrames) {
-  const varnel::test::SimulatorLink simulator = Simulator();
+TEST_F(UtilityWindowFontSet, FontSetLoadsOneLanguageInTwentyThreeFrames) {
+  const test_support::SimulatorLink simulator = Simulator();
   OpenCom7(program_);
   const std::size_t before = simulator.trace().size();
   program_.Select(id::kLanguageList, 1);  // (DE) Germany
@@ -403,11 +390,11 @@ TEST_F(UtilityWindow, FontSetLoadsOneLanguageInTwentyThreeFrames) {
   }
   EXPECT_EQ(frames[22], "frame 43 code=DE");
   EXPECT_TRUE(simulator.wait_for_state("language", "DE"));
-  EXPECT_EQ(varnel::test::find_message_box(program_.Boxes()), nullptr) << "a finished download shows nothing";
+  EXPECT_EQ(test_support::find_message_box(program_.Boxes()), nullptr) << "a finished download shows nothing";
 }
 
-TEST_F(UtilityWindow, ASilentDisplayEndsTheDownloadWithResponseTimeout) {
-  const varnel::test::SimulatorLink simulator = Simulator();
+TEST_F(UtilityWindowFontSet, ASilentDisplayEndsTheDownloadWithResponseTimeout) {
+  const test_support::SimulatorLink simulator = Simulator();
   OpenCom7(program_);
   ASSERT_TRUE(simulator.pause());
   program_.Click(id::kFontSet);
@@ -420,28 +407,6 @@ TEST_F(UtilityWindow, ASilentDisplayEndsTheDownloadWithResponseTimeout) {
   EXPECT_EQ(timeout->text, L"Response Timeout !\n Try again");
   EXPECT_GE(waited, 4900U) << "the response timer runs 5000 ms";
   EXPECT_TRUE(program_.Enabled(id::kFontSet)) << "the port stays open";
-}
-
-// Whether with-simulator.sh gave the simulators this fault mode.
-bool FaultGiven(const std::wstring& mode) {
-  std::array<wchar_t, 256> faults{};
-  const DWORD length =
-      GetEnvironmentVariableW(L"KIT_SIM_FAULTS", faults.data(), static_cast<DWORD>(faults.size()));
-  return length > 0 && length < faults.size() && std::wstring(faults.data()).find(mode) != std::wstring::npos;
-}
-
-// The display drops the line mid-download (the simulator's hangup-after fault).
-TEST_F(UtilityWindow, ALineDroppedMidDownloadIsReportedAndClosesThePort) {
-  if (!FaultGiven(L"hangup-after"))
-    GTEST_SKIP() << "needs the simulator's hangup-after fault (ctest gives it)";
-  OpenCom7(program_);
-  program_.Click(id::kFontSet);
-  const auto lost = program_.AnswerBox(20000);
-  ASSERT_TRUE(lost.has_value());
-  EXPECT_EQ(lost->caption, kTitle);
-  EXPECT_EQ(lost->text, L"Com port disconnected !");
-  EXPECT_TRUE(program_.WaitUntilEnabled(id::kPortOpen, true));
-  for (const int button : kCommandButtons) EXPECT_FALSE(program_.Enabled(button)) << button;
 }
 
 // ---- hand-over to the firmware tool -------------------------------------------------------
@@ -473,11 +438,11 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 TEST(UtilityWindowHandOver, ProgramDownLoadStartsTheToolAfterTheBoxWithConfigDataPatched) {
-  const varnel::test::SimulatorLink simulator = Simulator();
+  const test_support::SimulatorLink simulator = Simulator();
   const ScratchDirectory work;
   { std::ofstream(work.Path() / "config.data", std::ios::binary) << "abcdefghijklmnopqrst"; }
   const std::string standIn = KIT_NUVOISP_DIR;
-  const UtilityProgram program({work.Path().wstring(), varnel::test::windows_path_of_unix_path(
+  const UtilityProgram program({work.Path().wstring(), test_support::windows_path_of_unix_path(
                                                            std::wstring(standIn.begin(), standIn.end()))});
   ASSERT_NE(program.Dialog(), nullptr);
   OpenCom7(program);
@@ -487,11 +452,11 @@ TEST(UtilityWindowHandOver, ProgramDownLoadStartsTheToolAfterTheBoxWithConfigDat
   const ULONGLONG deadline = GetTickCount64() + 15000;
   HWND box = nullptr;
   while (box == nullptr && GetTickCount64() < deadline) {
-    box = varnel::test::find_message_box(program.Boxes());
+    box = test_support::find_message_box(program.Boxes());
     if (box == nullptr) Sleep(20);
   }
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(varnel::test::read_message_box(box).text, L"Com port closed !");
+  EXPECT_EQ(test_support::read_message_box(box).text, L"Com port closed !");
   const std::filesystem::path note = work.Path() / "nuvoisp-started.txt";
   EXPECT_FALSE(std::filesystem::exists(note)) << "the tool started before the box was answered";
   EXPECT_TRUE(simulator.wait_for_state("mode", "download"))

@@ -1,0 +1,51 @@
+#pragma once
+// The display simulator serving a COM port of the test prefix, as cmake/with-simulator.sh
+// started it: its trace file (one line per decoded command), its state file (the screen and
+// settings as key=value lines), and its process, which a test may pause to stall the line.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// The path under which Wine's programs see a Unix path: the Unix root is drive Z:.
+std::wstring windows_path_of_unix_path(const std::wstring& unix_path);
+
+class SimulatorLink {
+ public:
+  // The simulator serving COM<port>, found through KIT_SIM_COM<port>_TRACE and _PID (and _STATE,
+  // which state() reads); nothing when the test does not run under with-simulator.sh.
+  static std::optional<SimulatorLink> for_port(int port);
+
+  // Every trace line so far.
+  std::vector<std::string> trace() const;
+
+  // The state file's fields (row0_text, cursor_row, blink, ...) as last written.
+  std::map<std::string, std::string> state() const;
+
+  // Waits (at most `timeout_ms`) until the trace holds at least `count` lines and answers the
+  // lines from `first` on; fewer when the time ran out.
+  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count,
+                                          unsigned timeout_ms = 5000) const;
+
+  // Waits (at most `timeout_ms`) until state() holds `key` with `value`; answers whether it did.
+  bool wait_for_state(const std::string& key, const std::string& value, unsigned timeout_ms = 5000) const;
+
+  // Pauses or resumes the simulator process (SIGSTOP / SIGCONT), so that it stops reading its
+  // line. Answers true once /proc shows the process in the wanted state (at most 5 s).
+  bool pause() const;
+  bool resume() const;
+
+ private:
+  SimulatorLink(std::wstring trace_path, std::wstring state_path, unsigned long pid)
+      : trace_path_(std::move(trace_path)), state_path_(std::move(state_path)), pid_(pid) {}
+  bool signal_and_wait(const char* signal, bool want_stopped) const;
+
+  std::wstring trace_path_;
+  std::wstring state_path_;
+  unsigned long pid_;
+};
+
+}  // namespace test_support
