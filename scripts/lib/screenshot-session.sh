@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The setting in which the README's pictures are taken (scripts/screenshots.sh for the utility,
 # scripts/tester-screenshots.sh for the tester): a Wine prefix of its own that draws with the X11
 # driver (the test prefix uses the null driver, which draws nothing) and an Xvfb display.
@@ -33,8 +34,8 @@ kit_screenshot_session() {
   if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
     Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     kit_screenshot_xvfb_pid=$!
-    local attempt
-    for attempt in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
       xdpyinfo -display "$display" >/dev/null 2>&1 && break
       sleep 0.05
     done
