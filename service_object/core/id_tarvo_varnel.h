@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "service_object/core/character_set.h"
 #include "service_object/core/messages.h"
 #include "service_object/core/opos.h"
 #include "service_object/core/service_module.h"
@@ -65,10 +66,10 @@ class ID_TARVO_VARNEL {
   std::int32_t SetDescriptor(std::int32_t descriptor, std::int32_t attribute);
   std::int32_t DefineGlyph(std::int32_t glyph_code, std::u16string_view glyph);
   std::int32_t ReadCharacterAtCursor(std::int32_t& cursor_char);
-  std::int32_t DisplayBitmap(std::u16string_view file_name, std::int32_t width,
-                             std::int32_t alignment_x, std::int32_t alignment_y);
-  std::int32_t SetBitmap(std::int32_t bitmap_number, std::u16string_view file_name,
-                         std::int32_t width, std::int32_t alignment_x, std::int32_t alignment_y);
+  std::int32_t DisplayBitmap(std::u16string_view file_name, std::int32_t width, std::int32_t alignment_x,
+                             std::int32_t alignment_y);
+  std::int32_t SetBitmap(std::int32_t bitmap_number, std::u16string_view file_name, std::int32_t width,
+                         std::int32_t alignment_x, std::int32_t alignment_y);
   std::int32_t ResetStatistics(std::u16string_view statistics_buffer);
   std::int32_t RetrieveStatistics(std::u16string& statistics_buffer);
   std::int32_t UpdateStatistics(std::u16string_view statistics_buffer);
@@ -104,6 +105,7 @@ class ID_TARVO_VARNEL {
   void send(const DisplayCommand& command);
   void read_device_name_file();
   DeviceSettings read_settings();
+  void select_character_set(std::int32_t number);
 
   ServiceModule& module_;
   ServicePlatform& platform_;
@@ -117,6 +119,7 @@ class ID_TARVO_VARNEL {
   std::u16string device_description_;
   std::u16string device_control_description_;
   bool enabled_ = false;
+  CharacterSet character_set_;  // how DisplayText's text becomes bytes (default: low bytes)
 };
 
 }  // namespace varnel

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "service_object/core/opos_properties.h"
 #include "tests/unit/service_fakes.h"
 
 namespace varnel::testing {
@@ -18,7 +19,8 @@ using namespace opos;
 std::int32_t run_step(ID_TARVO_VARNEL& so, const std::string& step) {
   if (step == "open") return so.OpenService(u"LineDisplay", u"AnyName");
   if (step == "claim") return so.ClaimDevice(1000);
-  const std::map<std::string, std::int32_t> enable_numbers{{"enable", 1}, {"disable", 0}, {"disable-neg", -5}};
+  const std::map<std::string, std::int32_t> enable_numbers{
+      {"enable", 1}, {"disable", 0}, {"disable-neg", -5}};
   if (const auto it = enable_numbers.find(step); it != enable_numbers.end()) {
     so.SetPropertyNumber(PIDX_DeviceEnabled, it->second);
     return 0;
@@ -93,28 +95,78 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"EnableUnclaimed", {}, "open enable", 0, "Opened", OPOS_E_NOTCLAIMED, {}, false},
         StateCase{"DisableUnclaimed", {}, "open disable", 0, "Opened", OPOS_E_NOTCLAIMED, {}, false},
         StateCase{"Disable", {}, "open claim enable disable", 0, "Claimed", OPOS_SUCCESS, {}, false},
-        StateCase{"DisableNegative", {}, "open claim enable disable-neg", 0, "Claimed", OPOS_SUCCESS, {}, false},
+        StateCase{
+            "DisableNegative", {}, "open claim enable disable-neg", 0, "Claimed", OPOS_SUCCESS, {}, false},
         StateCase{"ReleaseEnabled", {}, "open claim enable release", 0, "Opened", OPOS_SUCCESS, {}, false},
-        StateCase{"ReleaseUnclaimedKeepsCode", {}, "claim open release", 0, "Opened", OPOS_SUCCESS, {}, false},
+        StateCase{
+            "ReleaseUnclaimedKeepsCode", {}, "claim open release", 0, "Opened", OPOS_SUCCESS, {}, false},
         StateCase{"ReleaseClosedKeepsCode", {}, "claim release", 0, "Closed", OPOS_E_CLOSED, {}, false},
         StateCase{"CloseEnabled", {}, "open claim enable close", 0, "Closed", OPOS_SUCCESS, {}, false},
         StateCase{"CloseKeepsResultCode", {}, "claim close", 0, "Closed", OPOS_E_CLOSED, {}, false},
-        StateCase{"ReopenAfterClose", {}, "open claim enable close open claim enable", 0, "Enabled",
-                  OPOS_SUCCESS, {}, true},
-        StateCase{"MissingBaudrate", kMissingBaud, "open claim enable", 0, "Claimed", OPOS_SUCCESS,
-                  {kBaudRead}, false},
-        StateCase{"BaudrateNotANumber", [](FakeWorld& w) { w.set_device_values(u"abc", u"3"); },
-                  "open claim enable", 0, "Claimed", OPOS_SUCCESS, {}, false},
-        StateCase{"BaudrateNegative", [](FakeWorld& w) { w.set_device_values(u"-9600", u"3"); },
-                  "open claim enable", 0, "Claimed", OPOS_SUCCESS, {}, false},
-        StateCase{"MissingComport", [](FakeWorld& w) { w.set_device_values(u"9600", std::nullopt); },
-                  "open claim enable", 0, "Claimed", OPOS_E_DISABLED, {kPortRead, u"COM Open Error !"}, false},
-        StateCase{"PortAbsent", [](FakeWorld& w) { w.set_device_values(u"9600", u"9"); },
-                  "open claim enable", 0, "Claimed", OPOS_E_DISABLED, {u"COM9 Open Error !"}, false},
-        StateCase{"MissingKey", [](FakeWorld& w) { w.registry.keys.clear(); }, "open claim enable", 0,
-                  "Claimed", OPOS_SUCCESS, {kRegOpen, kBaudRead, kPortRead}, false},
-        StateCase{"MissingDeviceFile", kNoDeviceFile, "open claim enable", 0, "Claimed", OPOS_SUCCESS,
-                  {kFileOpen, kRegOpen, kBaudRead, kPortRead}, false}),
+        StateCase{"ReopenAfterClose",
+                  {},
+                  "open claim enable close open claim enable",
+                  0,
+                  "Enabled",
+                  OPOS_SUCCESS,
+                  {},
+                  true},
+        StateCase{"MissingBaudrate",
+                  kMissingBaud,
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_SUCCESS,
+                  {kBaudRead},
+                  false},
+        StateCase{"BaudrateNotANumber",
+                  [](FakeWorld& w) { w.set_device_values(u"abc", u"3"); },
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_SUCCESS,
+                  {},
+                  false},
+        StateCase{"BaudrateNegative",
+                  [](FakeWorld& w) { w.set_device_values(u"-9600", u"3"); },
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_SUCCESS,
+                  {},
+                  false},
+        StateCase{"MissingComport",
+                  [](FakeWorld& w) { w.set_device_values(u"9600", std::nullopt); },
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_E_DISABLED,
+                  {kPortRead, u"COM Open Error !"},
+                  false},
+        StateCase{"PortAbsent",
+                  [](FakeWorld& w) { w.set_device_values(u"9600", u"9"); },
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_E_DISABLED,
+                  {u"COM9 Open Error !"},
+                  false},
+        StateCase{"MissingKey",
+                  [](FakeWorld& w) { w.registry.keys.clear(); },
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_SUCCESS,
+                  {kRegOpen, kBaudRead, kPortRead},
+                  false},
+        StateCase{"MissingDeviceFile",
+                  kNoDeviceFile,
+                  "open claim enable",
+                  0,
+                  "Claimed",
+                  OPOS_SUCCESS,
+                  {kFileOpen, kRegOpen, kBaudRead, kPortRead},
+                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StateMachineDetail, SecondEnableKeepsResultCodeAndDoesNotReread) {
@@ -212,16 +264,17 @@ TEST(Properties, NumericAnswersInEveryState) {
   ID_TARVO_VARNEL so(world.module);
   struct Expect {
     const char* after;
-    std::int32_t claimed, enabled;
+    std::int32_t claimed, enabled, state;
   };
-  for (const Expect& e : {Expect{"", 0, 0}, Expect{"open", 0, 0}, Expect{"claim", 1, 0},
-                          Expect{"enable", 1, 1}, Expect{"release", 0, 0}, Expect{"close", 0, 0}}) {
+  for (const Expect& e : {Expect{"", 0, 0, OPOS_S_CLOSED}, Expect{"open", 0, 0, OPOS_S_IDLE},
+                          Expect{"claim", 1, 0, OPOS_S_IDLE}, Expect{"enable", 1, 1, OPOS_S_IDLE},
+                          Expect{"release", 0, 0, OPOS_S_IDLE}, Expect{"close", 0, 0, OPOS_S_CLOSED}}) {
     if (*e.after) run_step(so, e.after);
     const auto code = so.result_code();
     EXPECT_EQ(so.GetPropertyNumber(PIDX_Claimed), e.claimed) << e.after;
     EXPECT_EQ(so.GetPropertyNumber(PIDX_DeviceEnabled), e.enabled) << e.after;
     EXPECT_EQ(so.GetPropertyNumber(PIDX_ServiceObjectVersion), 1013001) << e.after;
-    EXPECT_EQ(so.GetPropertyNumber(PIDX_State), 0) << e.after;
+    EXPECT_EQ(so.GetPropertyNumber(PIDX_State), e.state) << e.after;
     EXPECT_EQ(so.GetPropertyNumber(-1), 0) << e.after;
     EXPECT_EQ(so.result_code(), code) << "GetPropertyNumber never changes the result code";
   }
@@ -280,13 +333,24 @@ TEST(NoActionMethods, AnswerSuccessAndTouchNothing) {
   std::int32_t data = 77;
   std::u16string text = u"keep";
   std::int32_t out = 5;
-  const std::int32_t results[] = {
-      so.CheckHealth(1), so.CheckHealth(-3), so.DirectIO(0, data, text), so.DirectIO(999, data, text),
-      so.ClearDescriptors(), so.CreateWindow(0, 0, 2, 20, 2, 20), so.DestroyWindow(),
-      so.RefreshWindow(1), so.SetDescriptor(1, 1), so.DefineGlyph(0x41, u"xx"),
-      so.ReadCharacterAtCursor(out), so.DisplayBitmap(u"a.bmp", 1, 2, 3),
-      so.SetBitmap(1, u"a.bmp", 1, 2, 3), so.ResetStatistics(u"s"), so.RetrieveStatistics(text),
-      so.UpdateStatistics(u"s"), so.CompareFirmwareVersion(u"f", out), so.UpdateFirmware(u"f")};
+  const std::int32_t results[] = {so.CheckHealth(1),
+                                  so.CheckHealth(-3),
+                                  so.DirectIO(0, data, text),
+                                  so.DirectIO(999, data, text),
+                                  so.ClearDescriptors(),
+                                  so.CreateWindow(0, 0, 2, 20, 2, 20),
+                                  so.DestroyWindow(),
+                                  so.RefreshWindow(1),
+                                  so.SetDescriptor(1, 1),
+                                  so.DefineGlyph(0x41, u"xx"),
+                                  so.ReadCharacterAtCursor(out),
+                                  so.DisplayBitmap(u"a.bmp", 1, 2, 3),
+                                  so.SetBitmap(1, u"a.bmp", 1, 2, 3),
+                                  so.ResetStatistics(u"s"),
+                                  so.RetrieveStatistics(text),
+                                  so.UpdateStatistics(u"s"),
+                                  so.CompareFirmwareVersion(u"f", out),
+                                  so.UpdateFirmware(u"f")};
   for (const auto r : results) EXPECT_EQ(r, OPOS_SUCCESS);
   so.COFreezeEvents(true);
   EXPECT_EQ(data, 77);
