@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dirs=(service_object shared sim utility tests examples bench)
+dirs=(service_object shared sim utility tests examples bench fuzz)
 
 echo "== cppcheck"
 # The simulator test's chrono literals ("10s") trip cppcheck 2.10's number parser.
@@ -21,6 +21,14 @@ files=$(git ls-files '*.cpp' | grep -E '^(service_object/(core|posix)|sim|utilit
 run-clang-tidy -quiet -j "$(nproc)" -p build/native $files >build/native/clang-tidy.log 2>&1 || {
   grep -E 'error:|warning:' build/native/clang-tidy.log | sort -u | head -50
   echo "clang-tidy found problems (full log: build/native/clang-tidy.log)" >&2
+  exit 1
+}
+echo "== clang-tidy (fuzz targets, preset fuzz)"
+cmake --preset fuzz >/dev/null
+fuzz_files=$(git ls-files 'fuzz/*.cpp')
+run-clang-tidy -quiet -j "$(nproc)" -p build/fuzz $fuzz_files >build/fuzz/clang-tidy.log 2>&1 || {
+  grep -E 'error:|warning:' build/fuzz/clang-tidy.log | sort -u | head -50
+  echo "clang-tidy found problems (full log: build/fuzz/clang-tidy.log)" >&2
   exit 1
 }
 echo "== clang-tidy (Windows sources, mingw-w64 target)"
