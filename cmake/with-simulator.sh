@@ -5,12 +5,12 @@
 #                           [--no-speed-check] -- COMMAND...
 #
 # The prefix maps COMN to PREFIX/sim-comN (scripts/wine-prefix.sh). For each port N this starts
-#   PATH --quiet --link PREFIX/sim-comN --state DIR/stateN --trace DIR/traceN
+#   PATH --quiet --link PREFIX/sim-comN --state DIR/stateN --trace DIR/traceN --capture DIR/captureN
 # (with --no-speed-check as well when given: the displays then decode bytes sent at any line
 # speed, for a command that changes the speed of one port between writes) in a fresh temporary
 # DIR, waits (at most 10 s) for the link, and exports
-#   KIT_SIM_COMN_TRACE, KIT_SIM_COMN_STATE   Unix paths of its trace and state files
-#                                            (Windows programs see them as Z:<path>)
+#   KIT_SIM_COMN_TRACE, KIT_SIM_COMN_STATE,  Unix paths of its trace, state and raw capture
+#   KIT_SIM_COMN_CAPTURE                     files (Windows programs see them as Z:<path>)
 #   KIT_SIM_COMN_PID                         its process id
 # and WINEPREFIX=PREFIX, so the command's Wine and the links agree. The prefix is created first
 # if it does not exist yet. The simulators are stopped, and DIR removed, when the command ends
@@ -79,10 +79,10 @@ for port in "${ports[@]}"; do
   # A link left by a simulator that was killed outright would look ready before the new one is.
   if [ -L "$link" ]; then rm -f "$link"; fi
   "$simulator" --quiet "${simulator_options[@]}" --link "$link" --state "$workdir/state$port" --trace "$workdir/trace$port" \
-    >"$workdir/sim$port.log" 2>&1 &
+    --capture "$workdir/capture$port" >"$workdir/sim$port.log" 2>&1 &
   pids+=($!)
   export "KIT_SIM_COM${port}_PID=$!" "KIT_SIM_COM${port}_TRACE=$workdir/trace$port" \
-    "KIT_SIM_COM${port}_STATE=$workdir/state$port"
+    "KIT_SIM_COM${port}_STATE=$workdir/state$port" "KIT_SIM_COM${port}_CAPTURE=$workdir/capture$port"
 done
 
 for index in "${!ports[@]}"; do

@@ -14,13 +14,14 @@ sim::OptionsResult parse(const std::vector<std::string_view>& arguments) {
 }
 
 TEST(SimOptions, AcceptsEveryOptionInBothForms) {
-  const sim::OptionsResult parsed =
-      parse({"--link", "/tmp/p", "--device=/dev/ttyS0", "--state", "s.txt", "--trace=t.txt", "--quiet"});
+  const sim::OptionsResult parsed = parse({"--link", "/tmp/p", "--device=/dev/ttyS0", "--state", "s.txt",
+                                           "--trace=t.txt", "--quiet", "--capture", "c.bin"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   EXPECT_EQ(parsed.options->link, "/tmp/p");
   EXPECT_EQ(parsed.options->device, "/dev/ttyS0");
   EXPECT_EQ(parsed.options->state_file, "s.txt");
   EXPECT_EQ(parsed.options->trace_file, "t.txt");
+  EXPECT_EQ(parsed.options->capture_file, "c.bin");
   EXPECT_TRUE(parsed.options->quiet);
   EXPECT_FALSE(parsed.options->help);
 }

@@ -20,8 +20,9 @@ std::wstring windows_path_of_unix_path(const std::wstring& unix_path) {
 
 std::optional<std::string> read_whole_file(const std::wstring& path) {
   // Shared for writing: the simulator keeps appending while we read.
-  const win32::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
   std::string content;
   char chunk[4096];
@@ -68,9 +69,11 @@ std::optional<std::wstring> environment_variable(const std::wstring& name) {
 std::optional<SimulatorLink> SimulatorLink::for_port(int port) {
   const std::wstring prefix = L"KIT_SIM_COM" + std::to_wstring(port);
   const std::optional<std::wstring> trace = environment_variable(prefix + L"_TRACE");
+  const std::optional<std::wstring> capture = environment_variable(prefix + L"_CAPTURE");
   const std::optional<std::wstring> pid = environment_variable(prefix + L"_PID");
-  if (!trace || !pid) return std::nullopt;
-  return SimulatorLink(windows_path_of_unix_path(*trace), std::wcstoul(pid->c_str(), nullptr, 10));
+  if (!trace || !capture || !pid) return std::nullopt;
+  return SimulatorLink(windows_path_of_unix_path(*trace), windows_path_of_unix_path(*capture),
+                       std::wcstoul(pid->c_str(), nullptr, 10));
 }
 
 std::vector<std::string> SimulatorLink::trace() const {
@@ -92,12 +95,24 @@ std::vector<std::string> SimulatorLink::wait_for_trace(std::size_t first, std::s
   return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end());
 }
 
+std::string SimulatorLink::capture() const { return read_whole_file(capture_path_).value_or(""); }
+
+std::string SimulatorLink::wait_for_capture(std::size_t size, unsigned timeout_ms) const {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  std::string bytes = capture();
+  while (bytes.size() < size && GetTickCount64() < deadline) {
+    Sleep(10);
+    bytes = capture();
+  }
+  return bytes;
+}
+
 bool SimulatorLink::pause() const { return signal_and_wait("STOP", true); }
 bool SimulatorLink::resume() const { return signal_and_wait("CONT", false); }
 
 bool SimulatorLink::signal_and_wait(const char* signal, bool want_stopped) const {
-  const std::wstring command = L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " +
-                               std::to_wstring(pid_);
+  const std::wstring command =
+      L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " + std::to_wstring(pid_);
   if (!start_unix_command(command)) return false;
   const ULONGLONG deadline = GetTickCount64() + 5000;
   while (GetTickCount64() < deadline) {
