@@ -4,18 +4,17 @@
 // library raises are read and dismissed by a watcher, as a user would.
 
 #include <windows.h>
+// This needs <windows.h> first.
+#include <gtest/gtest.h>
 #include <oleauto.h>
 
-#include <gtest/gtest.h>
-
 #include <array>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/win32/installed_device.h"
 #include "tests/win32/message_box_watcher.h"
 #include "tests/win32/simulator_link.h"
-#include "tests/win32/word_size.h"
 
 namespace varnel::test {
 namespace {
@@ -23,18 +22,26 @@ namespace {
 // The library as built: a Unix path, seen from Windows through drive Z:.
 std::wstring library_path() {
   std::wstring path = L"Z:";
-  for (const char c : std::string_view(KIT_VARNEL_DLL)) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+  for (const char c : std::string_view(KIT_VARNEL_DLL))
+    path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
   return path;
 }
 
-constexpr const wchar_t* kMethodNames[] = {
-    L"COFreezeEvents", L"GetPropertyNumber", L"SetPropertyNumber", L"GetPropertyString",
-    L"SetPropertyString", L"OpenService", L"CheckHealth", L"ClaimDevice", L"CloseService",
-    L"DirectIO", L"ReleaseDevice", L"ClearDescriptors", L"ClearText", L"CreateWindow",
-    L"DestroyWindow", L"DisplayText", L"DisplayTextAt", L"RefreshWindow", L"ScrollText",
-    L"SetDescriptor", L"DefineGlyph", L"ReadCharacterAtCursor", L"DisplayBitmap", L"SetBitmap",
-    L"ResetStatistics", L"RetrieveStatistics", L"UpdateStatistics", L"CompareFirmwareVersion",
-    L"UpdateFirmware"};
+constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
+                                           L"SetPropertyNumber", L"GetPropertyString",
+                                           L"SetPropertyString", L"OpenService",
+                                           L"CheckHealth",       L"ClaimDevice",
+                                           L"CloseService",      L"DirectIO",
+                                           L"ReleaseDevice",     L"ClearDescriptors",
+                                           L"ClearText",         L"CreateWindow",
+                                           L"DestroyWindow",     L"DisplayText",
+                                           L"DisplayTextAt",     L"RefreshWindow",
+                                           L"ScrollText",        L"SetDescriptor",
+                                           L"DefineGlyph",       L"ReadCharacterAtCursor",
+                                           L"DisplayBitmap",     L"SetBitmap",
+                                           L"ResetStatistics",   L"RetrieveStatistics",
+                                           L"UpdateStatistics",  L"CompareFirmwareVersion",
+                                           L"UpdateFirmware"};
 
 // An argument for Invoke; owns what it holds.
 class Arg {
@@ -77,7 +84,9 @@ struct Answer {
   Answer(Answer&& other) noexcept : hr(other.hr), result(other.result) { VariantInit(&other.result); }
   ~Answer() { VariantClear(&result); }
   long number() const { return result.vt == VT_I4 ? result.lVal : -9999; }
-  std::wstring text() const { return result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"<not a string>"; }
+  std::wstring text() const {
+    return result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"<not a string>";
+  }
 };
 
 // A Control Object's own dispatch interface, handed to OpenService. The service object fires no
@@ -99,7 +108,8 @@ class ControlObjectDispatch final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return ++calls, E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
     return ++calls, E_NOTIMPL;
   }
   ULONG references = 1;
@@ -109,47 +119,6 @@ class ControlObjectDispatch final : public IDispatch {
   virtual ~ControlObjectDispatch() = default;
 };
 
-// A device installed as an installation installs it: the OPOS key written through the view of
-// this program's word size (the 32-bit view for the 32-bit library), and the device-name file
-// at its fixed place (a file already there is kept aside).
-class InstalledDevice {
- public:
-  InstalledDevice(const wchar_t* comport, const wchar_t* baudrate) {
-    key_path_ = std::wstring(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\") + kName;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kInstallerView,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-      for (const auto& [name, text] : {std::pair{L"Comport", comport}, std::pair{L"Baudrate", baudrate}}) {
-        if (text == nullptr) continue;
-        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);  // the terminator included
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(bytes));
-      }
-      RegCloseKey(key);
-    }
-    CreateDirectoryW(kFolder, nullptr);
-    kept_ = MoveFileExW(kFile, kKeptFile, MOVEFILE_REPLACE_EXISTING) != 0;
-    if (FILE* f = _wfopen(kFile, L"wb")) {
-      std::fprintf(f, "%ls\r\n", kName);
-      std::fclose(f);
-    }
-  }
-  ~InstalledDevice() {
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), kInstallerView, 0);
-    DeleteFileW(kFile);
-    if (kept_) MoveFileExW(kKeptFile, kFile, MOVEFILE_REPLACE_EXISTING);
-  }
-  InstalledDevice(const InstalledDevice&) = delete;
-  InstalledDevice& operator=(const InstalledDevice&) = delete;
-
- private:
-  static constexpr const wchar_t* kName = L"KitControlClientPole";
-  static constexpr const wchar_t* kFolder = L"C:\\Program Files (x86)\\OPOSLD_SETUP";
-  static constexpr const wchar_t* kFile = L"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt";
-  static constexpr const wchar_t* kKeptFile = L"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt.kept";
-  std::wstring key_path_;
-  bool kept_ = false;
-};
-
 class ControlObjectClient : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -157,14 +126,16 @@ class ControlObjectClient : public ::testing::Test {
     library_ = LoadLibraryW(library_path().c_str());
     ASSERT_NE(library_, nullptr) << "cannot load the library";
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    const auto do_register = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllRegisterServer")));
+    const auto do_register =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllRegisterServer")));
     ASSERT_NE(do_register, nullptr);
     ASSERT_EQ(do_register(), S_OK);
   }
   static void TearDownTestSuite() {
     if (library_ == nullptr) return;
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    const auto unregister = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllUnregisterServer")));
+    const auto unregister =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllUnregisterServer")));
     if (unregister != nullptr) {
       EXPECT_EQ(unregister(), S_OK);
     }
@@ -177,8 +148,9 @@ class ControlObjectClient : public ::testing::Test {
     if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"VARNEL.ID_TARVO_VARNEL", &clsid), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&so_)),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&so_)),
+        S_OK);
   }
   void TearDown() override {
     if (so_ != nullptr) so_->Release();
@@ -198,8 +170,9 @@ class ControlObjectClient : public ::testing::Test {
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     Answer answer;
     UINT bad_arg = 0;
-    answer.hr = so_->Invoke(id_of(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
-                            &answer.result, nullptr, &bad_arg);
+    answer.hr =
+        so_->Invoke(id_of(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                    &params, &answer.result, nullptr, &bad_arg);
     return answer;
   }
 
