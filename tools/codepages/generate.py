@@ -33,6 +33,11 @@ import os
 import sys
 import unicodedata
 
+# Keeps the source folders free of compiled-module caches.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import generated_file  # noqa: E402
+
 REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 DEFAULT_OUTPUT = os.path.join(REPO, "service_object", "core", "code_page_data.inc")
 
@@ -154,27 +159,7 @@ def main():
     if args.show is not None:
         return show(args.show)
     text = generate()
-    if args.check:
-        try:
-            with open(args.output, encoding="utf-8") as handle:
-                committed = handle.read()
-        except OSError as error:
-            print(f"cannot read {args.output}: {error}", file=sys.stderr)
-            return 1
-        if committed != text:
-            print(f"{args.output} is out of date; run tools/codepages/generate.py", file=sys.stderr)
-            return 1
-        return 0
-    # Written beside the target and renamed, so a failed write leaves the old file whole.
-    temporary = args.output + ".tmp"
-    try:
-        with open(temporary, "w", encoding="utf-8") as handle:
-            handle.write(text)
-        os.replace(temporary, args.output)
-    except OSError as error:
-        print(f"cannot write {args.output}: {error}", file=sys.stderr)
-        return 1
-    return 0
+    return generated_file.write_or_check(args.output, text, "tools/codepages/generate.py", args.check)
 
 
 if __name__ == "__main__":
