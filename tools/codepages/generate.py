@@ -33,10 +33,6 @@ import os
 import sys
 import unicodedata
 
-# Keeps the source folders free of compiled-module caches.
-sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-import generated_file  # noqa: E402
 
 REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 DEFAULT_OUTPUT = os.path.join(REPO, "service_object", "core", "code_page_data.inc")
@@ -149,6 +145,31 @@ def show(number):
     return 2
 
 
+def write_or_check(path, text, check):
+    """Exit status: 0 written or up to date, 1 out of date or not readable/writable."""
+    if check:
+        try:
+            with open(path, encoding="utf-8") as handle:
+                committed = handle.read()
+        except OSError as error:
+            print(f"cannot read {path}: {error}", file=sys.stderr)
+            return 1
+        if committed != text:
+            print(f"{path} is out of date; run tools/codepages/generate.py", file=sys.stderr)
+            return 1
+        return 0
+    # Written beside the target and renamed, so a failed write leaves the old file whole.
+    temporary = path + ".tmp"
+    try:
+        with open(temporary, "w", encoding="utf-8") as handle:
+            handle.write(text)
+        os.replace(temporary, path)
+    except OSError as error:
+        print(f"cannot write {path}: {error}", file=sys.stderr)
+        return 1
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--output", default=DEFAULT_OUTPUT, help="file to write (default: %(default)s)")
@@ -159,7 +180,7 @@ def main():
     if args.show is not None:
         return show(args.show)
     text = generate()
-    return generated_file.write_or_check(args.output, text, "tools/codepages/generate.py", args.check)
+    return write_or_check(args.output, text, args.check)
 
 
 if __name__ == "__main__":

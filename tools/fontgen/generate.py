@@ -78,9 +78,6 @@ sys.dont_write_bytecode = True
 import drawn_glyphs  # noqa: E402
 import pcf  # noqa: E402
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-import generated_file  # noqa: E402
-
 DEFAULT_FONT = "/usr/share/fonts/X11/misc/5x7.pcf.gz"
 REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 DEFAULT_OUTPUT = os.path.join(REPO, "utility", "core", "language_font_data.inc")
@@ -297,7 +294,27 @@ def main():
         return 2
     for code in missing:
         print(f"warning: U+{code:04X} is neither in the font nor drawn", file=sys.stderr)
-    return generated_file.write_or_check(args.output, text, "tools/fontgen/generate.py", args.check)
+    if args.check:
+        try:
+            with open(args.output, encoding="utf-8") as handle:
+                committed = handle.read()
+        except OSError as error:
+            print(f"cannot read {args.output}: {error}", file=sys.stderr)
+            return 1
+        if committed != text:
+            print(f"{args.output} is out of date; run tools/fontgen/generate.py", file=sys.stderr)
+            return 1
+        return 0
+    # Written beside the target and renamed, so a failed write leaves the old file whole.
+    temporary = args.output + ".tmp"
+    try:
+        with open(temporary, "w", encoding="utf-8") as handle:
+            handle.write(text)
+        os.replace(temporary, args.output)
+    except OSError as error:
+        print(f"cannot write {args.output}: {error}", file=sys.stderr)
+        return 1
+    return 0
 
 
 if __name__ == "__main__":
