@@ -33,7 +33,8 @@ class NotWow64 final : public ProcessInfo {
 // A module around `port` whose device counts as enabled (as after a successful enable).
 class EnabledModule {
  public:
-  explicit EnabledModule(SerialPort& port) : module_(ServicePlatform{port, registry_, files_, messages_, process_}) {
+  explicit EnabledModule(SerialPort& port)
+      : module_(ServicePlatform{port, registry_, files_, messages_, process_}) {
     module_.state().port_open = true;
   }
   ServiceModule& module() { return module_; }

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "sim/display_state.h"
-#include "sim/simulated_display.h"
+#include "sim/model/display_firmware.h"
+#include "sim/model/observable_state.h"
 
 namespace {
 
@@ -21,13 +21,13 @@ void require(bool condition) {
 }
 
 struct Outcome {
-  sim::DisplayState state;
+  sim::ObservableState state;
   sim::TraceLines trace;  // without the download-mode lines
   std::size_t download_bytes = 0;
   sim::Replies replies;
 };
 
-void take_trace(sim::SimulatedDisplay& display, Outcome& outcome) {
+void take_trace(sim::DisplayFirmware& display, Outcome& outcome) {
   constexpr std::string_view kDownload = "download-mode bytes n=";
   for (std::string& line : display.take_trace()) {
     if (line.starts_with(kDownload)) {
@@ -39,7 +39,7 @@ void take_trace(sim::SimulatedDisplay& display, Outcome& outcome) {
 }
 
 Outcome feed(std::span<const std::uint8_t> stream, std::span<const std::uint8_t> cuts) {
-  sim::SimulatedDisplay display;
+  sim::DisplayFirmware display;
   Outcome outcome;
   std::size_t next_cut = 0;
   while (!stream.empty()) {
@@ -73,10 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(whole.download_bytes == pieces.download_bytes);
   require(whole.replies == pieces.replies);
 
-  const sim::DisplayState& state = whole.state;
+  const sim::ObservableState& state = whole.state;
   require(state.cursor_row < sim::kRows && state.cursor_col < sim::kColumns);
   require(state.bytes_received == stream.size());
-  const sim::StateParseResult read_back = sim::parse_state(sim::format_state(state));
-  require(read_back.state.has_value() && *read_back.state == state);
+  const sim::Parsed<sim::ObservableState> read_back = sim::parse_state(sim::format_state(state));
+  require(read_back.value.has_value() && *read_back.value == state);
   return 0;
 }

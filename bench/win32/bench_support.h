@@ -6,7 +6,6 @@
 // harness: it times batches of calls and reports the median time per call over the batches.
 
 #include <windows.h>
-// This needs <windows.h> first.
 #include <oleauto.h>
 
 #include <string>

@@ -11,7 +11,6 @@
 //     build/win32/bench/win32/display_text_bench.exe [batches]
 
 #include <windows.h>
-// This needs <windows.h> first.
 #include <oleauto.h>
 
 #include <algorithm>
@@ -21,15 +20,16 @@
 #include <vector>
 
 #include "bench/win32/bench_support.h"
-#include "tests/win32/installed_device.h"
-#include "tests/win32/varnel_client.h"
+#include "shared/win32/automation_arguments.h"
+#include "tests/support/installed_device.h"
+#include "tests/support/varnel_client.h"
 
 namespace {
 
+using kit::win32::LongArgument;
+using test_support::invoke_long;
+using test_support::text_argument;
 using varnel::bench::now_ns;
-using varnel::test::invoke_long;
-using varnel::test::long_argument;
-using varnel::test::text_argument;
 
 constexpr int kCallsPerBatch = 1000;
 constexpr int kWarmUpCalls = 50;
@@ -47,7 +47,7 @@ double median(std::vector<double> values) {
 // Nanoseconds per DisplayText call over one batch, the device enabled.
 double service_object_batch(IDispatch& so) {
   VARIANT text = text_argument(kText);
-  VARIANT attribute = long_argument(0);
+  VARIANT attribute = LongArgument(0);
   VARIANT arguments[2] = {attribute, text};  // reversed: Attribute, then Data
   DISPPARAMS params{arguments, nullptr, 2, 0};
   const auto call = [&] {
@@ -113,27 +113,27 @@ int main(int argc, char** argv) {
     }
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const varnel::test::InstalledDevice device(L"7", L"9600", L"KitBenchPole");
-  IDispatch* so = varnel::bench::create_service_object(varnel::test::varnel_library_path());
+  const test_support::InstalledDevice device(L"KitBenchPole", L"7", L"9600");
+  IDispatch* so = varnel::bench::create_service_object(test_support::varnel_library_path());
   if (so == nullptr) {
     std::fprintf(stderr, "display_text_bench: cannot create the service object from %s\n", KIT_VARNEL_DLL);
     return 1;
   }
   invoke_long(*so, kOpenService,
-              {text_argument(L"LineDisplay"), text_argument(L"PoleDisplay"), long_argument(0)});
-  invoke_long(*so, kClaimDevice, {long_argument(1000)});
+              {text_argument(L"LineDisplay"), text_argument(L"PoleDisplay"), LongArgument(0)});
+  invoke_long(*so, kClaimDevice, {LongArgument(1000)});
 
   std::vector<double> service_object;
   std::vector<double> bare;
   for (long b = 0; b < batches; ++b) {
-    invoke_long(*so, kSetPropertyNumber, {long_argument(3), long_argument(1)});
-    if (invoke_long(*so, 2, {long_argument(3)}) != 1) {
+    invoke_long(*so, kSetPropertyNumber, {LongArgument(3), LongArgument(1)});
+    if (invoke_long(*so, 2, {LongArgument(3)}) != 1) {
       std::fprintf(stderr,
                    "display_text_bench: the device does not enable on COM7 (is the simulator there?)\n");
       return 1;
     }
     service_object.push_back(service_object_batch(*so));
-    invoke_long(*so, kSetPropertyNumber, {long_argument(3), long_argument(0)});  // the port is free again
+    invoke_long(*so, kSetPropertyNumber, {LongArgument(3), LongArgument(0)});  // the port is free again
     const double write = bare_write_batch();
     if (write < 0) {
       std::fprintf(stderr, "display_text_bench: the bare write on COM7 failed\n");

@@ -4,7 +4,6 @@
 //   wine build/win32/bench/win32/invoke_bench.exe [batches]
 
 #include <windows.h>
-// This needs <windows.h> first.
 #include <oleauto.h>
 
 #include <algorithm>
@@ -14,7 +13,7 @@
 #include <vector>
 
 #include "bench/win32/bench_support.h"
-#include "tests/win32/varnel_client.h"
+#include "tests/support/varnel_client.h"
 
 using varnel::bench::now_ns;
 
@@ -31,7 +30,7 @@ int main(int argc, char** argv) {
   constexpr int kCallsPerBatch = 2000;
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IDispatch* so = varnel::bench::create_service_object(varnel::test::varnel_library_path());
+  IDispatch* so = varnel::bench::create_service_object(test_support::varnel_library_path());
   if (so == nullptr) {
     std::fprintf(stderr, "invoke_bench: cannot create the service object from %s\n", KIT_VARNEL_DLL);
     return 1;

@@ -64,7 +64,7 @@ void ID_TARVO_VARNEL::SetPropertyNumber(std::int32_t prop_index, std::int32_t nu
         disable();
       }
       break;
-    case PIDXDisp_InterCharacterWait: send(setting_46_command(number)); break;
+    case PIDXDisp_InterCharacterWait: send(inter_character_wait_command(number)); break;
     case PIDXDisp_BlinkRate: send(blink_rate_command(number)); break;
     case PIDXDisp_CursorType: send(cursor_type_command(number)); break;
     case PIDXDisp_CharacterSet: select_character_set(number); break;

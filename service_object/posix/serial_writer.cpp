@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
+
+#include "shared/posix/termios_speed.h"
 
 namespace varnel {
 namespace {
@@ -39,24 +42,9 @@ std::string to_utf8(std::u16string_view text) {
   return out;
 }
 
-// The termios speed constant for a rate, or B0 when the rate is not one termios knows.
-speed_t speed_for(std::int32_t baud_rate) {
-  switch (baud_rate) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
-  }
-}
-
 int milliseconds_until(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -79,26 +67,23 @@ bool PosixSerialWriter::open(std::u16string_view port_name, ParitySelector parit
 
   const std::string path = device_path(port_name);
   // open: a descriptor, or -1 with errno.
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  kit::posix::UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.is_valid()) return false;
   // Exclusive use, as on Windows: an advisory lock that a second writer finds taken (TIOCEXCL
   // alone does not stop a privileged process). flock: 0, or -1 with errno.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return false;
-  }
-  ::ioctl(fd, TIOCEXCL);
-  fd_ = fd;
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  ::ioctl(fd.get(), TIOCEXCL);
+  fd_ = std::move(fd);
   // Settings a port refuses are not failures: the port is used with what it kept.
   configure(parity, baud_rate);
-  ::tcflush(fd_, TCIOFLUSH);
+  ::tcflush(fd_.get(), TCIOFLUSH);
   return true;
 }
 
 void PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate) const {
   termios tio{};
   // tcgetattr: 0, or -1 with errno (not a terminal: nothing to configure).
-  if (::tcgetattr(fd_, &tio) != 0) return;
+  if (::tcgetattr(fd_.get(), &tio) != 0) return;
 
   // Bytes pass untouched in both directions; flow control (CRTSCTS, IXON, IXOFF) is inherited.
   tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL);
@@ -115,21 +100,21 @@ void PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate)
   }
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (const speed_t speed = speed_for(baud_rate); speed != B0) {
+  if (const speed_t speed = kit::posix::termios_speed(baud_rate); speed != B0) {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
   }
-  ::tcsetattr(fd_, TCSANOW, &tio);
+  ::tcsetattr(fd_.get(), TCSANOW, &tio);
 }
 
 bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
-  if (fd_ < 0 || bytes.empty()) return false;
+  if (!fd_.is_valid() || bytes.empty()) return false;
   const auto deadline = std::chrono::steady_clock::now() + write_time_limit(bytes.size());
 
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     // write: bytes written, or -1 with errno.
-    const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    const ssize_t n = ::write(fd_.get(), bytes.data() + sent, bytes.size() - sent);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
       continue;
@@ -137,7 +122,7 @@ bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return false;
     // The driver's queue is full: wait for room, but not past the write time-out.
-    pollfd pfd{fd_, POLLOUT, 0};
+    pollfd pfd{fd_.get(), POLLOUT, 0};
     const int ready = ::poll(&pfd, 1, milliseconds_until(deadline));
     if (ready == 0) return false;  // cut short by the time-out
     if (ready < 0 && errno != EINTR) return false;
@@ -150,16 +135,14 @@ bool PosixSerialWriter::wait_until_sent(std::chrono::steady_clock::time_point de
   // tcdrain has no time-out; ask the driver how much is still queued instead.
   for (;;) {
     int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    if (::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     ::poll(nullptr, 0, 2);
   }
 }
 
 void PosixSerialWriter::close() {
-  if (fd_ < 0) return;
-  ::close(fd_);  // also drops the flock
-  fd_ = -1;
+  fd_.reset();  // also drops the flock
 }
 
 }  // namespace varnel

@@ -11,8 +11,9 @@
 //      failure -> SELFREG_E_CLASS.
 // Removal takes the same steps back: the script in removal mode (the AppID parent key stays),
 // UnRegisterTypeLib for the LIBID, version 1.0, locale 0 and then the library's own locale 0x409
-// (a type library that is not registered counts as removed; other failures -> SELFREG_E_TYPELIB), then the class and ProgID keys (absent keys
-// count as removed; other failures -> SELFREG_E_CLASS). The first failing step ends the call.
+// (a type library that is not registered counts as removed; other failures -> SELFREG_E_TYPELIB), then the
+// class and ProgID keys (absent keys count as removed; other failures -> SELFREG_E_CLASS). The first failing
+// step ends the call.
 //
 // In a 32-bit process on 64-bit Windows, HKCR\CLSID is the 32-bit view (Wow6432Node) by itself;
 // the ProgID, TypeLib and AppID keys are shared by both views.

@@ -1,0 +1,83 @@
+#include "sim/runtime/stop_signals.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <iterator>
+#include <stdexcept>
+
+#include "sim/runtime/posix_io.h"
+
+namespace sim {
+namespace {
+
+// The handler can reach only a lock-free atomic; it holds the pipe's write end.
+std::atomic<int> g_wake_fd{-1};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void wake_on_signal(int /*signal*/) {
+  const int saved_errno = errno;
+  const int fd = g_wake_fd.load();
+  // A full pipe already holds a wake-up, so a failed write loses nothing.
+  if (fd >= 0) {
+    const ssize_t written = ::write(fd, "s", 1);
+    static_cast<void>(written);
+  }
+  errno = saved_errno;
+}
+
+struct Disposition {
+  int signal;
+  void (*handler)(int);
+};
+
+// SIG_IGN is a cast, so this table cannot be constexpr.
+const Disposition kDispositions[] = {
+    {SIGTERM, wake_on_signal},
+    {SIGINT, wake_on_signal},
+    {SIGHUP, wake_on_signal},
+    {SIGPIPE, SIG_IGN},
+};
+
+}  // namespace
+
+StopSignals::StopSignals() {
+  int ends[2];
+  // pipe2() returns 0 or -1.
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) throw_errno("cannot create the signal pipe");
+  read_end_.reset(ends[0]);
+  write_end_.reset(ends[1]);
+  int expected = -1;
+  if (!g_wake_fd.compare_exchange_strong(expected, write_end_.get())) {
+    throw std::logic_error("StopSignals is already installed");
+  }
+  for (const Disposition& disposition : kDispositions) {
+    struct sigaction action {};
+    action.sa_handler = disposition.handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    // sigaction() returns 0 or -1.
+    if (installed_ == previous_.size()) throw std::logic_error("more dispositions than saved slots");
+    if (::sigaction(disposition.signal, &action, &previous_[installed_]) != 0) {
+      const int error = errno;
+      restore();
+      errno = error;
+      throw_errno("cannot install a signal handler");
+    }
+    ++installed_;
+  }
+}
+
+StopSignals::~StopSignals() { restore(); }
+
+void StopSignals::restore() {
+  while (installed_ > 0) {
+    --installed_;
+    ::sigaction(kDispositions[installed_].signal, &previous_[installed_], nullptr);
+  }
+  g_wake_fd.store(-1);
+}
+
+}  // namespace sim

@@ -1,0 +1,142 @@
+// Where the service object looks for its device: the device-name file, the key path and the
+// numbers read from the registry.
+
+#include "service_object/core/device_config.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fixtures/service_fakes.h"
+
+namespace varnel::testing {
+namespace {
+
+TEST(DeviceNameFromFile, TakesTheFirstLineWithoutItsLineEnd) {
+  const struct {
+    std::string_view raw;
+    std::u16string_view name;
+  } cases[] = {
+      {"PoleDisplay", u"PoleDisplay"},
+      {"PoleDisplay\n", u"PoleDisplay"},
+      {"PoleDisplay\r\n", u"PoleDisplay"},
+      {"PoleDisplay\r", u"PoleDisplay"},
+      {"PoleDisplay\nSecond\n", u"PoleDisplay"},
+      {"\r\n\nPoleDisplay\n", u"PoleDisplay"},
+      {"\xEF\xBB\xBFPoleDisplay", u"PoleDisplay"},
+      {"Pole Display ", u"Pole Display "},  // blanks inside a key name are kept
+      {std::string_view("Pole\0junk", 9), u"Pole"},
+      {"Caf\xE9", u"Caf\u00E9"},  // 8-bit text widens byte by byte
+      {"", u""},
+      {"\r\n", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(device_name_from_file(c.raw), c.name) << c.raw;
+}
+
+TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {
+  const struct {
+    std::u16string_view text;
+    std::int32_t value;
+  } cases[] = {
+      {u"9600", 9600},
+      {u"19200 ", 19200},
+      {u"  38400", 38400},
+      {u"\t115200", 115200},
+      {u"abc", 0},
+      {u"", 0},
+      {u"12ab", 12},
+      {u"+57600", 57600},
+      {u"-9600", -9600},
+      {u"- 1", 0},
+      {u"99999999999", 2147483647},
+      {u"-99999999999", -2147483647 - 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_leading_int(c.text), c.value) << std::string(c.text.begin(), c.text.end());
+  }
+}
+
+TEST(KeyPathTest, BaseChosenByEmulationAndNameAppended) {
+  KeyPath path;
+  EXPECT_EQ(path.text(), kNativeBasePath);
+  path.reset(true);
+  EXPECT_EQ(path.text(), u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\");
+  ASSERT_TRUE(path.append(u"Pole"));
+  EXPECT_EQ(path.text(), u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\Pole");
+  path.reset(false);
+  EXPECT_EQ(path.text(), u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\");
+}
+
+TEST(KeyPathTest, RefusesANameThatWouldOverflowTheBuffer) {
+  for (const bool wow64 : {false, true}) {
+    const std::size_t room = KeyPath::kMaxLength - KeyPath::base_for(wow64).size();
+    KeyPath path;
+    path.reset(wow64);
+    EXPECT_FALSE(path.append(std::u16string(room + 1, u'x')));
+    EXPECT_EQ(path.text(), KeyPath::base_for(wow64)) << "a refused name leaves the base path";
+    EXPECT_TRUE(path.append(std::u16string(room, u'x')));
+    EXPECT_EQ(path.text().size(), KeyPath::kMaxLength);
+  }
+}
+
+// The key the enable reads, seen from the registry, after OpenService read the file.
+TEST(OpenServiceKeyPath, FileContentDecidesTheKey) {
+  const struct {
+    const char* name;
+    bool wow64;
+    std::optional<std::string> file;
+    std::u16string expected_key;
+    std::vector<std::u16string> messages;  // shown at OpenService
+  } cases[] = {
+      {"native", false, "PoleDisplay", std::u16string(kNativeBasePath) + u"PoleDisplay", {}},
+      {"wow64", true, "PoleDisplay", std::u16string(kWow64BasePath) + u"PoleDisplay", {}},
+      {"lineEnd", false, "PoleDisplay\r\n", std::u16string(kNativeBasePath) + u"PoleDisplay", {}},
+      {"missing",
+       false,
+       std::nullopt,
+       std::u16string(kNativeBasePath),
+       {std::u16string(messages::kFileOpenError)}},
+      {"tooLong",
+       true,
+       std::string(60, 'n'),
+       std::u16string(kWow64BasePath),
+       {std::u16string(messages::kDeviceNameTooLong)}},
+  };
+  for (const auto& c : cases) {
+    FakeWorld world;
+    world.process.wow64 = c.wow64;
+    world.files.files.clear();
+    if (c.file) world.files.files[std::u16string(kDeviceNameFilePath)] = *c.file;
+    ID_TARVO_VARNEL so(world.module);
+    so.OpenService(u"LineDisplay", u"Whatever");
+    EXPECT_EQ(world.messages.shown, c.messages) << c.name;
+    EXPECT_EQ(so.result_code(), opos::OPOS_SUCCESS) << c.name;
+    so.ClaimDevice(0);
+    so.SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+    ASSERT_FALSE(world.registry.opened_paths.empty()) << c.name;
+    EXPECT_EQ(world.registry.opened_paths.back(), c.expected_key) << c.name;
+  }
+}
+
+TEST(OpenServiceKeyPath, OpenCloseOpenAppendsTheNameOnce) {
+  FakeWorld world;
+  ID_TARVO_VARNEL so(world.module);
+  so.OpenService(u"", u"");
+  so.OpenService(u"", u"");  // second open does not read the file again
+  EXPECT_EQ(world.files.reads, 1);
+  so.CloseService();
+  EXPECT_EQ(world.module.state().key_path.text(), kNativeBasePath);
+  so.OpenService(u"", u"");
+  EXPECT_EQ(world.files.reads, 2);
+  EXPECT_EQ(world.module.state().key_path.text(), world.device_key());
+}
+
+TEST(OpenServiceKeyPath, ReadsTheConfiguredFilePath) {
+  FakeWorld world;
+  world.module.platform().device_name_file = u"/tmp/elsewhere.txt";
+  world.files.files[u"/tmp/elsewhere.txt"] = "Other";
+  ID_TARVO_VARNEL so(world.module);
+  so.OpenService(u"", u"");
+  EXPECT_EQ(world.module.state().key_path.text(), world.device_key(u"Other"));
+}
+
+}  // namespace
+}  // namespace varnel::testing
