@@ -2,7 +2,8 @@
 #
 #   kit_warnings    -Wall -Wextra -Werror
 #   kit_sanitizers  the sanitizers KIT_SANITIZE asks for (native builds): "address" for
-#                   ASan+UBSan, "thread" for TSan, empty for none
+#                   ASan+UBSan, "thread" for TSan, empty for none; with KIT_FUZZ (preset fuzz,
+#                   clang) libFuzzer's coverage with ASan+UBSan instead
 #
 # Every library and program links both:
 #   target_link_libraries(my_target PRIVATE kit_warnings kit_sanitizers)
@@ -15,8 +16,17 @@ target_compile_options(kit_warnings INTERFACE -Wall -Wextra -Werror)
 
 set(KIT_SANITIZE "" CACHE STRING "Sanitizers for native builds: address (ASan+UBSan) or thread")
 set_property(CACHE KIT_SANITIZE PROPERTY STRINGS "" address thread)
+option(KIT_FUZZ "Build only the fuzz targets of fuzz/ and the code they drive (needs clang)" OFF)
 add_library(kit_sanitizers INTERFACE)
-if(KIT_SANITIZE STREQUAL "address")
+if(KIT_FUZZ)
+  if(NOT KIT_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "KIT_FUZZ brings its own sanitizers: leave KIT_SANITIZE empty")
+  endif()
+  # The fuzz targets themselves add -fsanitize=fuzzer at link time (fuzz/CMakeLists.txt).
+  target_compile_options(kit_sanitizers INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(kit_sanitizers INTERFACE -fsanitize=address,undefined)
+elseif(KIT_SANITIZE STREQUAL "address")
   target_compile_options(kit_sanitizers INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(kit_sanitizers INTERFACE -fsanitize=address,undefined)

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dirs=(service_object shared sim utility tester tests examples bench)
+dirs=(service_object shared sim utility tester tests examples bench fuzz)
 
 echo "== clang-format"
 # The generated glyph table guards its own layout with clang-format off.
@@ -26,6 +26,14 @@ run-clang-tidy -quiet -j "$(nproc)" -p build/native "^$PWD/(?!build/).*\.(c|cpp)
   >build/native/clang-tidy.log 2>&1 || {
   grep -E 'error:|warning:' build/native/clang-tidy.log | sort -u | head -50
   echo "clang-tidy found problems (full log: build/native/clang-tidy.log)" >&2
+  exit 1
+}
+echo "== clang-tidy (fuzz targets, preset fuzz)"
+cmake --preset fuzz >/dev/null
+fuzz_files=$(git ls-files 'fuzz/*.cpp')
+run-clang-tidy -quiet -j "$(nproc)" -p build/fuzz $fuzz_files >build/fuzz/clang-tidy.log 2>&1 || {
+  grep -E 'error:|warning:' build/fuzz/clang-tidy.log | sort -u | head -50
+  echo "clang-tidy found problems (full log: build/fuzz/clang-tidy.log)" >&2
   exit 1
 }
 echo "== clang-tidy (Windows sources, mingw-w64 target)"

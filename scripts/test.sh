@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite plain, under ASan+UBSan and under
-# TSan, then the Windows binaries' suite under Wine, then the release with its setup program
-# (scripts/package.sh) and the setup program's tests (tests/installer/run.sh), then the static
-# checks (scripts/lint.sh). Installs what is missing first.
+# TSan, a short run of each fuzz target (preset fuzz), then the Windows binaries' suite under
+# Wine, then the release with its setup program (scripts/package.sh) and the setup program's tests
+# (tests/installer/run.sh), then the static checks (scripts/lint.sh). Installs what is missing
+# first.
 #   scripts/test.sh            all of it
-#   scripts/test.sh PRESET...  only those presets (native, native-asan, native-tsan, win32, win64),
-#                              and "installer" for the release and its setup program
+#   scripts/test.sh PRESET...  only those presets (native, native-asan, native-tsan, fuzz, win32,
+#                              win64), and "installer" for the release and its setup program
 #
 # The Windows product is 32-bit (preset win32) and its suite runs under 32-bit Wine. A machine
 # whose kernel cannot execute 32-bit programs cannot run any of it: there the product is still
@@ -18,7 +19,7 @@ scripts/setup.sh
 presets=("$@")
 full=0
 if [ "${#presets[@]}" -eq 0 ]; then
-  presets=(native native-asan native-tsan win32 installer)
+  presets=(native native-asan native-tsan fuzz win32 installer)
   full=1
 fi
 

@@ -1,9 +1,6 @@
 // What a late-bound DisplayText costs through the automation layer, measured under Wine: the
 // Invoke an OPOS Control Object makes for every DisplayText call (argument unpacking,
 // coercion, the call itself), with the device not enabled so no serial write is included.
-//
-// Google Benchmark has no mingw-w64 build on this machine, so this program is its own small
-// harness: it times batches of calls and reports the median time per call over the batches.
 //   wine build/win32/bench/win32/invoke_bench.exe [batches]
 
 #include <windows.h>
@@ -15,26 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "service_object/win32/com/guids.h"
+#include "bench/win32/bench_support.h"
+#include "tests/support/varnel_client.h"
 
-namespace {
-
-std::wstring library_path() {
-  std::wstring path = L"Z:";
-  for (const char c : std::string_view(KIT_VARNEL_DLL))
-    path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-  return path;
-}
-
-double now_ns() {
-  LARGE_INTEGER counter{};
-  LARGE_INTEGER frequency{};
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
+using varnel::bench::now_ns;
 
 int main(int argc, char** argv) {
   long batches = 21;
@@ -49,24 +30,11 @@ int main(int argc, char** argv) {
   constexpr int kCallsPerBatch = 2000;
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  HMODULE library = LoadLibraryW(library_path().c_str());
-  if (library == nullptr) {
-    std::fprintf(stderr, "invoke_bench: cannot load %s\n", KIT_VARNEL_DLL);
+  IDispatch* so = varnel::bench::create_service_object(test_support::varnel_library_path());
+  if (so == nullptr) {
+    std::fprintf(stderr, "invoke_bench: cannot create the service object from %s\n", KIT_VARNEL_DLL);
     return 1;
   }
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  const auto get_class_object =
-      reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  IDispatch* so = nullptr;
-  if (get_class_object == nullptr ||
-      FAILED(
-          get_class_object(varnel::com::kClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
-      FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&so)))) {
-    std::fprintf(stderr, "invoke_bench: cannot create the service object\n");
-    return 1;
-  }
-  factory->Release();
 
   LPOLESTR name = const_cast<LPOLESTR>(L"DisplayText");
   DISPID id = DISPID_UNKNOWN;

@@ -1,5 +1,8 @@
 #include "service_object/core/id_tarvo_varnel.h"
 
+#include "service_object/core/device_properties.h"
+#include "service_object/core/opos_properties.h"
+
 namespace varnel {
 
 using namespace opos;
@@ -43,7 +46,7 @@ std::int32_t ID_TARVO_VARNEL::GetPropertyNumber(std::int32_t prop_index) {
     case PIDX_DeviceEnabled: return OnbDeviceEnable() ? 1 : 0;
     case PIDX_ResultCode: return result_code_;
     case PIDX_ServiceObjectVersion: return ServiceObjectVersion();
-    default: return 0;
+    default: return device_number_property(prop_index, {opened_, character_set_});
   }
 }
 
@@ -64,7 +67,17 @@ void ID_TARVO_VARNEL::SetPropertyNumber(std::int32_t prop_index, std::int32_t nu
     case PIDXDisp_InterCharacterWait: send(inter_character_wait_command(number)); break;
     case PIDXDisp_BlinkRate: send(blink_rate_command(number)); break;
     case PIDXDisp_CursorType: send(cursor_type_command(number)); break;
+    case PIDXDisp_CharacterSet: select_character_set(number); break;
     default: break;
+  }
+}
+
+void ID_TARVO_VARNEL::select_character_set(std::int32_t number) {
+  // A number not in CharacterSetList is refused; the character set in force stays.
+  if (!character_set_.select(number)) {
+    result_code_ = OPOS_E_ILLEGAL;
+  } else if (opened_) {
+    result_code_ = OPOS_SUCCESS;
   }
 }
 
@@ -74,7 +87,7 @@ std::u16string ID_TARVO_VARNEL::GetPropertyString(std::int32_t prop_index) {
     case PIDX_DeviceDescription: return DeviceDescription();
     case PIDX_DeviceName: return DeviceName();
     case PIDX_ServiceObjectDescription: return DeviceControlDescription();
-    default: return {};
+    default: return device_string_property(prop_index);
   }
 }
 
@@ -186,6 +199,7 @@ std::int32_t ID_TARVO_VARNEL::CloseService() {
   device_.key_path.reset(device_.emulation);
   enabled_ = false;
   close_port();
+  character_set_ = CharacterSet{};  // the next open starts with the default again
   return OPOS_SUCCESS;
 }
 
@@ -206,7 +220,7 @@ void ID_TARVO_VARNEL::send(const DisplayCommand& command) {
 std::int32_t ID_TARVO_VARNEL::DisplayText(std::u16string_view data, std::int32_t /*attribute*/) {
   // Every attribute shows as normal text; the bytes go out exactly as converted, control codes
   // included.
-  const TextBytes text = text_to_display_bytes(data, device_.transmit);
+  const TextBytes text = character_set_.encode(data, device_.transmit);
   if (text.truncated) platform_.messages.show(messages::kTooManyChars);
   send(text.count);
   return OPOS_SUCCESS;

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "service_object/core/character_set.h"
 #include "service_object/core/messages.h"
 #include "service_object/core/opos.h"
 #include "service_object/core/service_module.h"
@@ -104,6 +105,7 @@ class ID_TARVO_VARNEL {
   void send(const DisplayCommand& command);
   void read_device_name_file();
   DeviceSettings read_settings();
+  void select_character_set(std::int32_t number);
 
   ServiceModule& module_;
   ServicePlatform& platform_;
@@ -117,6 +119,7 @@ class ID_TARVO_VARNEL {
   std::u16string device_description_;
   std::u16string device_control_description_;
   bool enabled_ = false;
+  CharacterSet character_set_;  // how DisplayText's text becomes bytes (default: low bytes)
 };
 
 }  // namespace varnel

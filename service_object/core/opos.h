@@ -11,6 +11,7 @@ inline constexpr std::int32_t OPOS_SUCCESS = 0;
 inline constexpr std::int32_t OPOS_E_CLOSED = 101;
 inline constexpr std::int32_t OPOS_E_NOTCLAIMED = 103;
 inline constexpr std::int32_t OPOS_E_DISABLED = 105;
+inline constexpr std::int32_t OPOS_E_ILLEGAL = 106;
 
 // Common numeric property indices.
 inline constexpr std::int32_t PIDX_Claimed = 1;

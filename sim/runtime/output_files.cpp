@@ -72,4 +72,14 @@ void TraceFile::append(const TraceLines& lines) {
   write_all(fd_.get(), batch, "cannot write " + path_);
 }
 
+CaptureFile::CaptureFile(const std::string& path)
+    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644)) {
+  if (!fd_.is_valid()) throw_errno("cannot create " + path);
+}
+
+void CaptureFile::append(std::span<const std::uint8_t> bytes) {
+  write_all(fd_.get(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+            "cannot write " + path_);
+}
+
 }  // namespace sim

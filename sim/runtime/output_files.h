@@ -1,6 +1,8 @@
 // The files through which the simulator's state and trace can be watched.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -57,6 +59,18 @@ class TraceFile {
  public:
   explicit TraceFile(const std::string& path);
   void append(const TraceLines& lines);
+
+ private:
+  std::string path_;
+  kit::posix::UniqueFd fd_;
+};
+
+// Every byte read from the line, raw and in order: what the host really sent. The file is
+// emptied when the simulator starts.
+class CaptureFile {
+ public:
+  explicit CaptureFile(const std::string& path);
+  void append(std::span<const std::uint8_t> bytes);
 
  private:
   std::string path_;

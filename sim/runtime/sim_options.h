@@ -12,12 +12,13 @@
 namespace sim {
 
 struct SimOptions {
-  std::string link;        // symbolic link to the port, made once ready; empty: none
-  std::string device;      // terminal device to serve; empty: a new pseudo-terminal
-  std::string state_file;  // empty: no state file
-  std::string trace_file;  // empty: no trace file
-  std::string flash_file;  // empty: the flash lasts only as long as the run
-  std::string dots_file;   // empty: no dot-matrix picture
+  std::string link;          // symbolic link to the port, made once ready; empty: none
+  std::string device;        // terminal device to serve; empty: a new pseudo-terminal
+  std::string state_file;    // empty: no state file
+  std::string trace_file;    // empty: no trace file
+  std::string flash_file;    // empty: the flash lasts only as long as the run
+  std::string dots_file;     // empty: no dot-matrix picture
+  std::string capture_file;  // empty: no raw capture of the bytes received
   FaultModes faults;
   bool speed_check = true;  // bytes at a host speed other than the display's are garbage
   bool quiet = false;       // no live picture of the screen

@@ -42,6 +42,7 @@ class Observers {
     if (!options.trace_file.empty()) trace_file_.emplace(options.trace_file);
     if (!options.flash_file.empty()) flash_file_.emplace(options.flash_file);
     if (!options.dots_file.empty()) dots_file_.emplace(options.dots_file);
+    if (!options.capture_file.empty()) capture_file_.emplace(options.capture_file);
     show_view_ = !options.quiet && ::isatty(STDOUT_FILENO);
   }
 
@@ -77,6 +78,11 @@ class Observers {
     if (view_) view_->draw(state);
   }
 
+  // Bytes as read from the line, before anything decodes them.
+  void received(std::span<const std::uint8_t> bytes) {
+    if (capture_file_) capture_file_->append(bytes);
+  }
+
   // Writes the flash file as loaded, so it exists from the start.
   void start_flash(const FlashSettings& flash) {
     if (!flash_file_) return;
@@ -89,6 +95,7 @@ class Observers {
   std::optional<TraceFile> trace_file_;
   std::optional<FlashFile> flash_file_;
   std::optional<WholeFile> dots_file_;
+  std::optional<CaptureFile> capture_file_;
   std::optional<TerminalView> view_;
   bool show_view_ = false;
   FlashSettings written_flash_;
@@ -106,11 +113,13 @@ bool speeds_differ(const SimOptions& options, const SerialEndpoint& endpoint, co
 
 enum class ReadOutcome { data, nothing, line_lost };
 
-ReadOutcome read_port(const SimOptions& options, const SerialEndpoint& endpoint, DisplayFirmware& firmware) {
+ReadOutcome read_port(const SimOptions& options, const SerialEndpoint& endpoint, DisplayFirmware& firmware,
+                      Observers& observers) {
   std::array<std::uint8_t, 4096> buffer;
   // read() returns the count, 0 at end of file, or -1.
   const ssize_t count = ::read(endpoint.fd(), buffer.data(), buffer.size());
   if (count > 0) {
+    observers.received(std::span(buffer.data(), static_cast<std::size_t>(count)));
     // The speed is read after the bytes: a host sets its speed before it
     // writes, so the bytes were sent at the speed found now.
     if (speeds_differ(options, endpoint, firmware.state())) {
@@ -219,7 +228,7 @@ int run_simulator(const SimOptions& options) {
 
     bool changed = false;
     if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      switch (read_port(options, endpoint, firmware)) {
+      switch (read_port(options, endpoint, firmware, observers)) {
         case ReadOutcome::data:
           last_byte = Clock::now();
           changed = true;

@@ -71,9 +71,11 @@ std::optional<SimulatorLink> SimulatorLink::for_port(int port) {
   const std::wstring prefix = L"KIT_SIM_COM" + std::to_wstring(port);
   const std::optional<std::wstring> trace = environment_variable(prefix + L"_TRACE");
   const std::optional<std::wstring> state = environment_variable(prefix + L"_STATE");
+  const std::optional<std::wstring> capture = environment_variable(prefix + L"_CAPTURE");
   const std::optional<std::wstring> pid = environment_variable(prefix + L"_PID");
   if (!trace || !pid) return std::nullopt;
   return SimulatorLink(windows_path_of_unix_path(*trace), state ? windows_path_of_unix_path(*state) : L"",
+                       capture ? windows_path_of_unix_path(*capture) : L"",
                        std::wcstoul(pid->c_str(), nullptr, 10));
 }
 
@@ -115,6 +117,18 @@ bool SimulatorLink::wait_for_state(const std::string& key, const std::string& va
     if (GetTickCount64() >= deadline) return false;
     Sleep(10);
   }
+}
+
+std::string SimulatorLink::capture() const { return read_whole_file(capture_path_).value_or(""); }
+
+std::string SimulatorLink::wait_for_capture(std::size_t size, unsigned timeout_ms) const {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  std::string bytes = capture();
+  while (bytes.size() < size && GetTickCount64() < deadline) {
+    Sleep(10);
+    bytes = capture();
+  }
+  return bytes;
 }
 
 bool SimulatorLink::pause() const { return signal_and_wait("STOP", true); }

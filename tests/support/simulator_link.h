@@ -1,7 +1,8 @@
 #pragma once
 // The display simulator serving a COM port of the test prefix, as cmake/with-simulator.sh
 // started it: its trace file (one line per decoded command), its state file (the screen and
-// settings as key=value lines), and its process, which a test may pause to stall the line.
+// settings as key=value lines), its capture (every byte received, raw), and its process, which
+// a test may pause to stall the line.
 
 #include <map>
 #include <optional>
@@ -33,18 +34,30 @@ class SimulatorLink {
   // Waits (at most `timeout_ms`) until state() holds `key` with `value`; answers whether it did.
   bool wait_for_state(const std::string& key, const std::string& value, unsigned timeout_ms = 5000) const;
 
+  // Every byte the display received so far, raw and in order.
+  std::string capture() const;
+
+  // Waits (at most `timeout_ms`) until the capture holds at least `size` bytes and answers it;
+  // shorter when the time ran out.
+  std::string wait_for_capture(std::size_t size, unsigned timeout_ms = 5000) const;
+
   // Pauses or resumes the simulator process (SIGSTOP / SIGCONT), so that it stops reading its
   // line. Answers true once /proc shows the process in the wanted state (at most 5 s).
   bool pause() const;
   bool resume() const;
 
  private:
-  SimulatorLink(std::wstring trace_path, std::wstring state_path, unsigned long pid)
-      : trace_path_(std::move(trace_path)), state_path_(std::move(state_path)), pid_(pid) {}
+  SimulatorLink(std::wstring trace_path, std::wstring state_path, std::wstring capture_path,
+                unsigned long pid)
+      : trace_path_(std::move(trace_path)),
+        state_path_(std::move(state_path)),
+        capture_path_(std::move(capture_path)),
+        pid_(pid) {}
   bool signal_and_wait(const char* signal, bool want_stopped) const;
 
   std::wstring trace_path_;
   std::wstring state_path_;
+  std::wstring capture_path_;
   unsigned long pid_;
 };
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "service_object/core/opos_properties.h"
 #include "tests/fixtures/service_fakes.h"
 
 namespace varnel::testing {
@@ -263,16 +264,17 @@ TEST(Properties, NumericAnswersInEveryState) {
   ID_TARVO_VARNEL so(world.module);
   struct Expect {
     const char* after;
-    std::int32_t claimed, enabled;
+    std::int32_t claimed, enabled, state;
   };
-  for (const Expect& e : {Expect{"", 0, 0}, Expect{"open", 0, 0}, Expect{"claim", 1, 0},
-                          Expect{"enable", 1, 1}, Expect{"release", 0, 0}, Expect{"close", 0, 0}}) {
+  for (const Expect& e : {Expect{"", 0, 0, OPOS_S_CLOSED}, Expect{"open", 0, 0, OPOS_S_IDLE},
+                          Expect{"claim", 1, 0, OPOS_S_IDLE}, Expect{"enable", 1, 1, OPOS_S_IDLE},
+                          Expect{"release", 0, 0, OPOS_S_IDLE}, Expect{"close", 0, 0, OPOS_S_CLOSED}}) {
     if (*e.after) run_step(so, e.after);
     const auto code = so.result_code();
     EXPECT_EQ(so.GetPropertyNumber(PIDX_Claimed), e.claimed) << e.after;
     EXPECT_EQ(so.GetPropertyNumber(PIDX_DeviceEnabled), e.enabled) << e.after;
     EXPECT_EQ(so.GetPropertyNumber(PIDX_ServiceObjectVersion), 1013001) << e.after;
-    EXPECT_EQ(so.GetPropertyNumber(PIDX_State), 0) << e.after;
+    EXPECT_EQ(so.GetPropertyNumber(PIDX_State), e.state) << e.after;
     EXPECT_EQ(so.GetPropertyNumber(-1), 0) << e.after;
     EXPECT_EQ(so.result_code(), code) << "GetPropertyNumber never changes the result code";
   }

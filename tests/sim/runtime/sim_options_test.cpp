@@ -18,12 +18,14 @@ sim::Parsed<sim::SimOptions> parse(const std::vector<std::string_view>& argument
 
 TEST(SimOptions, AcceptsEveryOptionInBothForms) {
   const sim::Parsed<sim::SimOptions> parsed =
-      parse({"--link", "/tmp/p", "--device=/dev/ttyS0", "--state", "s.txt", "--trace=t.txt", "--quiet"});
+      parse({"--link", "/tmp/p", "--device=/dev/ttyS0", "--state", "s.txt", "--trace=t.txt", "--quiet",
+             "--capture", "c.bin"});
   ASSERT_TRUE(parsed.value) << parsed.error;
   EXPECT_EQ(parsed.value->link, "/tmp/p");
   EXPECT_EQ(parsed.value->device, "/dev/ttyS0");
   EXPECT_EQ(parsed.value->state_file, "s.txt");
   EXPECT_EQ(parsed.value->trace_file, "t.txt");
+  EXPECT_EQ(parsed.value->capture_file, "c.bin");
   EXPECT_TRUE(parsed.value->quiet);
   EXPECT_FALSE(parsed.value->help);
 }

@@ -176,6 +176,33 @@ TEST(SimProcess, ChattersWithNaksOnceABlockGoesUnacknowledged) {
   EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
 }
 
+// The capture holds exactly what the host wrote, however the line cut it into reads: text,
+// commands, a frame and its reply, and bytes no layer takes.
+TEST(SimProcess, CapturesEveryByteRawAndInOrder) {
+  const test_support::TempDirectory directory("kit-capture");  // outlives the simulator below
+  const std::string capture = directory.file("capture");
+  SimulatorProcess::Options options;
+  options.extra_args = {"--capture", capture};
+  SimulatorProcess simulator(options);
+  const kit::posix::UniqueFd port = open_port(simulator.port_path(), true);
+
+  Bytes sent;
+  const Bytes pieces[] = {
+      {0x0C, 'A', 0x1F}, {0x24, 0x13, 0x02}, {0x02, 0x01, 0x44, 0x03, 0x46}, {0x1F, 0x99, 0x00, 0xFF}};
+  for (const Bytes& piece : pieces) {
+    send(port.get(), piece);
+    sent.insert(sent.end(), piece.begin(), piece.end());
+  }
+  sim::DisplayFirmware reference;
+  reference.receive(sent);
+  const sim::TraceLines expected = reference.take_trace();
+  ASSERT_EQ(simulator.wait_for_trace_lines(expected.size(), kTraceTimeout), expected);
+  // The capture is written before the bytes are decoded, so it is complete by now.
+  const std::string captured = test_support::read_file(capture);
+  EXPECT_EQ(Bytes(captured.begin(), captured.end()), sent);
+  EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
+}
+
 TEST(SimProcess, SurvivesHostsClosingAndReopeningThePort) {
   SimulatorProcess simulator;
   for (const char letter : {'A', 'B', 'C'}) {
