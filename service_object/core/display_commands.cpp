@@ -11,9 +11,7 @@ constexpr std::uint8_t kBlink = 0x45;
 constexpr std::uint8_t kCursorType = 0x43;
 constexpr std::uint8_t kSetting46 = 0x46;
 
-DisplayCommand introduced(std::uint8_t code, std::uint8_t a) {
-  return {{kCommandIntroducer, code, a, 0}, 3};
-}
+DisplayCommand introduced(std::uint8_t code, std::uint8_t a) { return {{kCommandIntroducer, code, a, 0}, 3}; }
 
 DisplayCommand introduced(std::uint8_t code, std::uint8_t a, std::uint8_t b) {
   return {{kCommandIntroducer, code, a, b}, 4};
@@ -24,7 +22,9 @@ DisplayCommand introduced(std::uint8_t code, std::uint8_t a, std::uint8_t b) {
 DisplayCommand clear_command() { return {{kClearByte, 0, 0, 0}, 1}; }
 
 DisplayCommand cursor_position_command(std::int32_t row, std::int32_t column) {
-  return introduced(kCursorPosition, low_byte(column), low_byte(row + 1));
+  // The row is sent one higher, in byte arithmetic: row 255 and row 2147483647 both wrap to 0
+  // (the sum of two 32-bit signed values could overflow).
+  return introduced(kCursorPosition, low_byte(column), static_cast<std::uint8_t>(low_byte(row) + 1u));
 }
 
 DisplayCommand scroll_command(std::int32_t direction, std::int32_t units) {
@@ -43,8 +43,7 @@ DisplayCommand setting_46_command(std::int32_t value) {
   return introduced(kSetting46, scaled_setting(value));
 }
 
-TextBytes text_to_display_bytes(std::u16string_view text,
-                                std::span<std::uint8_t, kTransmitBufferSize> out) {
+TextBytes text_to_display_bytes(std::u16string_view text, std::span<std::uint8_t, kTransmitBufferSize> out) {
   if (const auto nul = text.find(u'\0'); nul != std::u16string_view::npos) text = text.substr(0, nul);
   TextBytes result;
   result.truncated = text.size() > out.size();
