@@ -45,4 +45,27 @@ std::int32_t parse_leading_int(std::u16string_view text) {
   return static_cast<std::int32_t>(value > kLimit ? kLimit : value);
 }
 
+std::optional<std::int32_t> parse_port_number(std::u16string_view text) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  std::int32_t number = 0;
+  for (const char16_t c : text) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    number = number * 10 + (c - u'0');
+    if (number > kMaxPortNumber) return std::nullopt;  // also keeps the arithmetic in range
+  }
+  if (number < 1) return std::nullopt;
+  return number;
+}
+
+std::u16string port_name_for(std::int32_t port_number) {
+  std::u16string digits;
+  for (std::uint32_t rest = static_cast<std::uint32_t>(port_number); rest > 0 || digits.empty(); rest /= 10) {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + rest % 10));
+  }
+  return u"COM" + digits;
+}
+
 }  // namespace varnel

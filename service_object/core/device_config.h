@@ -32,6 +32,17 @@ inline constexpr std::size_t kDeviceNameFileMaxBytes = 4096;
 // gives 0. Values beyond the 32-bit range saturate.
 [[nodiscard]] std::int32_t parse_leading_int(std::u16string_view text);
 
+// Highest port number Windows gives a serial port.
+inline constexpr std::int32_t kMaxPortNumber = 256;
+
+// The port number in the "Comport" text: decimal digits, blanks around them allowed, 1 to
+// kMaxPortNumber. Anything else (a name, a path, a sign, an empty text) answers nothing: only a
+// serial port may be opened from the configuration, never a file the text might name.
+[[nodiscard]] std::optional<std::int32_t> parse_port_number(std::u16string_view text);
+
+// "COM" followed by the number in decimal: 4 gives COM4, 12 gives COM12.
+[[nodiscard]] std::u16string port_name_for(std::int32_t port_number);
+
 // Port settings read from the device's key.
 struct DeviceSettings {
   std::int32_t baud_rate = 0;  // 0 when unreadable, absent or not a positive number

@@ -51,8 +51,8 @@ struct DisplayCommand {
 // conversion: the display's own character set decides what 0x80..0xFF look like). Stops at the
 // first NUL. At most kTransmitBufferSize units are converted into `out`.
 struct TextBytes {
-  std::size_t count = 0;     // bytes placed in `out`
-  bool truncated = false;    // the text had more than kTransmitBufferSize units
+  std::size_t count = 0;   // bytes placed in `out`
+  bool truncated = false;  // the text had more than kTransmitBufferSize units
 };
 [[nodiscard]] TextBytes text_to_display_bytes(std::u16string_view text,
                                               std::span<std::uint8_t, kTransmitBufferSize> out);

@@ -8,8 +8,7 @@
 namespace varnel {
 
 // Base path for a native process (32-bit Windows, or a 64-bit process).
-inline constexpr std::u16string_view kNativeBasePath =
-    u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
+inline constexpr std::u16string_view kNativeBasePath = u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
 // Base path for a 32-bit process on 64-bit Windows (WOW64).
 inline constexpr std::u16string_view kWow64BasePath =
     u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";

@@ -1,9 +1,10 @@
 // Where the service object looks for its device: the device-name file, the key path and the
 // numbers read from the registry.
 
+#include "service_object/core/device_config.h"
+
 #include <gtest/gtest.h>
 
-#include "service_object/core/device_config.h"
 #include "tests/unit/service_fakes.h"
 
 namespace varnel::testing {
@@ -35,13 +36,71 @@ TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {
     std::u16string_view text;
     std::int32_t value;
   } cases[] = {
-      {u"9600", 9600},       {u"19200 ", 19200},         {u"  38400", 38400},
-      {u"\t115200", 115200}, {u"abc", 0},                {u"", 0},
-      {u"12ab", 12},         {u"+57600", 57600},         {u"-9600", -9600},
-      {u"- 1", 0},           {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1},
+      {u"9600", 9600},
+      {u"19200 ", 19200},
+      {u"  38400", 38400},
+      {u"\t115200", 115200},
+      {u"abc", 0},
+      {u"", 0},
+      {u"12ab", 12},
+      {u"+57600", 57600},
+      {u"-9600", -9600},
+      {u"- 1", 0},
+      {u"99999999999", 2147483647},
+      {u"-99999999999", -2147483647 - 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parse_leading_int(c.text), c.value) << std::string(c.text.begin(), c.text.end());
+  }
+}
+
+TEST(ParsePortNumber, AcceptsPortNumbersOnly) {
+  const struct {
+    std::u16string_view text;
+    std::optional<std::int32_t> number;
+  } cases[] = {
+      {u"4", 4},
+      {u"12", 12},
+      {u" 7\t", 7},
+      {u"007", 7},
+      {u"256", 256},
+      {u"257", std::nullopt},
+      {u"0", std::nullopt},
+      {u"", std::nullopt},
+      {u"  ", std::nullopt},
+      {u"-4", std::nullopt},
+      {u"+4", std::nullopt},
+      {u"4x", std::nullopt},
+      {u"1 2", std::nullopt},
+      {u"99999999999999", std::nullopt},
+      {u"\uFF14", std::nullopt},
+      {u"4\\..\\..\\file.txt", std::nullopt},
+      {u"COM4", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_port_number(c.text), c.number) << std::string(c.text.begin(), c.text.end());
+  }
+  EXPECT_EQ(port_name_for(4), u"COM4");
+  EXPECT_EQ(port_name_for(256), u"COM256");
+}
+
+// Only a port number reaches the port: a text that names anything else is refused before any
+// open, with the port's message and OPOS_E_DISABLED.
+TEST(ComportText, NothingButAPortNumberIsOpened) {
+  for (const std::u16string_view text : {u"3x", u"..\\x", u"\\\\.\\PIPE\\p", u"-3", u"0"}) {
+    FakeWorld world;
+    world.set_device_values(u"9600", std::u16string(text));
+    world.port.available_ports.insert(u"COM" + std::u16string(text));  // would open if tried
+    ID_TARVO_VARNEL so(world.module);
+    so.OpenService(u"", u"");
+    so.ClaimDevice(0);
+    so.SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+    const std::string shown(text.begin(), text.end());
+    EXPECT_TRUE(world.port.opens.empty()) << shown;
+    EXPECT_EQ(so.result_code(), opos::OPOS_E_DISABLED) << shown;
+    EXPECT_EQ(world.messages.shown,
+              std::vector<std::u16string>{u"COM" + std::u16string(text) + u" Open Error !"})
+        << shown;
   }
 }
 
@@ -80,8 +139,15 @@ TEST(OpenServiceKeyPath, FileContentDecidesTheKey) {
       {"native", false, "PoleDisplay", std::u16string(kNativeBasePath) + u"PoleDisplay", {}},
       {"wow64", true, "PoleDisplay", std::u16string(kWow64BasePath) + u"PoleDisplay", {}},
       {"lineEnd", false, "PoleDisplay\r\n", std::u16string(kNativeBasePath) + u"PoleDisplay", {}},
-      {"missing", false, std::nullopt, std::u16string(kNativeBasePath), {std::u16string(messages::kFileOpenError)}},
-      {"tooLong", true, std::string(60, 'n'), std::u16string(kWow64BasePath),
+      {"missing",
+       false,
+       std::nullopt,
+       std::u16string(kNativeBasePath),
+       {std::u16string(messages::kFileOpenError)}},
+      {"tooLong",
+       true,
+       std::string(60, 'n'),
+       std::u16string(kWow64BasePath),
        {std::u16string(messages::kDeviceNameTooLong)}},
   };
   for (const auto& c : cases) {

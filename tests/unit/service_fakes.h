@@ -2,11 +2,15 @@
 // In-memory stand-ins for the service object's platform: a port that records what it was
 // asked to send, a registry of keys and values, a file table, and a message recorder.
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service_object/core/id_tarvo_varnel.h"
@@ -23,9 +27,21 @@ class FakeSerialPort final : public SerialPort {
     return held;
   }
   bool write(std::span<const std::uint8_t> bytes) override {
-    if (!held || bytes.empty()) return false;
-    writes.emplace_back(bytes.begin(), bytes.end());
-    return true;
+    return write_within(bytes, std::nullopt) == WriteResult::kWritten;
+  }
+  // Each write takes the next of `results` (kWritten once they run out); a write that does not
+  // end as kWritten records nothing in `writes`.
+  WriteResult write_within(std::span<const std::uint8_t> bytes,
+                           std::optional<std::chrono::milliseconds> limit) override {
+    if (!held || bytes.empty()) return WriteResult::kFailed;
+    limits.push_back(limit);
+    WriteResult result = WriteResult::kWritten;
+    if (!results.empty()) {
+      result = results.front();
+      results.pop_front();
+    }
+    if (result == WriteResult::kWritten) writes.emplace_back(bytes.begin(), bytes.end());
+    return result;
   }
   void close() override {
     ++closes;
@@ -48,6 +64,8 @@ class FakeSerialPort final : public SerialPort {
   std::set<std::u16string, std::less<>> available_ports{u"COM3", u"COM4", u"COM10"};
   std::vector<Open> opens;
   std::vector<Bytes> writes;
+  std::deque<WriteResult> results;
+  std::vector<std::optional<std::chrono::milliseconds>> limits;  // one per write attempt
   int closes = 0;
   bool held = false;
 };
@@ -98,8 +116,14 @@ class FakeFiles final : public TextFileReader {
 
 class RecordingMessages final : public MessageSink {
  public:
-  void show(std::u16string_view text) override { shown.emplace_back(text); }
+  // `while_shown` stands for what the application does while a box is up (its timers and
+  // incoming calls run in the box's modal loop); it runs once, for the next box.
+  void show(std::u16string_view text) override {
+    shown.emplace_back(text);
+    if (auto nested = std::exchange(while_shown, nullptr)) nested();
+  }
   std::vector<std::u16string> shown;
+  std::function<void()> while_shown;
 };
 
 class FakeProcess final : public ProcessInfo {
