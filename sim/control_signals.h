@@ -1,35 +1,43 @@
-// Turns SIGTERM, SIGINT and SIGHUP into a readable descriptor (the self-pipe
-// pattern), so the poll loop ends cleanly instead of the process dying with
-// its link and files left behind.
+// Turns the signals that control the simulator into bytes on a readable
+// descriptor (the self-pipe pattern): SIGTERM, SIGINT and SIGHUP stop it, so
+// the poll loop ends cleanly instead of the process dying with its link and
+// files left behind; SIGUSR1 unplugs the display from its line and SIGUSR2
+// plugs it back in, as a test pulls and replugs a USB adapter.
 #pragma once
 
 #include <array>
 #include <csignal>
 #include <cstddef>
+#include <vector>
 
 #include "sim/unique_fd.h"
 
 namespace sim {
 
-class StopSignals {
+enum class ControlSignal { stop, unplug, plug_in };
+
+class ControlSignals {
  public:
   // Installs the handlers and ignores SIGPIPE (a closed stdout must not kill
   // the simulator). One instance at a time.
-  StopSignals();
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
+  ControlSignals();
+  ControlSignals(const ControlSignals&) = delete;
+  ControlSignals& operator=(const ControlSignals&) = delete;
   // Restores the earlier dispositions.
-  ~StopSignals();
+  ~ControlSignals();
 
-  // Readable once a stop signal has arrived.
+  // Readable once a signal has arrived.
   int fd() const { return read_end_.get(); }
+
+  // The signals that arrived since the last call, in order.
+  std::vector<ControlSignal> take();
 
  private:
   void restore();
 
   UniqueFd read_end_;
   UniqueFd write_end_;
-  std::array<struct sigaction, 4> previous_{};  // one per handled signal
+  std::array<struct sigaction, 6> previous_{};  // one per handled signal
   std::size_t installed_ = 0;
 };
 
