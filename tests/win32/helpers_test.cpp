@@ -1,9 +1,8 @@
 // The handle owners and the small helpers: what closes when, what survives a close, and the
 // names and codes handed to Windows.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -29,15 +28,18 @@ TEST(UniqueHandle, EmptyValueDependsOnTheKindOfHandle) {
   EXPECT_FALSE(UniqueEvent());
   EXPECT_EQ(UniqueRegistryKey().get(), nullptr);
   // A failed CreateFileW taken over as is must not be "closed".
-  UniqueFileHandle failed(CreateFileW(L"Z:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+  UniqueFileHandle failed(
+      CreateFileW(L"Z:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_FALSE(failed);
 }
 
 TEST(UniqueHandle, ClosesOnDestructionAndOnReset) {
   HANDLE raw = new_event();
   ASSERT_NE(raw, nullptr);
-  { UniqueEvent owner(raw); EXPECT_TRUE(handle_is_open(raw)); }
+  {
+    UniqueEvent owner(raw);
+    EXPECT_TRUE(handle_is_open(raw));
+  }
   EXPECT_FALSE(handle_is_open(raw));
 
   UniqueEvent owner(new_event());
@@ -92,15 +94,23 @@ TEST(SerialDevicePath, ComPortsGetTheDeviceNamespacePrefix) {
     std::wstring_view expected;
   };
   const Case cases[] = {
-      {u"COM7", L"\\\\.\\COM7"},   {u"COM12", L"\\\\.\\COM12"}, {u"COM256", L"\\\\.\\COM256"},
-      {u"com3", L"\\\\.\\com3"},   {u"CoM10", L"\\\\.\\CoM10"},
+      {u"COM7", L"\\\\.\\COM7"},
+      {u"COM12", L"\\\\.\\COM12"},
+      {u"COM256", L"\\\\.\\COM256"},
+      {u"com3", L"\\\\.\\com3"},
+      {u"CoM10", L"\\\\.\\CoM10"},
       // Not "COM" followed by digits only: passed on as given, so the open fails as it should.
-      {u"COM", L"COM"},            {u"COM1x", L"COM1x"},        {u"COM 1", L"COM 1"},
-      {u"LPT1", L"LPT1"},          {u"", L""},                  {u"\\\\.\\COM5", L"\\\\.\\COM5"},
+      {u"COM", L"COM"},
+      {u"COM1x", L"COM1x"},
+      {u"COM 1", L"COM 1"},
+      {u"LPT1", L"LPT1"},
+      {u"", L""},
+      {u"\\\\.\\COM5", L"\\\\.\\COM5"},
       {u"XCOM1", L"XCOM1"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(serial_device_path(c.port_name), c.expected) << std::string(c.port_name.begin(), c.port_name.end());
+    EXPECT_EQ(serial_device_path(c.port_name), c.expected)
+        << std::string(c.port_name.begin(), c.port_name.end());
   }
 }
 
@@ -118,6 +128,35 @@ TEST(DcbParity, SelectorNumbersMapToTheDcbCodes) {
   for (const Case& c : cases) {
     EXPECT_EQ(dcb_parity(static_cast<ParitySelector>(c.selector)), c.parity) << "selector " << c.selector;
   }
+}
+
+// The errors a write can end with: the device gone (reopen it), a time-out (the line does not
+// move), or any other failure.
+TEST(WriteErrors, RemovedDeviceTimeOutAndOtherFailuresAreTold) {
+  const struct {
+    DWORD error;
+    WriteResult result;
+  } cases[] = {
+      {ERROR_BAD_COMMAND, WriteResult::kPortLost},     {ERROR_NOT_READY, WriteResult::kPortLost},
+      {ERROR_DEVICE_REMOVED, WriteResult::kPortLost},  {ERROR_GEN_FAILURE, WriteResult::kPortLost},
+      {ERROR_INVALID_HANDLE, WriteResult::kPortLost},  {ERROR_OPERATION_ABORTED, WriteResult::kPortLost},
+      {ERROR_SEM_TIMEOUT, WriteResult::kTimedOut},     {ERROR_TIMEOUT, WriteResult::kTimedOut},
+      {ERROR_INVALID_PARAMETER, WriteResult::kFailed}, {ERROR_NOT_ENOUGH_MEMORY, WriteResult::kFailed},
+      {ERROR_IO_PENDING, WriteResult::kFailed},
+  };
+  for (const auto& c : cases) EXPECT_EQ(win32::classify_write_error(c.error), c.result) << c.error;
+}
+
+TEST(SpeedApplied, AReadBackWithinThreePerCentCounts) {
+  const struct {
+    DWORD requested, reported;
+    bool applied;
+  } cases[] = {
+      {9600, 9600, true}, {115200, 115384, true}, {115200, 111600, false}, {12345, 38400, false},
+      {9600, 0, false},   {9600, 9888, true},     {9600, 9889, false},     {4294967295u, 4294967295u, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(win32::speed_applied(c.requested, c.reported), c.applied) << c.requested;
 }
 
 TEST(FileStem, StripsFolderAndLastExtensionOnly) {

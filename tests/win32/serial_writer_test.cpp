@@ -2,16 +2,16 @@
 // COM12 of the test prefix lead to simulators started by cmake/with-simulator.sh; COM9 leads
 // nowhere. What arrives is read back from the simulators' traces.
 
-#include <windows.h>
+#include "service_object/win32/serial_writer.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "service_object/win32/serial_writer.h"
 #include "service_object/win32/unique_handle.h"
 #include "tests/win32/handle_probe.h"
 #include "tests/win32/simulator_link.h"
@@ -143,7 +143,8 @@ TEST_F(Win32SerialWriterTest, EveryByteValueArrivesIntactAtEachRate) {
     const std::size_t before = com7_->trace().size();
     // Blocks of 64 bytes, the service object's largest write; commands straddle the blocks.
     for (std::size_t offset = 0; offset < bytes.size(); offset += 64) {
-      const std::span<const std::uint8_t> block(bytes.data() + offset, std::min<std::size_t>(64, bytes.size() - offset));
+      const std::span<const std::uint8_t> block(bytes.data() + offset,
+                                                std::min<std::size_t>(64, bytes.size() - offset));
       EXPECT_TRUE(writer.write(block)) << "block at " << offset;
     }
     EXPECT_EQ(com7_->wait_for_trace(before, expected.size()), expected);
@@ -201,7 +202,8 @@ TEST_F(Win32SerialWriterTest, PortTwelveOpensThroughTheDeviceNamespaceUnderItsPl
   Win32SerialWriter writer;
   ASSERT_TRUE(writer.open(u"COM12", ParitySelector::kNone, 9600));
   EXPECT_EQ(writer.port_name(), u"COM12");
-  EXPECT_EQ(write_and_trace(writer, *com12_, {'Z', 0x0C}, 2), (std::vector<std::string>{text_line('Z'), "clear"}));
+  EXPECT_EQ(write_and_trace(writer, *com12_, {'Z', 0x0C}, 2),
+            (std::vector<std::string>{text_line('Z'), "clear"}));
   EXPECT_EQ(com7_->trace().size(), com7_before) << "bytes for COM12 went to COM7";
 }
 
@@ -221,6 +223,53 @@ TEST_F(Win32SerialWriterTest, PortsThatLeadNowhereDoNotOpen) {
     EXPECT_EQ(writer.port_name(), name) << "the port record keeps what open() was given";
     EXPECT_FALSE(writer.write(Bytes{'X'}));
   }
+}
+
+// Only a serial port that takes the line settings is opened: a file named as the port is left
+// alone (and unchanged), and a speed the port does not apply fails the open.
+TEST_F(Win32SerialWriterTest, NeitherAFileNorAPortKeepingAnotherSpeedIsOpened) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring file = std::wstring(folder) + L"kit-not-a-port.txt";
+  {
+    const win32::UniqueFileHandle made(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(made);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(made.get(), "keep", 4, &written, nullptr));
+  }
+  Win32SerialWriter writer;
+  EXPECT_FALSE(writer.open(std::u16string(file.begin(), file.end()), ParitySelector::kNone, 9600));
+  EXPECT_FALSE(writer.is_open());
+  EXPECT_FALSE(writer.write(Bytes{'X'}));
+  {
+    const win32::UniqueFileHandle read(
+        CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char content[8] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(read.get(), content, sizeof content, &got, nullptr));
+    EXPECT_EQ(std::string(content, got), "keep");
+  }
+  DeleteFileW(file.c_str());
+
+  // Wine takes any speed on a pseudo-terminal and keeps 38400 for one it has no setting for.
+  EXPECT_FALSE(writer.open(u"COM7", ParitySelector::kNone, 12345));
+  EXPECT_FALSE(writer.is_open()) << "a port that failed to open must not stay held";
+  EXPECT_TRUE(writer.open(u"COM7", ParitySelector::kNone, 9600));
+}
+
+// The display's line pulled out: the next write says the port is lost, and the port opens
+// again once the line is back.
+TEST_F(Win32SerialWriterTest, UnpluggedLineIsLostAndOpensAgainWhenPluggedBackIn) {
+  Win32SerialWriter writer;
+  ASSERT_TRUE(writer.open(u"COM12", ParitySelector::kNone, 9600));
+  ASSERT_EQ(write_and_trace(writer, *com12_, {'A'}, 1), std::vector<std::string>{text_line('A')});
+  ASSERT_TRUE(com12_->unplug());
+  EXPECT_EQ(writer.write_within(Bytes{'B'}, std::nullopt), WriteResult::kPortLost);
+  EXPECT_FALSE(writer.open(u"COM12", ParitySelector::kNone, 9600)) << "the port is still out";
+  ASSERT_TRUE(com12_->plug_in());
+  ASSERT_TRUE(writer.open(u"COM12", ParitySelector::kNone, 9600));
+  EXPECT_EQ(write_and_trace(writer, *com12_, {'C'}, 1), std::vector<std::string>{text_line('C')});
 }
 
 TEST_F(Win32SerialWriterTest, EveryHandleIsReleasedOnEveryPath) {
@@ -262,6 +311,11 @@ TEST_F(Win32SerialWriterTest, WriteToADisplayThatStoppedReadingEndsWithinItsBoun
     }
   }
   EXPECT_TRUE(refused) << "256 KiB went into a line nobody reads";
+
+  // A write given a short limit gives up after it, not after the port's whole time-out.
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(writer.write_within(block, std::chrono::milliseconds(100)), WriteResult::kTimedOut);
+  EXPECT_LT(GetTickCount64() - start, 1000u) << "the port's own time-out is 1640 ms for 64 bytes";
 
   // Once the display reads again, the port works: the marker arrives after the backlog.
   ASSERT_TRUE(com12_->resume());

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <sstream>
@@ -20,8 +21,9 @@ std::wstring windows_path_of_unix_path(const std::wstring& unix_path) {
 
 std::optional<std::string> read_whole_file(const std::wstring& path) {
   // Shared for writing: the simulator keeps appending while we read.
-  const win32::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
   std::string content;
   char chunk[4096];
@@ -63,6 +65,23 @@ std::optional<std::wstring> environment_variable(const std::wstring& name) {
   return value;
 }
 
+// Whether `signal_number` waits, blocked or not yet delivered, for the process: the SigPnd and
+// ShdPnd masks of /proc/<pid>/status (bit n-1 for signal n).
+bool signal_pending(unsigned long pid, int signal_number) {
+  const std::optional<std::string> status =
+      read_whole_file(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\status");
+  if (!status) return false;
+  std::istringstream lines(*status);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("SigPnd:", 0) != 0 && line.rfind("ShdPnd:", 0) != 0) continue;
+    const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+    if ((mask >> (signal_number - 1)) & 1u) return true;
+  }
+  return false;
+}
+
+constexpr int kSigusr1 = 10;  // Linux numbers
+
 }  // namespace
 
 std::optional<SimulatorLink> SimulatorLink::for_port(int port) {
@@ -95,10 +114,45 @@ std::vector<std::string> SimulatorLink::wait_for_trace(std::size_t first, std::s
 bool SimulatorLink::pause() const { return signal_and_wait("STOP", true); }
 bool SimulatorLink::resume() const { return signal_and_wait("CONT", false); }
 
+bool SimulatorLink::send_signal(const char* signal) const {
+  const std::wstring command =
+      L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " + std::to_wstring(pid_);
+  return start_unix_command(command);
+}
+
+bool SimulatorLink::trace_has_line_from(std::size_t first, std::string_view prefix) const {
+  const std::vector<std::string> lines = trace();
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    if (lines[i].rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+bool SimulatorLink::unplug() const {
+  const std::size_t first = trace().size();
+  if (!send_signal("USR1")) return false;
+  const ULONGLONG deadline = GetTickCount64() + 5000;
+  while (GetTickCount64() < deadline) {
+    if (trace_has_line_from(first, "unplugged")) return true;
+    if (process_state(pid_) == 'T' && signal_pending(pid_, kSigusr1)) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+bool SimulatorLink::plug_in() const {
+  const std::size_t first = trace().size();
+  if (!send_signal("USR2")) return false;
+  const ULONGLONG deadline = GetTickCount64() + 5000;
+  while (GetTickCount64() < deadline) {
+    if (trace_has_line_from(first, "plugged in")) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
 bool SimulatorLink::signal_and_wait(const char* signal, bool want_stopped) const {
-  const std::wstring command = L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " +
-                               std::to_wstring(pid_);
-  if (!start_unix_command(command)) return false;
+  if (!send_signal(signal)) return false;
   const ULONGLONG deadline = GetTickCount64() + 5000;
   while (GetTickCount64() < deadline) {
     const char state = process_state(pid_);

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varnel::test {
@@ -20,16 +21,28 @@ class SimulatorLink {
 
   // Waits (at most `timeout_ms`) until the trace holds at least `count` lines and answers the
   // lines from `first` on; fewer when the time ran out.
-  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count, unsigned timeout_ms = 5000) const;
+  std::vector<std::string> wait_for_trace(std::size_t first, std::size_t count,
+                                          unsigned timeout_ms = 5000) const;
 
   // Pauses or resumes the simulator process (SIGSTOP / SIGCONT), so that it stops reading its
   // line. Answers true once /proc shows the process in the wanted state (at most 5 s).
   bool pause() const;
   bool resume() const;
 
+  // Pulls the display's line out (SIGUSR1), as an unplugged USB adapter: the port the host holds
+  // hangs up and its device goes away. Answers true once the simulator has done it (trace line
+  // "unplugged") or, while it is paused, once the signal waits for it (it acts on the signal
+  // before reading anything when resumed). At most 5 s.
+  bool unplug() const;
+  // Plugs the line back in on a new port under the same name (SIGUSR2); true once the trace
+  // says so. At most 5 s.
+  bool plug_in() const;
+
  private:
   SimulatorLink(std::wstring trace_path, unsigned long pid) : trace_path_(std::move(trace_path)), pid_(pid) {}
   bool signal_and_wait(const char* signal, bool want_stopped) const;
+  bool send_signal(const char* signal) const;
+  bool trace_has_line_from(std::size_t first, std::string_view prefix) const;
 
   std::wstring trace_path_;
   unsigned long pid_;
