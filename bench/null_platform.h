@@ -18,6 +18,7 @@ class NoRegistry final : public ConfigRegistry {
 class NoFiles final : public TextFileReader {
  public:
   std::optional<std::string> read(std::u16string_view, std::size_t) override { return std::nullopt; }
+  std::u16string widen(std::string_view) override { return {}; }
 };
 
 class SilentMessages final : public MessageSink {
@@ -33,7 +34,8 @@ class NotWow64 final : public ProcessInfo {
 // A module around `port` whose device counts as enabled (as after a successful enable).
 class EnabledModule {
  public:
-  explicit EnabledModule(SerialPort& port) : module_(ServicePlatform{port, registry_, files_, messages_, process_}) {
+  explicit EnabledModule(SerialPort& port)
+      : module_(ServicePlatform{port, registry_, files_, messages_, process_}) {
     module_.state().port_open = true;
   }
   ServiceModule& module() { return module_; }

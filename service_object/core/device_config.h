@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "service_object/core/config_registry.h"
+#include "service_object/core/file_text.h"
 
 namespace varnel {
 
@@ -22,10 +23,11 @@ inline constexpr std::size_t kDeviceNameFileMaxBytes = 4096;
 // The device name held in the raw bytes of the device-name file.
 //
 // The file is meant to hold the name alone with no line end, but files edited by hand often end
-// with a line end or carry more than one line. The rule: a UTF-8 byte-order mark is skipped,
-// the name is the first non-empty line, and the line end (LF, CR LF or CR) is not part of it.
-// A NUL byte ends the text. Each byte becomes one UTF-16 code unit (the file is 8-bit text).
-[[nodiscard]] std::u16string device_name_from_file(std::string_view raw);
+// with a line end or carry more than one line. The rule: the text is decoded as
+// decode_file_text() says (8-bit text in the system's code page, or UTF-16 / UTF-8 with their
+// byte-order mark), the name is the first non-empty line, and the line end (LF, CR LF or CR) is
+// not part of it. A NUL character ends the text.
+[[nodiscard]] std::u16string device_name_from_file(std::string_view raw, const Widen8Bit& widen_8bit);
 
 // Decimal number at the start of `text`, read the way the C runtime's _wtoi reads it: leading
 // white space skipped, an optional sign, digits up to the first other character; no digits

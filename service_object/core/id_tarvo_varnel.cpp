@@ -141,7 +141,8 @@ void ID_TARVO_VARNEL::read_device_name_file(Messages& messages) {
     messages.emplace_back(messages::kFileOpenError);
     return;
   }
-  if (!device_.key_path.append(device_name_from_file(*raw))) {
+  const auto widen = [this](std::string_view text) { return platform_.files.widen(text); };
+  if (!device_.key_path.append(device_name_from_file(*raw, widen))) {
     messages.emplace_back(messages::kDeviceNameTooLong);
   }
 }

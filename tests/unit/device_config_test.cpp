@@ -10,9 +10,30 @@
 namespace varnel::testing {
 namespace {
 
+// A code page as Windows 1252 widens the bytes the tests use: 0x80 is the euro sign, the rest
+// of 0xA0..0xFF Latin-1; Latin-1 would make 0x80 a control character.
+std::u16string widen_1252(std::string_view text) {
+  std::u16string wide;
+  for (const char byte : text) {
+    const auto code = static_cast<unsigned char>(byte);
+    wide.push_back(code == 0x80 ? u'\u20AC' : static_cast<char16_t>(code));
+  }
+  return wide;
+}
+
+std::string utf16(std::u16string_view text, bool little_endian) {
+  std::string bytes = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
 TEST(DeviceNameFromFile, TakesTheFirstLineWithoutItsLineEnd) {
   const struct {
-    std::string_view raw;
+    std::string raw;
     std::u16string_view name;
   } cases[] = {
       {"PoleDisplay", u"PoleDisplay"},
@@ -21,14 +42,40 @@ TEST(DeviceNameFromFile, TakesTheFirstLineWithoutItsLineEnd) {
       {"PoleDisplay\r", u"PoleDisplay"},
       {"PoleDisplay\nSecond\n", u"PoleDisplay"},
       {"\r\n\nPoleDisplay\n", u"PoleDisplay"},
-      {"\xEF\xBB\xBFPoleDisplay", u"PoleDisplay"},
       {"Pole Display ", u"Pole Display "},  // blanks inside a key name are kept
-      {std::string_view("Pole\0junk", 9), u"Pole"},
-      {"Caf\xE9", u"Caf\u00E9"},  // 8-bit text widens byte by byte
+      {std::string("Pole\0junk", 9), u"Pole"},
       {"", u""},
       {"\r\n", u""},
+      // 8-bit text is in the system's code page, not Latin-1.
+      {"Caf\xE9 \x80", u"Caf\u00E9 \u20AC"},
+      // With a byte-order mark: UTF-8 and UTF-16 in both byte orders, as editors save them.
+      {"\xEF\xBB\xBFPoleDisplay", u"PoleDisplay"},
+      {"\xEF\xBB\xBF\xD0\x9F\xC3\xA9\xE2\x82\xAC\r\n", u"\u041F\u00E9\u20AC"},
+      {"\xEF\xBB\xBF\xF0\x9F\x98\x80", u"\U0001F600"},
+      // A cut sequence, an overlong form and a surrogate each become one U+FFFD.
+      {"\xEF\xBB\xBF"
+       "A\xC3("
+       "\xE0\x80\x80"
+       "\xED\xA0\x80"
+       "Z",
+       u"A\uFFFD(\uFFFD\uFFFDZ"},
+      {utf16(u"Pole\u041F\r\nSecond", true), u"Pole\u041F"},
+      {utf16(u"Pole\u041F\r\nSecond", false), u"Pole\u041F"},
+      {utf16(u"\r\nPole", true) + "\x41", u"Pole"},  // an odd last byte is no character
+      {utf16(u"Po\0le", true), u"Po"},
+      {"\xFF\xFE", u""},
   };
-  for (const auto& c : cases) EXPECT_EQ(device_name_from_file(c.raw), c.name) << c.raw;
+  for (const auto& c : cases) EXPECT_EQ(device_name_from_file(c.raw, widen_1252), c.name) << c.raw;
+}
+
+// The key path of OpenService comes from the platform's widening, not from a byte-by-byte copy.
+TEST(DeviceNameFromFile, OpenServiceWidensThroughThePlatform) {
+  FakeWorld world;
+  world.files.files[std::u16string(kDeviceNameFilePath)] = "Pole\x80";
+  world.files.widen_8bit = widen_1252;
+  ID_TARVO_VARNEL so(world.module);
+  so.OpenService(u"", u"");
+  EXPECT_EQ(world.module.state().key_path.text(), world.device_key(u"Pole\u20AC"));
 }
 
 TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {

@@ -110,7 +110,15 @@ class FakeFiles final : public TextFileReader {
     if (it == files.end()) return std::nullopt;
     return it->second.substr(0, max_bytes);
   }
+  // A system whose code page is Latin-1, unless a test gives another.
+  std::u16string widen(std::string_view text) override {
+    if (widen_8bit) return widen_8bit(text);
+    std::u16string wide;
+    for (const char byte : text) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(byte)));
+    return wide;
+  }
   std::map<std::u16string, std::string> files;
+  Widen8Bit widen_8bit;
   int reads = 0;
 };
 

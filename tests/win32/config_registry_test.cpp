@@ -2,15 +2,15 @@
 // 100-byte limit, missing keys, and which registry view a 32-bit process under WOW64 and a
 // 64-bit process read.
 
-#include <windows.h>
+#include "service_object/win32/config_registry.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "service_object/win32/config_registry.h"
 #include "service_object/win32/process_info.h"
 #include "service_object/win32/unique_handle.h"
 #include "tests/win32/handle_probe.h"
@@ -22,7 +22,8 @@ namespace {
 using win32::UniqueRegistryKey;
 
 std::wstring unique_name(std::wstring_view stem) {
-  return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+  return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(GetTickCount64());
 }
 
 std::u16string u16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
@@ -35,12 +36,13 @@ class TestKey {
     for (std::size_t sep = path_.find(L'\\'); sep != std::wstring::npos; sep = path_.find(L'\\', sep + 1)) {
       const std::wstring parent = path_.substr(0, sep);
       UniqueRegistryKey probe;
-      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_READ | view_, probe.put()) != ERROR_SUCCESS) {
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_READ | view_, probe.put()) !=
+          ERROR_SUCCESS) {
         created_parents_.push_back(parent);
       }
     }
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
-                              key_.put(), nullptr),
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_,
+                              nullptr, key_.put(), nullptr),
               ERROR_SUCCESS)
         << "cannot create HKLM\\" << std::string(path_.begin(), path_.end());
   }
@@ -56,8 +58,9 @@ class TestKey {
 
   void set(std::wstring_view name, DWORD type, const void* data, DWORD byte_count) {
     const std::wstring value_name(name);
-    ASSERT_EQ(RegSetValueExW(key_.get(), value_name.c_str(), 0, type, static_cast<const BYTE*>(data), byte_count),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(key_.get(), value_name.c_str(), 0, type, static_cast<const BYTE*>(data), byte_count),
+        ERROR_SUCCESS);
   }
   // A string stored with its terminator, as installers write it.
   void set_text(std::wstring_view name, std::wstring_view text) {
@@ -78,8 +81,8 @@ class TestKey {
 struct ValueCase {
   const char* what;
   DWORD type;
-  std::wstring data;     // stored as UTF-16 code units
-  DWORD extra_bytes;     // bytes stored beyond data.size() * 2 (an odd byte, say)
+  std::wstring data;  // stored as UTF-16 code units
+  DWORD extra_bytes;  // bytes stored beyond data.size() * 2 (an odd byte, say)
   std::optional<std::u16string> expected;
 };
 
@@ -93,14 +96,25 @@ TEST(Win32ConfigRegistry, ReadsOnlyStringValuesThatFitInOneHundredBytes) {
       {"non-ASCII text", REG_SZ, std::wstring(L"\u00c4\u20ac\0", 3), 0, u"\u00c4\u20ac"},
       {"empty text", REG_SZ, std::wstring(L"\0", 1), 0, u""},
       {"no data at all", REG_SZ, L"", 0, u""},
-      {"text ends at the first NUL", REG_SZ, std::wstring(L"96\0" L"00\0", 6), 0, u"96"},
+      {"text ends at the first NUL", REG_SZ,
+       std::wstring(L"96\0"
+                    L"00\0",
+                    6),
+       0, u"96"},
       {"odd byte count: the half character is dropped", REG_SZ, L"12", 1, u"12"},
       {"49 characters and terminator: exactly 100 bytes", REG_SZ, chars49 + L'\0', 0, u16(chars49)},
       {"49 characters without terminator", REG_SZ, chars49, 0, u16(chars49)},
       {"50 characters and terminator: too long", REG_SZ, chars50 + L'\0', 0, std::nullopt},
       {"50 characters without terminator fill the buffer unterminated", REG_SZ, chars50, 0, std::nullopt},
-      {"expandable string", REG_EXPAND_SZ, std::wstring(L"9600\0", 5), 0, std::nullopt},
-      {"multi-string", REG_MULTI_SZ, std::wstring(L"9600\0\0", 6), 0, std::nullopt},
+      {"expandable string", REG_EXPAND_SZ, std::wstring(L"9600\0", 5), 0, u"9600"},
+      {"expandable string is not expanded", REG_EXPAND_SZ, std::wstring(L"%KIT_PORT%\0", 11), 0,
+       u"%KIT_PORT%"},
+      {"multi-string: its first string", REG_MULTI_SZ,
+       std::wstring(L"7\0"
+                    L"12\0\0",
+                    7),
+       0, u"7"},
+      {"multi-string too long", REG_MULTI_SZ, chars50 + std::wstring(L"\0\0", 2), 0, std::nullopt},
       {"binary holding UTF-16 text", REG_BINARY, std::wstring(L"9600\0", 5), 0, std::nullopt},
   };
   TestKey key(L"SOFTWARE\\KitWin32Tests\\" + unique_name(L"values"));

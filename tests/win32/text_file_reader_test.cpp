@@ -1,13 +1,13 @@
 // The file reader on real files: exact bytes, the size limit, and files that are not there.
 
-#include <windows.h>
+#include "service_object/win32/text_file_reader.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>
 
-#include "service_object/win32/text_file_reader.h"
 #include "service_object/win32/unique_handle.h"
 #include "tests/win32/handle_probe.h"
 
@@ -89,11 +89,24 @@ TEST(Win32TextFileReader, NothingWhenThePathNamesNoReadableFile) {
   Win32TextFileReader reader;
   const std::wstring folder = temp_folder();
   EXPECT_EQ(reader.read(u16(folder + L"kit-no-such-file.txt"), 254), std::nullopt) << "missing file";
-  EXPECT_EQ(reader.read(u16(folder + L"kit-no-such-folder\\DeviceName.txt"), 254), std::nullopt) << "missing folder";
+  EXPECT_EQ(reader.read(u16(folder + L"kit-no-such-folder\\DeviceName.txt"), 254), std::nullopt)
+      << "missing folder";
   EXPECT_EQ(reader.read(u16(folder), 254), std::nullopt) << "a folder";
   EXPECT_EQ(reader.read(u"", 254), std::nullopt) << "empty path";
   const TempFile file("content");
-  EXPECT_EQ(reader.read(file.path() + std::u16string(u"\0.bak", 5), 254), std::nullopt) << "NUL inside the path";
+  EXPECT_EQ(reader.read(file.path() + std::u16string(u"\0.bak", 5), 254), std::nullopt)
+      << "NUL inside the path";
+}
+
+// 8-bit text is the system's: under code page 1252 (the prefix's), 0x80 is the euro sign and
+// 0x9F a Y with diaeresis, where a byte-by-byte copy would give control characters.
+TEST(Win32TextFileReader, WidensThroughTheAnsiCodePage) {
+  if (GetACP() != 1252)
+    GTEST_SKIP() << "the expectations are those of code page 1252, this system uses " << GetACP();
+  Win32TextFileReader reader;
+  EXPECT_EQ(reader.widen("Caf\xE9 \x80\x9F"), u"Caf\u00E9 \u20AC\u0178");
+  EXPECT_EQ(reader.widen(""), u"");
+  EXPECT_EQ(reader.widen(std::string("A\0B", 3)), std::u16string(u"A\0B", 3)) << "the length is the text's";
 }
 
 TEST(Win32TextFileReader, EveryFileIsClosed) {
