@@ -4,15 +4,16 @@
 // library raises are read and dismissed by a watcher, as a user would.
 
 #include <windows.h>
-#include <oleauto.h>
-
+// After <windows.h>, which it needs.
 #include <gtest/gtest.h>
+#include <oleauto.h>
 
 #include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/win32/e2e/installed_device.h"
 #include "tests/win32/message_box_watcher.h"
 #include "tests/win32/simulator_link.h"
 #include "tests/win32/word_size.h"
@@ -23,18 +24,26 @@ namespace {
 // The library as built: a Unix path, seen from Windows through drive Z:.
 std::wstring library_path() {
   std::wstring path = L"Z:";
-  for (const char c : std::string_view(KIT_VARNEL_DLL)) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+  for (const char c : std::string_view(KIT_VARNEL_DLL))
+    path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
   return path;
 }
 
-constexpr const wchar_t* kMethodNames[] = {
-    L"COFreezeEvents", L"GetPropertyNumber", L"SetPropertyNumber", L"GetPropertyString",
-    L"SetPropertyString", L"OpenService", L"CheckHealth", L"ClaimDevice", L"CloseService",
-    L"DirectIO", L"ReleaseDevice", L"ClearDescriptors", L"ClearText", L"CreateWindow",
-    L"DestroyWindow", L"DisplayText", L"DisplayTextAt", L"RefreshWindow", L"ScrollText",
-    L"SetDescriptor", L"DefineGlyph", L"ReadCharacterAtCursor", L"DisplayBitmap", L"SetBitmap",
-    L"ResetStatistics", L"RetrieveStatistics", L"UpdateStatistics", L"CompareFirmwareVersion",
-    L"UpdateFirmware"};
+constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
+                                           L"SetPropertyNumber", L"GetPropertyString",
+                                           L"SetPropertyString", L"OpenService",
+                                           L"CheckHealth",       L"ClaimDevice",
+                                           L"CloseService",      L"DirectIO",
+                                           L"ReleaseDevice",     L"ClearDescriptors",
+                                           L"ClearText",         L"CreateWindow",
+                                           L"DestroyWindow",     L"DisplayText",
+                                           L"DisplayTextAt",     L"RefreshWindow",
+                                           L"ScrollText",        L"SetDescriptor",
+                                           L"DefineGlyph",       L"ReadCharacterAtCursor",
+                                           L"DisplayBitmap",     L"SetBitmap",
+                                           L"ResetStatistics",   L"RetrieveStatistics",
+                                           L"UpdateStatistics",  L"CompareFirmwareVersion",
+                                           L"UpdateFirmware"};
 
 // An argument for Invoke; owns what it holds.
 class Arg {
@@ -77,7 +86,9 @@ struct Answer {
   Answer(Answer&& other) noexcept : hr(other.hr), result(other.result) { VariantInit(&other.result); }
   ~Answer() { VariantClear(&result); }
   long number() const { return result.vt == VT_I4 ? result.lVal : -9999; }
-  std::wstring text() const { return result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"<not a string>"; }
+  std::wstring text() const {
+    return result.vt == VT_BSTR && result.bstrVal ? result.bstrVal : L"<not a string>";
+  }
 };
 
 // A Control Object's own dispatch interface, handed to OpenService. The service object fires no
@@ -99,7 +110,8 @@ class ControlObjectDispatch final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return ++calls, E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
     return ++calls, E_NOTIMPL;
   }
   ULONG references = 1;
@@ -109,47 +121,6 @@ class ControlObjectDispatch final : public IDispatch {
   virtual ~ControlObjectDispatch() = default;
 };
 
-// A device installed as an installation installs it: the OPOS key written through the view of
-// this program's word size (the 32-bit view for the 32-bit library), and the device-name file
-// at its fixed place (a file already there is kept aside).
-class InstalledDevice {
- public:
-  InstalledDevice(const wchar_t* comport, const wchar_t* baudrate) {
-    key_path_ = std::wstring(L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\") + kName;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kInstallerView,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-      for (const auto& [name, text] : {std::pair{L"Comport", comport}, std::pair{L"Baudrate", baudrate}}) {
-        if (text == nullptr) continue;
-        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);  // the terminator included
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(bytes));
-      }
-      RegCloseKey(key);
-    }
-    CreateDirectoryW(kFolder, nullptr);
-    kept_ = MoveFileExW(kFile, kKeptFile, MOVEFILE_REPLACE_EXISTING) != 0;
-    if (FILE* f = _wfopen(kFile, L"wb")) {
-      std::fprintf(f, "%ls\r\n", kName);
-      std::fclose(f);
-    }
-  }
-  ~InstalledDevice() {
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), kInstallerView, 0);
-    DeleteFileW(kFile);
-    if (kept_) MoveFileExW(kKeptFile, kFile, MOVEFILE_REPLACE_EXISTING);
-  }
-  InstalledDevice(const InstalledDevice&) = delete;
-  InstalledDevice& operator=(const InstalledDevice&) = delete;
-
- private:
-  static constexpr const wchar_t* kName = L"KitControlClientPole";
-  static constexpr const wchar_t* kFolder = L"C:\\Program Files (x86)\\OPOSLD_SETUP";
-  static constexpr const wchar_t* kFile = L"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt";
-  static constexpr const wchar_t* kKeptFile = L"C:\\Program Files (x86)\\OPOSLD_SETUP\\DeviceName.txt.kept";
-  std::wstring key_path_;
-  bool kept_ = false;
-};
-
 class ControlObjectClient : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -157,14 +128,16 @@ class ControlObjectClient : public ::testing::Test {
     library_ = LoadLibraryW(library_path().c_str());
     ASSERT_NE(library_, nullptr) << "cannot load the library";
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    const auto do_register = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllRegisterServer")));
+    const auto do_register =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllRegisterServer")));
     ASSERT_NE(do_register, nullptr);
     ASSERT_EQ(do_register(), S_OK);
   }
   static void TearDownTestSuite() {
     if (library_ == nullptr) return;
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    const auto unregister = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllUnregisterServer")));
+    const auto unregister =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library_, "DllUnregisterServer")));
     if (unregister != nullptr) {
       EXPECT_EQ(unregister(), S_OK);
     }
@@ -177,8 +150,9 @@ class ControlObjectClient : public ::testing::Test {
     if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"VARNEL.ID_TARVO_VARNEL", &clsid), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&so_)),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&so_)),
+        S_OK);
   }
   void TearDown() override {
     if (so_ != nullptr) so_->Release();
@@ -198,8 +172,9 @@ class ControlObjectClient : public ::testing::Test {
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     Answer answer;
     UINT bad_arg = 0;
-    answer.hr = so_->Invoke(id_of(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
-                            &answer.result, nullptr, &bad_arg);
+    answer.hr =
+        so_->Invoke(id_of(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                    &params, &answer.result, nullptr, &bad_arg);
     return answer;
   }
 
@@ -252,26 +227,56 @@ TEST_F(ControlObjectClient, SessionReachesTheDisplay) {
   EXPECT_TRUE(watcher.finish_all().empty());
 }
 
-struct BoxCase {
+struct ConfigurationCase {
   const char* name;
-  const wchar_t* comport;
-  const wchar_t* baudrate;
+  std::optional<StoredValue> comport;
+  std::optional<StoredValue> baudrate;
   std::vector<std::wstring> boxes;
   long result_code;
   long enabled;
 };
 
+// What an enable reports for each configuration an installation (or a technician with the
+// registry editor) may leave behind: values missing, of another type, or unusable.
 TEST_F(ControlObjectClient, ConfigurationProblemsShowTheLibrarysMessageBoxes) {
-  const BoxCase cases[] = {
-      {"missing baud rate", L"7", nullptr, {L"Baudrate Read Error"}, 0, 0},
-      {"absent port", L"9", L"9600", {L"COM9 Open Error !"}, 105, 0},
-      {"missing port", nullptr, L"9600", {L"Comport Read Error", L"COM Open Error !"}, 105, 0},
+  const auto text = StoredValue::text;
+  const ConfigurationCase cases[] = {
+      {"usable", text(L"7"), text(L"9600"), {}, 0, 1},
+      {"missing baud rate", text(L"7"), std::nullopt, {L"Baudrate Read Error"}, 104, 0},
+      {"baud rate not a number", text(L"7"), text(L"abc"), {}, 104, 0},
+      {"baud rate zero", text(L"7"), text(L"0"), {}, 104, 0},
+      {"baud rate negative", text(L"7"), text(L"-9600"), {}, 104, 0},
+      {"baud rate as a DWORD", text(L"7"), StoredValue::number(9600), {L"Baudrate Read Error"}, 104, 0},
+      {"speed the port refuses", text(L"7"), text(L"12345"), {L"COM7 Open Error !"}, 105, 0},
+      {"absent port", text(L"9"), text(L"9600"), {L"COM9 Open Error !"}, 105, 0},
+      {"missing port", std::nullopt, text(L"9600"), {L"Comport Read Error", L"COM Open Error !"}, 105, 0},
+      {"port as a DWORD",
+       StoredValue::number(7),
+       text(L"9600"),
+       {L"Comport Read Error", L"COM Open Error !"},
+       105,
+       0},
+      {"port not a number", text(L"7x"), text(L"9600"), {L"COM7x Open Error !"}, 105, 0},
+      {"port naming a file",
+       text(L"7\\..\\..\\windows\\win.ini"),
+       text(L"9600"),
+       {L"COM7\\..\\..\\windows\\win.ini Open Error !"},
+       105,
+       0},
+      {"expandable and multi-string values",
+       StoredValue{REG_MULTI_SZ, std::wstring(L"7\0\0", 3)},
+       StoredValue{REG_EXPAND_SZ, std::wstring(L"9600\0", 5)},
+       {},
+       0,
+       1},
   };
-  for (const BoxCase& c : cases) {
+  for (const ConfigurationCase& c : cases) {
     InstalledDevice device(c.comport, c.baudrate);
-    MessageBoxWatcher watcher(5000, c.boxes.size());
+    MessageBoxCollector boxes;
     open_claim_enable();
-    const std::vector<SeenBox> seen = watcher.finish_all();
+    // Each box is answered before the call that shows it returns: all are in by now.
+    const std::vector<SeenBox> seen = boxes.seen();
+    boxes.stop();
     ASSERT_EQ(seen.size(), c.boxes.size()) << c.name;
     for (std::size_t i = 0; i < seen.size(); ++i) {
       EXPECT_EQ(seen[i].text, c.boxes[i]) << c.name;
