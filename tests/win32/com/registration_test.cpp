@@ -6,8 +6,9 @@
 // These tests change the prefix's registry: ctest runs them alone (RESOURCE_LOCK).
 
 #include "tests/win32/com/com_test_support.h"
-
+// SELFREG_E_*, after the <windows.h> the line above brings.
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include <array>
 #include <map>
@@ -45,7 +46,8 @@ void dump_into(HKEY key, const std::wstring& path, KeyDump& dump, int depth = 0)
     DWORD name_length = name.size();
     DWORD data_size = data.size();
     DWORD type = 0;
-    if (RegEnumValueW(key, index, name.data(), &name_length, nullptr, &type, data.data(), &data_size) != ERROR_SUCCESS) {
+    if (RegEnumValueW(key, index, name.data(), &name_length, nullptr, &type, data.data(), &data_size) !=
+        ERROR_SUCCESS) {
       break;
     }
     std::wstring shown = std::to_wstring(type) + L":";
@@ -56,7 +58,9 @@ void dump_into(HKEY key, const std::wstring& path, KeyDump& dump, int depth = 0)
   for (DWORD index = 0;; ++index) {
     std::array<wchar_t, 256> name{};
     DWORD name_length = static_cast<DWORD>(name.size());
-    if (RegEnumKeyExW(key, index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyExW(key, index, name.data(), &name_length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
     UniqueRegistryKey child;
     if (RegOpenKeyExW(key, name.data(), 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
       dump_into(child.get(), path + L"\\" + name.data(), dump, depth + 1);
@@ -69,8 +73,8 @@ KeyDump snapshot() {
   KeyDump dump;
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     const std::wstring prefix = view == KEY_WOW64_32KEY ? L"32:" : L"64:";
-    for (const std::wstring& path : {clsid_key(), std::wstring(com::kProgId), type_library_key(), interface_key(), appid_key(),
-                                     std::wstring(L"AppID\\VARNEL.DLL")}) {
+    for (const std::wstring& path : {clsid_key(), std::wstring(com::kProgId), type_library_key(),
+                                     interface_key(), appid_key(), std::wstring(L"AppID\\VARNEL.DLL")}) {
       UniqueRegistryKey key;
       if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS) {
         dump_into(key.get(), prefix + path, dump);
@@ -87,7 +91,8 @@ bool key_exists(const std::wstring& path, REGSAM view = kOwnView) {
 
 std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM view = kOwnView) {
   UniqueRegistryKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"<no key>";
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
+    return L"<no key>";
   std::array<wchar_t, 1024> text{};
   DWORD bytes = sizeof text;
   if (RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS) {
@@ -96,9 +101,20 @@ std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM 
   return text.data();
 }
 
+// Deletes a key below HKEY_CLASSES_ROOT with everything below it, in one view.
+void delete_tree(const std::wstring& path, REGSAM view) {
+  {
+    UniqueRegistryKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) != ERROR_SUCCESS)
+      return;
+    RegDeleteTreeW(key.get(), nullptr);
+  }
+  RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
+}
+
 bool ends_with_insensitive(const std::wstring& text, const std::wstring& tail) {
-  return text.size() >= tail.size() &&
-         CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1, tail.c_str(), -1, TRUE) == CSTR_EQUAL;
+  return text.size() >= tail.size() && CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1,
+                                                            tail.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // Runs a program of the prefix and answers its exit code (or -1 when it could not run or did
@@ -107,7 +123,8 @@ long run(std::wstring command_line) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     return -1;
   }
   const win32::UniqueKernelHandle process_handle(process.hProcess);
@@ -127,8 +144,9 @@ class RegistrationTest : public ::testing::Test {
     ASSERT_TRUE(server_.complete());
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     before_ = snapshot();
-    ASSERT_FALSE(key_exists(clsid_key())) << "VARNEL.dll is registered in the prefix already; these tests need it "
-                                           "unregistered (wine regsvr32 /u) to compare the registry";
+    ASSERT_FALSE(key_exists(clsid_key()))
+        << "VARNEL.dll is registered in the prefix already; these tests need it "
+           "unregistered (wine regsvr32 /u) to compare the registry";
   }
   void TearDown() override {
     CoUninitialize();
@@ -139,8 +157,8 @@ class RegistrationTest : public ::testing::Test {
   void expect_registered() {
     const std::wstring dll = varnel_dll_path();
     EXPECT_EQ(string_value(clsid_key(), nullptr), L"ID_TARVO_VARNEL");
-    EXPECT_EQ(CompareStringOrdinal(string_value(clsid_key() + L"\\InprocServer32", nullptr).c_str(), -1, dll.c_str(), -1,
-                                   TRUE),
+    EXPECT_EQ(CompareStringOrdinal(string_value(clsid_key() + L"\\InprocServer32", nullptr).c_str(), -1,
+                                   dll.c_str(), -1, TRUE),
               CSTR_EQUAL)
         << "InprocServer32 is the full path of the library";
     EXPECT_EQ(string_value(clsid_key() + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
@@ -190,6 +208,46 @@ TEST_F(RegistrationTest, ExportsRegisterAndUnregisterEverythingTheyAdd) {
   // Nothing left to remove is not a failure.
   EXPECT_EQ(server_.unregister_server(), S_OK);
   expect_unregistered();
+}
+
+// A registration that fails half way takes back what it wrote. The ProgID key is made volatile
+// beforehand: the class keys are written, then the ProgID's CLSID subkey cannot be (a volatile
+// key takes no lasting subkey), and the registry must end exactly as it was.
+TEST_F(RegistrationTest, RegistrationThatFailsHalfWayLeavesTheRegistryAsItWas) {
+  UniqueRegistryKey volatile_progid;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, com::kProgId, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, volatile_progid.put(), nullptr),
+            ERROR_SUCCESS);
+  volatile_progid.reset();
+  const KeyDump with_volatile_key = snapshot();
+
+  EXPECT_EQ(server_.register_server(), SELFREG_E_CLASS);
+  EXPECT_EQ(snapshot(), with_volatile_key) << "the failed registration left keys behind";
+  EXPECT_FALSE(key_exists(clsid_key())) << "the class still points at the library";
+
+  delete_tree(com::kProgId, kOwnView);
+  EXPECT_EQ(snapshot(), before_);
+}
+
+// Unregistration goes on after a step fails and answers the first failure: a type library
+// whose registration is broken (its version key gone) cannot be removed, but the class and
+// ProgID keys go all the same.
+TEST_F(RegistrationTest, UnregistrationFinishesTheOtherStepsAndReportsTheFirstFailure) {
+  ASSERT_EQ(server_.register_server(), S_OK);
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (type_library_key() + L"\\1.0").c_str()), ERROR_SUCCESS);
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, (type_library_key() + L"\\1.0").c_str());
+
+  EXPECT_EQ(server_.unregister_server(), SELFREG_E_TYPELIB);
+  EXPECT_FALSE(key_exists(clsid_key())) << "the class was left pointing at the library";
+  EXPECT_FALSE(key_exists(com::kProgId));
+  EXPECT_FALSE(key_exists(appid_key()));
+
+  // What the broken type library left, in both views (registration writes the interface to
+  // both under WOW64).
+  for (const std::wstring& left : {type_library_key(), interface_key()}) {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) delete_tree(left, view);
+  }
+  EXPECT_EQ(snapshot(), before_);
 }
 
 TEST_F(RegistrationTest, Regsvr32RegistersAndUnregisters) {
