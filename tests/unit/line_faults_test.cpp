@@ -28,8 +28,9 @@ struct Step {
   std::int32_t answer;
 };
 
-const Step kText{[](auto& so) { return so.DisplayText(u"9.99", 0); }, 0};
-Step text(std::int32_t answer) { return {kText.call, answer}; }
+Step text(std::int32_t answer) {
+  return {[](auto& so) { return so.DisplayText(u"9.99", 0); }, answer};
+}
 Step text_at(std::int32_t answer) {
   return {[](auto& so) { return so.DisplayTextAt(1, 0, u"9.99", 0); }, answer};
 }

@@ -60,19 +60,18 @@ TEST_P(CallFromInsideTheBox, NoCallChangesOrSplitsAnothersBytes) {
   EXPECT_EQ(outer.result_code(), OPOS_SUCCESS);
 }
 
-const Bytes kCursorTopLeft{0x1F, 0x24, 0x00, 0x01};
-const Bytes kCursorTotal{0x1F, 0x24, 0x00, 0x02};
+Bytes cursor_to(std::uint8_t row) { return {0x1F, 0x24, 0x00, row}; }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CallFromInsideTheBox,
     ::testing::Values(ReentryCase{"DisplayTextThenTotal",
                                   [](auto& so) { so.DisplayText(long_text(u'A'), 0); },
                                   [](auto& so) { so.DisplayTextAt(1, 0, u"TOTAL 9.99", 0); },
-                                  {kCursorTotal, ascii("TOTAL 9.99"), Bytes(64, 'A')}},
+                                  {cursor_to(2), ascii("TOTAL 9.99"), Bytes(64, 'A')}},
                       ReentryCase{"DisplayTextAtThenTotal",
                                   [](auto& so) { so.DisplayTextAt(0, 0, long_text(u'B'), 0); },
                                   [](auto& so) { so.DisplayTextAt(1, 0, u"TOTAL 9.99", 0); },
-                                  {kCursorTotal, ascii("TOTAL 9.99"), kCursorTopLeft, Bytes(64, 'B')}},
+                                  {cursor_to(2), ascii("TOTAL 9.99"), cursor_to(1), Bytes(64, 'B')}},
                       ReentryCase{"NestedLongTextShowsItsOwnBox",
                                   [](auto& so) { so.DisplayText(long_text(u'C'), 0); },
                                   [](auto& so) { so.DisplayText(long_text(u'D'), 0); },

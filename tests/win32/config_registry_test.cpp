@@ -109,11 +109,8 @@ TEST(Win32ConfigRegistry, ReadsOnlyStringValuesThatFitInOneHundredBytes) {
       {"expandable string", REG_EXPAND_SZ, std::wstring(L"9600\0", 5), 0, u"9600"},
       {"expandable string is not expanded", REG_EXPAND_SZ, std::wstring(L"%KIT_PORT%\0", 11), 0,
        u"%KIT_PORT%"},
-      {"multi-string: its first string", REG_MULTI_SZ,
-       std::wstring(L"7\0"
-                    L"12\0\0",
-                    7),
-       0, u"7"},
+      {"multi-string: its first string", REG_MULTI_SZ, std::wstring{L'7', L'\0', L'1', L'2', L'\0', L'\0'}, 0,
+       u"7"},
       {"multi-string too long", REG_MULTI_SZ, chars50 + std::wstring(L"\0\0", 2), 0, std::nullopt},
       {"binary holding UTF-16 text", REG_BINARY, std::wstring(L"9600\0", 5), 0, std::nullopt},
   };

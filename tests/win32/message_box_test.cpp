@@ -71,19 +71,20 @@ std::vector<std::pair<std::wstring, std::wstring>>& recorded() {
   return entries;
 }
 
-const Win32MessageBox::Surroundings kNobodyThere{
-    [] { return false; },
-    [](std::wstring_view source, std::wstring_view text) {
-      recorded().emplace_back(source, text);
-      return false;  // the log may refuse: the call goes on all the same
-    }};
+Win32MessageBox::Surroundings nobody_there() {
+  return {[] { return false; },
+          [](std::wstring_view source, std::wstring_view text) {
+            recorded().emplace_back(source, text);
+            return false;  // the log may refuse: the call goes on all the same
+          }};
+}
 
 // Where nobody can answer a box, the text goes to the event log and show() returns at once.
 TEST(Win32MessageBox, WithNobodyToAnswerRecordsTheTextAndShowsNoBox) {
   recorded().clear();
   MessageBoxWatcher watcher(500);
-  Win32MessageBox(kNobodyThere).show(u"Register Open Error");
-  Win32MessageBox(kNobodyThere).show(u"COM7 Open Error !");
+  Win32MessageBox(nobody_there()).show(u"Register Open Error");
+  Win32MessageBox(nobody_there()).show(u"COM7 Open Error !");
   EXPECT_FALSE(watcher.finish().has_value()) << "a box appeared with nobody to answer it";
   const std::vector<std::pair<std::wstring, std::wstring>> expected = {{L"VARNEL", L"Register Open Error"},
                                                                        {L"VARNEL", L"COM7 Open Error !"}};

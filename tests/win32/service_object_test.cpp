@@ -60,7 +60,7 @@ class InstalledDevice {
     write(value, REG_DWORD, &number, sizeof number);
   }
   void set_value(const wchar_t* value, DWORD type, const std::wstring& data) const {
-    write(value, type, data.data(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    write(value, type, data.data(), static_cast<DWORD>(data.size()) * DWORD{sizeof(wchar_t)});
   }
   void write_name_file(const std::string& content) const {
     FILE* f = _wfopen(file_path_.c_str(), L"wb");
@@ -171,10 +171,7 @@ TEST_F(ServiceObjectOnWindows, DeviceNameFileInUtf16NamesTheKey) {
 
 // The three string types hold text: an expandable string as stored, a multi-string by its first.
 TEST_F(ServiceObjectOnWindows, ExpandableAndMultiStringValuesAreRead) {
-  device_.set_value(L"Comport", REG_MULTI_SZ,
-                    std::wstring(L"7\0"
-                                 L"12\0\0",
-                                 7));
+  device_.set_value(L"Comport", REG_MULTI_SZ, std::wstring{L'7', L'\0', L'1', L'2', L'\0', L'\0'});
   device_.set_value(L"Baudrate", REG_EXPAND_SZ, std::wstring(L"19200\0", 6));
   device_.write_name_file(device_.name());
   ID_TARVO_VARNEL& so = open_claim_enable();

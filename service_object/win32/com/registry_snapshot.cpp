@@ -16,6 +16,13 @@ bool same_name(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+std::wstring below(const std::wstring& path, const std::wstring& name) {
+  std::wstring child = path;
+  child += L'\\';
+  child += name;
+  return child;
+}
+
 HRESULT from_status(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
 // Names of the values (or, with `subkeys`, of the subkeys) of an open key.
@@ -127,9 +134,9 @@ void RegistrySnapshot::restore_key(const std::wstring& path, const Key& wanted,
   for (const std::wstring& name : names_in(key.get(), true)) {
     const bool kept = std::any_of(wanted.subkeys.begin(), wanted.subkeys.end(),
                                   [&](const Key& subkey) { return same_name(subkey.name, name); });
-    if (!kept) note(delete_tree(root_, path + L"\\" + name, view_));
+    if (!kept) note(delete_tree(root_, below(path, name), view_));
   }
-  for (const Key& subkey : wanted.subkeys) restore_key(path + L"\\" + subkey.name, subkey, first_failure);
+  for (const Key& subkey : wanted.subkeys) restore_key(below(path, subkey.name), subkey, first_failure);
 }
 
 HRESULT RegistrySnapshot::restore() const {

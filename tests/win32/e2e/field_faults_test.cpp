@@ -63,13 +63,15 @@ class Session {
  public:
   explicit Session(const LoadedServer& server) : object_(server.create()) {
     if (!object_) return;
-    Call(object_.get(), kOpenService,
-         Arguments().add_string(L"LineDisplay").add_string(L"Pole").add(no_dispatch()));
-    Call(object_.get(), kClaimDevice, Arguments().add_long(1000));
-    Call(object_.get(), kSetPropertyNumber, Arguments().add_long(kDeviceEnabled).add_long(1));
+    const Call open(object_.get(), kOpenService,
+                    Arguments().add_string(L"LineDisplay").add_string(L"Pole").add(no_dispatch()));
+    const Call claim(object_.get(), kClaimDevice, Arguments().add_long(1000));
+    const Call enable(object_.get(), kSetPropertyNumber, Arguments().add_long(kDeviceEnabled).add_long(1));
   }
   ~Session() {
-    if (object_) Call(object_.get(), kCloseService, Arguments());
+    if (object_) {
+      const Call close(object_.get(), kCloseService, Arguments());
+    }
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -122,7 +124,9 @@ class ApplicationWindow {
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-      const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+      // WM_NCCREATE hands the creation record over as an integer.
+      const auto* creation =
+          reinterpret_cast<const CREATESTRUCTW*>(lparam);  // NOLINT(performance-no-int-to-ptr)
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
     }
     // GWLP_USERDATA holds this object, put there at WM_NCCREATE.

@@ -41,7 +41,7 @@ class InstalledDevice {
         if (!value->has_value()) continue;
         const std::wstring& data = (*value)->data;
         RegSetValueExW(key, name, 0, (*value)->type, reinterpret_cast<const BYTE*>(data.data()),
-                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+                       static_cast<DWORD>(data.size()) * DWORD{sizeof(wchar_t)});
       }
       RegCloseKey(key);
     }
