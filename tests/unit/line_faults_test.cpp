@@ -62,9 +62,7 @@ TEST_P(LineFault, IsReportedAndRecoveredFrom) {
   const FaultCase& c = GetParam();
   FakeWorld world;
   ID_TARVO_VARNEL so(world.module);
-  so.OpenService(u"", u"");
-  so.ClaimDevice(0);
-  so.SetPropertyNumber(PIDX_DeviceEnabled, 1);
+  open_claim_enable(so);
   ASSERT_TRUE(so.enabled());
   world.port.results.assign(c.results.begin(), c.results.end());
 
@@ -133,9 +131,7 @@ TEST(LostPort, EachCallTriesOneOpenUntilTheAdapterIsBack) {
   FakeWorld world;
   world.set_device_values(u"19200", u"4");
   ID_TARVO_VARNEL so(world.module);
-  so.OpenService(u"", u"");
-  so.ClaimDevice(0);
-  so.SetPropertyNumber(PIDX_DeviceEnabled, 1);
+  open_claim_enable(so);
   world.port.results = {kLost};
   EXPECT_EQ(so.DisplayText(u"A", 0), OPOS_E_NOHARDWARE);
   world.port.available_ports.clear();  // unplugged
@@ -157,9 +153,7 @@ TEST(LostPort, EachCallTriesOneOpenUntilTheAdapterIsBack) {
 TEST(LostPort, DisablingWhileLostForgetsThePort) {
   FakeWorld world;
   ID_TARVO_VARNEL so(world.module);
-  so.OpenService(u"", u"");
-  so.ClaimDevice(0);
-  so.SetPropertyNumber(PIDX_DeviceEnabled, 1);
+  open_claim_enable(so);
   world.port.results = {kLost};
   EXPECT_EQ(so.ClearText(), OPOS_E_NOHARDWARE);
   so.SetPropertyNumber(PIDX_DeviceEnabled, 0);
@@ -174,9 +168,7 @@ TEST(NotEnabled, FailuresOnASharedPortKeepTheSpecifiedAnswers) {
   FakeWorld world;
   ID_TARVO_VARNEL enabled(world.module);
   ID_TARVO_VARNEL bystander(world.module);
-  enabled.OpenService(u"", u"");
-  enabled.ClaimDevice(0);
-  enabled.SetPropertyNumber(PIDX_DeviceEnabled, 1);
+  open_claim_enable(enabled);
   bystander.ClaimDevice(0);  // closed: leaves 101
   for (const WriteResult failure : {kFailed, kTimedOut, kLost}) {
     world.port.results = {failure};

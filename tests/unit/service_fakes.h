@@ -140,6 +140,13 @@ class FakeProcess final : public ProcessInfo {
   bool wow64 = false;
 };
 
+// Opens, claims and enables `so`, as an application does before output.
+inline void open_claim_enable(ID_TARVO_VARNEL& so) {
+  so.OpenService(u"", u"");
+  so.ClaimDevice(0);
+  so.SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+}
+
 // A module wired to the fakes, with a device "PoleDisplay" at 9600 bits/s on COM3 and a
 // device-name file naming it.
 struct FakeWorld {

@@ -17,12 +17,6 @@ namespace {
 
 using namespace opos;
 
-void open_claim_enable(ID_TARVO_VARNEL& so) {
-  so.OpenService(u"", u"");
-  so.ClaimDevice(0);
-  so.SetPropertyNumber(PIDX_DeviceEnabled, 1);
-}
-
 Bytes ascii(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::u16string long_text(char16_t letter) { return std::u16string(65, letter); }

@@ -129,34 +129,29 @@ bool SimulatorLink::trace_has_line_from(std::size_t first, std::string_view pref
 }
 
 bool SimulatorLink::unplug() const {
-  const std::size_t first = trace().size();
-  if (!send_signal("USR1")) return false;
-  const ULONGLONG deadline = GetTickCount64() + 5000;
-  while (GetTickCount64() < deadline) {
-    if (trace_has_line_from(first, "unplugged")) return true;
-    if (process_state(pid_) == 'T' && signal_pending(pid_, kSigusr1)) return true;
-    Sleep(10);
-  }
-  return false;
+  return signal_until("USR1", [this](std::size_t first) {
+    return trace_has_line_from(first, "unplugged") ||
+           (process_state(pid_) == 'T' && signal_pending(pid_, kSigusr1));
+  });
 }
 
 bool SimulatorLink::plug_in() const {
-  const std::size_t first = trace().size();
-  if (!send_signal("USR2")) return false;
-  const ULONGLONG deadline = GetTickCount64() + 5000;
-  while (GetTickCount64() < deadline) {
-    if (trace_has_line_from(first, "plugged in")) return true;
-    Sleep(10);
-  }
-  return false;
+  return signal_until("USR2", [this](std::size_t first) { return trace_has_line_from(first, "plugged in"); });
 }
 
 bool SimulatorLink::signal_and_wait(const char* signal, bool want_stopped) const {
+  return signal_until(signal, [this, want_stopped](std::size_t) {
+    const char state = process_state(pid_);
+    return (state == 'T') == want_stopped && state != '?';
+  });
+}
+
+bool SimulatorLink::signal_until(const char* signal, const std::function<bool(std::size_t)>& done) const {
+  const std::size_t first = trace().size();
   if (!send_signal(signal)) return false;
   const ULONGLONG deadline = GetTickCount64() + 5000;
   while (GetTickCount64() < deadline) {
-    const char state = process_state(pid_);
-    if ((state == 'T') == want_stopped && state != '?') return true;
+    if (done(first)) return true;
     Sleep(10);
   }
   return false;

@@ -3,6 +3,7 @@
 // started it: its trace file (one line per decoded command), and its process, which a test may
 // pause to stall the line.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,9 @@ class SimulatorLink {
   SimulatorLink(std::wstring trace_path, unsigned long pid) : trace_path_(std::move(trace_path)), pid_(pid) {}
   bool signal_and_wait(const char* signal, bool want_stopped) const;
   bool send_signal(const char* signal) const;
+  // Sends `signal` and waits (at most 5 s) until `done`, given the trace's length before the
+  // signal, answers true.
+  bool signal_until(const char* signal, const std::function<bool(std::size_t)>& done) const;
   bool trace_has_line_from(std::size_t first, std::string_view prefix) const;
 
   std::wstring trace_path_;
