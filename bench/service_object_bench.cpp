@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "service_object/core/display_commands.h"
 #include "bench/null_platform.h"
+#include "service_object/core/display_commands.h"
 #include "service_object/core/id_tarvo_varnel.h"
 
 namespace {

@@ -10,8 +10,8 @@
 set -euo pipefail
 prog=$1
 shift
-# shellcheck source=cmake/wine-loader.sh
-source "$(dirname "$0")/wine-loader.sh"
+# shellcheck source=scripts/lib/wine-loader.sh
+source "$(dirname "$0")/../scripts/lib/wine-loader.sh"
 loader=$(kit_wine_for "$prog")
 if [ -z "${WINEPREFIX:-}" ]; then
   dir=$(cd "$(dirname "$prog")" && pwd)

@@ -24,7 +24,7 @@ live=0
 [ "${1:-}" = --live ] && live=1
 
 scripts/setup.sh
-source cmake/wine-loader.sh
+source scripts/lib/wine-loader.sh
 if scripts/lib/can-run-i386.sh; then
   preset=win32 kit_wine=wine kit_reg_view=/reg:32
 else

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite plain, under ASan+UBSan and under
-# TSan, then the Windows binaries' suite under Wine, then the static checks (scripts/lint.sh).
-# Installs what is missing first.
+# TSan, then the Windows binaries' suite under Wine, then the release with its setup program
+# (scripts/package.sh) and the setup program's tests (tests/installer/run.sh), then the static
+# checks (scripts/lint.sh). Installs what is missing first.
 #   scripts/test.sh            all of it
-#   scripts/test.sh PRESET...  only those presets (native, native-asan, native-tsan, win32, win64)
+#   scripts/test.sh PRESET...  only those presets (native, native-asan, native-tsan, win32, win64),
+#                              and "installer" for the release and its setup program
 #
 # The Windows product is 32-bit (preset win32) and its suite runs under 32-bit Wine. A machine
 # whose kernel cannot execute 32-bit programs cannot run any of it: there the product is still
@@ -16,7 +18,7 @@ scripts/setup.sh
 presets=("$@")
 full=0
 if [ "${#presets[@]}" -eq 0 ]; then
-  presets=(native native-asan native-tsan win32)
+  presets=(native native-asan native-tsan win32 installer)
   full=1
 fi
 
@@ -30,13 +32,18 @@ if printf '%s\n' "${presets[@]}" | grep -qx win32 && ! scripts/lib/can-run-i386.
 fi
 
 # The Windows tests drive the native simulator; build it first whatever was asked.
-if printf '%s\n' "${presets[@]}" | grep -Eqx 'win32|win64'; then
+if printf '%s\n' "${presets[@]}" | grep -Eqx 'win32|win64|installer'; then
   cmake --preset native >/dev/null
   cmake --build --preset native --target pole_display_sim
 fi
 
 status=0
 for preset in "${presets[@]}"; do
+  if [ "$preset" = installer ]; then
+    echo "== installer: release, setup program and its tests"
+    if ! { scripts/package.sh && tests/installer/run.sh; }; then status=1; fi
+    continue
+  fi
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

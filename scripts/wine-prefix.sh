@@ -15,8 +15,8 @@ prefix=${1:?usage: wine-prefix.sh PREFIX}
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 export WINEPREFIX=$prefix WINEDEBUG=-all
-# shellcheck source=cmake/wine-loader.sh
-source "$(dirname "$0")/../cmake/wine-loader.sh"
+# shellcheck source=scripts/lib/wine-loader.sh
+source "$(dirname "$0")/lib/wine-loader.sh"
 
 # Tests started in parallel may all find the prefix missing: one makes it, the others wait for
 # it here. Wine's programs must not inherit the lock (fd 9): the wineserver they start outlives

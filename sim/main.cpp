@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/sim_options.h"
-#include "sim/simulator.h"
+#include "sim/runtime/sim_options.h"
+#include "sim/runtime/simulator.h"
 
 namespace {
 
@@ -16,17 +16,17 @@ constexpr int kExitUsage = 2;
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  const sim::OptionsResult parsed = sim::parse_options(arguments);
-  if (!parsed.options) {
+  const sim::Parsed<sim::SimOptions> parsed = sim::parse_options(arguments);
+  if (!parsed.value) {
     std::fprintf(stderr, "pole_display_sim: %s\n\n%s", parsed.error.c_str(), sim::usage_text().c_str());
     return kExitUsage;
   }
-  if (parsed.options->help) {
+  if (parsed.value->help) {
     std::fputs(sim::usage_text().c_str(), stdout);
     return 0;
   }
   try {
-    return sim::run_simulator(*parsed.options);
+    return sim::run_simulator(*parsed.value);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "pole_display_sim: %s\n", error.what());
     return kExitFailure;

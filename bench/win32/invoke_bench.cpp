@@ -21,10 +21,10 @@ namespace {
 
 std::wstring library_path() {
   std::wstring path = L"Z:";
-  for (const char c : std::string_view(KIT_VARNEL_DLL)) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+  for (const char c : std::string_view(KIT_VARNEL_DLL))
+    path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
   return path;
 }
-
 
 double now_ns() {
   LARGE_INTEGER counter{};
@@ -55,11 +55,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  const auto get_class_object = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+  const auto get_class_object =
+      reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
   IClassFactory* factory = nullptr;
   IDispatch* so = nullptr;
   if (get_class_object == nullptr ||
-      FAILED(get_class_object(varnel::com::kClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
+      FAILED(
+          get_class_object(varnel::com::kClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
       FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&so)))) {
     std::fprintf(stderr, "invoke_bench: cannot create the service object\n");
     return 1;
@@ -91,9 +93,10 @@ int main(int argc, char** argv) {
     per_call.push_back((now_ns() - start) / kCallsPerBatch);
   }
   std::sort(per_call.begin(), per_call.end());
-  std::printf("Invoke(DisplayText, 20 characters) under Wine: median %.0f ns per call "
-              "(min %.0f, max %.0f; %ld batches of %d calls)\n",
-              per_call[per_call.size() / 2], per_call.front(), per_call.back(), batches, kCallsPerBatch);
+  std::printf(
+      "Invoke(DisplayText, 20 characters) under Wine: median %.0f ns per call "
+      "(min %.0f, max %.0f; %ld batches of %d calls)\n",
+      per_call[per_call.size() / 2], per_call.front(), per_call.back(), batches, kCallsPerBatch);
 
   VariantClear(&args[1]);
   so->Release();

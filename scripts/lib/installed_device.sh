@@ -6,7 +6,8 @@
 #                                   installer writes it) with Comport PORT and Baudrate BAUD, and
 #                                   the device-name file naming NAME (a previous file is kept aside)
 #   remove_device                   undoes install_device
-#   wait_for_trace FILE LINES       waits (at most 5 s) until FILE has LINES lines
+#   wait_for_trace FILE LINES       waits (at most 5 s) until FILE has LINES lines; fails (status 1)
+#                                   when it has fewer by then
 
 kit_wine=${kit_wine:-wine}
 kit_reg_view=${kit_reg_view:-/reg:32}
@@ -38,5 +39,5 @@ wait_for_trace() {
     [ "$(wc -l <"$1")" -ge "$2" ] && return 0
     sleep 0.05
   done
-  return 0
+  [ "$(wc -l <"$1")" -ge "$2" ]
 }

@@ -9,7 +9,7 @@ constexpr std::uint8_t kCursorPosition = 0x24;
 constexpr std::uint8_t kScroll = 0x04;
 constexpr std::uint8_t kBlink = 0x45;
 constexpr std::uint8_t kCursorType = 0x43;
-constexpr std::uint8_t kSetting46 = 0x46;
+constexpr std::uint8_t kInterCharacterWait = 0x46;
 
 DisplayCommand introduced(std::uint8_t code, std::uint8_t a) { return {{kCommandIntroducer, code, a, 0}, 3}; }
 
@@ -39,8 +39,8 @@ DisplayCommand cursor_type_command(std::int32_t cursor_type) {
   return introduced(kCursorType, low_byte(cursor_type));
 }
 
-DisplayCommand setting_46_command(std::int32_t value) {
-  return introduced(kSetting46, scaled_setting(value));
+DisplayCommand inter_character_wait_command(std::int32_t value) {
+  return introduced(kInterCharacterWait, scaled_setting(value));
 }
 
 TextBytes text_to_display_bytes(std::u16string_view text, std::span<std::uint8_t, kTransmitBufferSize> out) {

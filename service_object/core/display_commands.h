@@ -27,7 +27,7 @@ struct DisplayCommand {
   return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu);
 }
 
-// Blink rate and the 0x46 setting: below 100 gives 0, otherwise value / 50 as a byte.
+// Blink rate and the inter-character wait (0x46): below 100 gives 0, otherwise value / 50 as a byte.
 [[nodiscard]] constexpr std::uint8_t scaled_setting(std::int32_t value) {
   return value < 100 ? std::uint8_t{0} : low_byte(value / 50);
 }
@@ -45,7 +45,7 @@ struct DisplayCommand {
 [[nodiscard]] DisplayCommand scroll_command(std::int32_t direction, std::int32_t units);
 [[nodiscard]] DisplayCommand blink_rate_command(std::int32_t blink_rate);
 [[nodiscard]] DisplayCommand cursor_type_command(std::int32_t cursor_type);
-[[nodiscard]] DisplayCommand setting_46_command(std::int32_t value);
+[[nodiscard]] DisplayCommand inter_character_wait_command(std::int32_t value);
 
 // Text for the display: one byte per UTF-16 code unit, its low 8 bits (no code page
 // conversion: the display's own character set decides what 0x80..0xFF look like). Stops at the

@@ -83,7 +83,7 @@ void ID_TARVO_VARNEL::SetPropertyNumber(std::int32_t prop_index, std::int32_t nu
       }
       break;
     case PIDXDisp_InterCharacterWait: {
-      const DisplayCommand command = setting_46_command(number);
+      const DisplayCommand command = inter_character_wait_command(number);
       output({command.span()});
       break;
     }

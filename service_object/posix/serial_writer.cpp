@@ -7,7 +7,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
+
+#include "shared/posix/termios_speed.h"
 
 namespace varnel {
 namespace {
@@ -37,22 +41,6 @@ std::string to_utf8(std::u16string_view text) {
     }
   }
   return out;
-}
-
-// The termios speed constant for a rate, or B0 when the rate is not one termios knows.
-speed_t speed_for(std::int32_t baud_rate) {
-  switch (baud_rate) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
-  }
 }
 
 // What a failed write's errno says.
@@ -90,29 +78,26 @@ bool PosixSerialWriter::open(std::u16string_view port_name, ParitySelector parit
 
   const std::string path = device_path(port_name);
   // open: a descriptor, or -1 with errno.
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  kit::posix::UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.is_valid()) return false;
   // Exclusive use, as on Windows: an advisory lock that a second writer finds taken (TIOCEXCL
   // alone does not stop a privileged process). flock: 0, or -1 with errno.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return false;
-  }
-  ::ioctl(fd, TIOCEXCL);
-  fd_ = fd;
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  ::ioctl(fd.get(), TIOCEXCL);
+  fd_ = std::move(fd);
   // Only a terminal that takes the line settings is a port to write to.
   if (!configure(parity, baud_rate)) {
     close();
     return false;
   }
-  ::tcflush(fd_, TCIOFLUSH);
+  ::tcflush(fd_.get(), TCIOFLUSH);
   return true;
 }
 
 bool PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate) const {
   termios tio{};
   // tcgetattr: 0, or -1 with errno (ENOTTY: not a terminal).
-  if (::tcgetattr(fd_, &tio) != 0) return false;
+  if (::tcgetattr(fd_.get(), &tio) != 0) return false;
 
   // Bytes pass untouched in both directions; flow control (CRTSCTS, IXON, IXOFF) is inherited.
   tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL);
@@ -130,12 +115,12 @@ bool PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate)
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
   // A rate termios has no constant for is refused, like a rate a Windows port refuses.
-  const speed_t speed = speed_for(baud_rate);
+  const speed_t speed = kit::posix::termios_speed(baud_rate);
   if (speed == B0) return false;
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   // tcsetattr: 0 when at least one change was made, or -1 with errno.
-  return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+  return ::tcsetattr(fd_.get(), TCSANOW, &tio) == 0;
 }
 
 bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
@@ -144,7 +129,7 @@ bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
 
 WriteResult PosixSerialWriter::write_within(std::span<const std::uint8_t> bytes,
                                             std::optional<std::chrono::milliseconds> limit) {
-  if (fd_ < 0 || bytes.empty()) return WriteResult::kFailed;
+  if (!fd_.is_valid() || bytes.empty()) return WriteResult::kFailed;
   const auto now = std::chrono::steady_clock::now();
   auto deadline = now + write_time_limit(bytes.size());
   if (limit) deadline = std::min(deadline, now + *limit);
@@ -152,7 +137,7 @@ WriteResult PosixSerialWriter::write_within(std::span<const std::uint8_t> bytes,
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     // write: bytes written, or -1 with errno.
-    const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    const ssize_t n = ::write(fd_.get(), bytes.data() + sent, bytes.size() - sent);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
       continue;
@@ -160,7 +145,7 @@ WriteResult PosixSerialWriter::write_within(std::span<const std::uint8_t> bytes,
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return classify_errno(errno);
     // The driver's queue is full: wait for room, but not past the deadline.
-    pollfd pfd{fd_, POLLOUT, 0};
+    pollfd pfd{fd_.get(), POLLOUT, 0};
     const int ready = ::poll(&pfd, 1, milliseconds_until(deadline));
     if (ready == 0) return WriteResult::kTimedOut;
     if (ready < 0 && errno != EINTR) return WriteResult::kFailed;
@@ -174,20 +159,19 @@ WriteResult PosixSerialWriter::wait_until_sent(std::chrono::steady_clock::time_p
   // tcdrain has no time-out; ask the driver how much is still queued instead.
   for (;;) {
     int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return WriteResult::kWritten;
+    if (::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued <= 0) return WriteResult::kWritten;
     if (std::chrono::steady_clock::now() >= deadline) return WriteResult::kTimedOut;
     ::poll(nullptr, 0, 2);
   }
 }
 
 void PosixSerialWriter::close() {
-  if (fd_ < 0) return;
+  if (!fd_.is_valid()) return;
   // TIOCEXCL stays on the terminal after its last close: without TIOCNXCL every later open by
   // a user without privileges fails with EBUSY. ioctl: 0, or -1 with errno (ignored: the
   // descriptor goes either way).
-  ::ioctl(fd_, TIOCNXCL);
-  ::close(fd_);  // also drops the flock
-  fd_ = -1;
+  ::ioctl(fd_.get(), TIOCNXCL);
+  fd_.reset();  // also drops the flock
 }
 
 }  // namespace varnel

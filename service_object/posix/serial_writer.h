@@ -10,6 +10,7 @@
 #include <string>
 
 #include "service_object/core/serial_port.h"
+#include "shared/posix/unique_fd.h"
 
 namespace varnel {
 
@@ -29,14 +30,14 @@ class PosixSerialWriter final : public SerialPort {
                            std::optional<std::chrono::milliseconds> limit) override;
   // Gives up exclusive use (TIOCNXCL) before closing, so the next program may open the port.
   void close() override;
-  [[nodiscard]] bool is_open() const override { return fd_ >= 0; }
+  [[nodiscard]] bool is_open() const override { return fd_.is_valid(); }
 
   // The port record of the last open.
   [[nodiscard]] const std::u16string& port_name() const { return port_name_; }
   [[nodiscard]] std::int32_t baud_rate() const { return baud_rate_; }
   [[nodiscard]] ParitySelector parity() const { return parity_; }
   // The open descriptor, for tests that inspect the line settings; -1 when closed.
-  [[nodiscard]] int native_handle() const { return fd_; }
+  [[nodiscard]] int native_handle() const { return fd_.get(); }
 
   // Time a write of `size` bytes may take: 1000 ms plus 10 ms per byte.
   [[nodiscard]] static std::chrono::milliseconds write_time_limit(std::size_t size) {
@@ -52,7 +53,7 @@ class PosixSerialWriter final : public SerialPort {
   std::u16string port_name_;
   ParitySelector parity_ = ParitySelector::kNone;
   std::int32_t baud_rate_ = 0;
-  int fd_ = -1;
+  kit::posix::UniqueFd fd_;
 };
 
 }  // namespace varnel

@@ -6,11 +6,11 @@
 #include "service_object/win32/opos_names.h"
 
 #include "service_object/core/service_module.h"
-#include "service_object/win32/config_registry.h"
+#include "service_object/win32/local_machine_registry.h"
 #include "service_object/win32/message_box.h"
-#include "service_object/win32/process_info.h"
+#include "service_object/win32/readonly_file_reader.h"
 #include "service_object/win32/serial_writer.h"
-#include "service_object/win32/text_file_reader.h"
+#include "service_object/win32/wow64_process.h"
 
 namespace varnel::win32 {
 

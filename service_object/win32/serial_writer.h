@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "service_object/core/serial_port.h"
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel {
 namespace win32 {
@@ -85,8 +85,8 @@ class Win32SerialWriter final : public SerialPort {
   ParitySelector parity_ = ParitySelector::kNone;
   std::int32_t baud_rate_ = 0;
 
-  win32::UniqueFileHandle port_;
-  win32::UniqueEvent write_event_;
+  kit::win32::UniqueFileHandle port_;
+  kit::win32::UniqueEvent write_event_;
   OVERLAPPED write_overlapped_{};
   std::vector<std::uint8_t> write_buffer_;
   // A cancelled write that did not report its end still owns write_overlapped_ and

@@ -11,13 +11,9 @@ namespace varnel::win32 {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wchar_t is a UTF-16 code unit");
 
-inline std::wstring to_wide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
+inline std::wstring to_wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
-inline std::u16string to_u16(std::wstring_view text) {
-  return std::u16string(text.begin(), text.end());
-}
+inline std::u16string to_u16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
 
 // Win32 takes names as NUL-terminated strings: a name with a NUL inside would be cut short
 // silently, so callers refuse such names instead.

@@ -90,12 +90,12 @@ std::vector<std::string> SimulatorProcess::wait_for_trace_lines(std::size_t coun
   return lines;
 }
 
-sim::DisplayState SimulatorProcess::state() const {
+sim::ObservableState SimulatorProcess::state() const {
   const std::string path = directory_.file("state");
-  const sim::StateParseResult parsed = sim::parse_state(read_file(path));
-  if (!parsed.state)
+  const sim::Parsed<sim::ObservableState> parsed = sim::parse_state(read_file(path));
+  if (!parsed.value)
     throw std::runtime_error("cannot read the simulator state " + path + ": " + parsed.error);
-  return *parsed.state;
+  return *parsed.value;
 }
 
 std::string SimulatorProcess::error_output() const { return read_file(directory_.file("stderr")); }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/display_state.h"
+#include "sim/model/observable_state.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_directory.h"
 
@@ -49,7 +49,7 @@ class SimulatorProcess {
   // The state file, parsed. The simulator writes it before the trace lines of
   // the same read, so after waiting for a trace line its effect is here.
   // Throws std::runtime_error if it cannot be read or parsed.
-  sim::DisplayState state() const;
+  sim::ObservableState state() const;
 
   // Whether the simulator process is still running.
   bool running() { return !process_.exit_code().has_value(); }

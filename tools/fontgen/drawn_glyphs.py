@@ -2,7 +2,8 @@
 
 Each glyph is seven rows of five pixels, top row first, '#' for a lit pixel:
 the same 5 x 7 cell the font's own glyphs fill. The font has neither the
-half-width katakana nor any Arabic-script character, so both are drawn here.
+half-width katakana nor any Arabic-script character, so both are drawn here,
+and so are the few capitals that accents.py cannot shorten by rule.
 
 Arabic on a 5 x 7 cell can only be approximate. Each letter is drawn once, in
 a form close to its isolated shape; the contextual presentation forms of a
@@ -15,10 +16,16 @@ _ROWS = 7
 _COLUMNS = 5
 
 
-def _glyph(*rows):
-    if len(rows) != _ROWS or any(len(row) != _COLUMNS or set(row) - {"#", "."} for row in rows):
-        raise ValueError(f"a drawn glyph needs {_ROWS} rows of {_COLUMNS} '#' or '.': {rows}")
+def _rows(*rows):
+    if any(len(row) != _COLUMNS or set(row) - {"#", "."} for row in rows):
+        raise ValueError(f"a drawing needs rows of {_COLUMNS} '#' or '.': {rows}")
     return tuple(tuple(1 if pixel == "#" else 0 for pixel in row) for row in rows)
+
+
+def _glyph(*rows):
+    if len(rows) != _ROWS:
+        raise ValueError(f"a drawn glyph needs {_ROWS} rows: {rows}")
+    return _rows(*rows)
 
 
 # The half-width katakana of JIS X 0201, U+FF61 to U+FF9F (bytes 0xA1 to 0xDF).
@@ -178,3 +185,10 @@ for _digit in (0, 1, 2, 3, 7, 8, 9):
 MISSING = _glyph("#####", "#...#", "#...#", "#...#", "#...#", "#...#", "#####")
 
 DRAWN = {**KATAKANA, **ARABIC}
+
+# Capitals squeezed under an accent, by (code point, rows), where dropping rows
+# of the font's letter loses its shape: a C or an S cut to four rows reads as O.
+SHORT_CAPITALS = {
+    (0x0043, 4): _rows(".###.", "#....", "#....", ".###."),  # C
+    (0x0053, 4): _rows(".###.", "##...", "..##.", "###.."),  # S
+}

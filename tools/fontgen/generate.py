@@ -1,14 +1,22 @@
 #!/usr/bin/env python3
 """Generates the utility's language glyph sets, utility/core/language_font_data.inc.
 
-    python3 tools/fontgen/generate.py              rewrite the committed file
-    python3 tools/fontgen/generate.py --check      exit 1 if it differs from a fresh run
+    python3 tools/fontgen/generate.py              rewrite the committed files
+    python3 tools/fontgen/generate.py --check      exit 1 if they differ from a fresh run
     python3 tools/fontgen/generate.py --preview RU show a set as ASCII art
 
 The glyphs come from the public-domain 5x7 misc-fixed font of the X11 core
 fonts (Debian package xfonts-base, /usr/share/fonts/X11/misc/5x7.pcf.gz), with
 hand drawings (drawn_glyphs.py) for the half-width katakana and the Arabic
 script, which that font lacks.
+
+An accented letter never shows as its bare base letter. Where the font has
+no room for the accent (its É is its E), accents.py draws the mark above a
+shortened letter; the generator stops with the name of any accented letter
+that would still look like its base letter, or like another letter on the
+same base in its set. The accented letters and their base letters' glyphs
+also go to utility/core/language_font_accents.inc, a table for the tests
+that the program does not include.
 
 Glyph format: 5 bytes per glyph, one per column from left to right; bit 7 is
 the top row. The font's cell is 7 rows (6 above the baseline, 1 below) and
@@ -67,6 +75,7 @@ generator reports each such character, and the present sets have none.
 """
 
 import argparse
+import collections
 import os
 import struct
 import sys
@@ -75,12 +84,14 @@ import unicodedata
 # Keeps the source folder free of compiled-module caches.
 sys.dont_write_bytecode = True
 
+import accents  # noqa: E402
 import drawn_glyphs  # noqa: E402
 import pcf  # noqa: E402
 
 DEFAULT_FONT = "/usr/share/fonts/X11/misc/5x7.pcf.gz"
 REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 DEFAULT_OUTPUT = os.path.join(REPO, "utility", "core", "language_font_data.inc")
+DEFAULT_ACCENTS_OUTPUT = os.path.join(REPO, "utility", "core", "language_font_accents.inc")
 
 # ctest's convention for a test that could not run.
 EXIT_SKIPPED = 77
@@ -175,14 +186,24 @@ class Renderer:
         self.missing = []
 
     def cell(self, character):
-        """The 7 x 5 pixels of a character and a note on where they came from."""
+        """The 7 x 5 pixels of a character and a note on where they came from.
+
+        An accented letter the font draws exactly like its base letter gets
+        a drawn form instead (accents.py); AccentError if there is none."""
+        cell, note = self._source_cell(character)
+        accented = accents.decompose(character)
+        if accented and cell == self._source_cell(accented[0])[0]:
+            return _frozen(accents.drawn_form(character, cell)), "accent drawn"
+        return cell, note
+
+    def _source_cell(self, character):
         if character is None:
             return _BLANK, "no character"
         code = ord(character)
         if code in drawn_glyphs.DRAWN:
             return drawn_glyphs.DRAWN[code], "drawn"
         if self.font.has(code):
-            return [row[:5] + [0] * (5 - len(row[:5])) for row in self.font.glyph(code)], None
+            return _frozen(row[:5] + [0] * (5 - len(row[:5])) for row in self.font.glyph(code)), None
         if unicodedata.category(character) in ("Cc", "Cf"):
             return _BLANK, "not shown"
         decomposed = unicodedata.normalize("NFKC", character)
@@ -190,6 +211,10 @@ class Renderer:
             return drawn_glyphs.DRAWN[ord(decomposed)], f"drawn as U+{ord(decomposed):04X}"
         self.missing.append(code)
         return drawn_glyphs.MISSING, "missing: cell outline"
+
+
+def _frozen(rows):
+    return tuple(tuple(row) for row in rows)
 
 
 def columns(cell):
@@ -206,14 +231,19 @@ def describe(byte, character, note):
     return f"{text} ({note})" if note else text
 
 
+# One position of a set: its byte, the character it shows (None for none),
+# the five column bytes and the comment of its line.
+SetGlyph = collections.namedtuple("SetGlyph", "byte character columns comment")
+
+
 def international_set(renderer, code):
     glyphs = []
     for position, (byte, character) in enumerate(zip(INTERNATIONAL_BYTES, INTERNATIONAL_SETS[code])):
         if character == chr(byte):
-            glyphs.append((US_INTERNATIONAL[position], describe(byte, character, None)))
+            glyphs.append(SetGlyph(byte, character, US_INTERNATIONAL[position], describe(byte, character, None)))
         else:
             cell, note = renderer.cell(character)
-            glyphs.append((columns(cell), describe(byte, character, note)))
+            glyphs.append(SetGlyph(byte, character, columns(cell), describe(byte, character, note)))
     return glyphs
 
 
@@ -222,21 +252,91 @@ def upper_set(renderer, name):
     for byte in range(0x80, 0x100):
         character = UPPER_SETS[name](byte)
         cell, note = renderer.cell(character)
-        glyphs.append((columns(cell), describe(byte, character, note)))
+        glyphs.append(SetGlyph(byte, character, columns(cell), describe(byte, character, note)))
     return glyphs
+
+
+# A generated set: the array's name, the language code of a row that shows it
+# (the European upper set through DE, the first of its rows), whether it is an
+# international set, and its glyphs.
+GlyphSet = collections.namedtuple("GlyphSet", "array row international glyphs")
+
+
+def all_sets(renderer):
+    sets = [
+        GlyphSet(f"kInternational{code}", code, True, international_set(renderer, code)) for code in INTERNATIONAL_SETS
+    ]
+    for name in UPPER_SETS:
+        row = "DE" if name == "European" else name
+        sets.append(GlyphSet(f"kUpper{name}", row, False, upper_set(renderer, name)))
+    return sets
+
+
+# An accented letter of a set and the glyph of the letter it is built on.
+AccentedLetter = collections.namedtuple("AccentedLetter", "glyph_set glyph base base_columns")
+
+
+def accented_letters(renderer, sets):
+    """Every accented letter of the sets; AccentError naming each one that shows
+    no more than its base letter, or the same as another letter on that base."""
+    letters, faults = [], []
+    for glyph_set in sets:
+        seen = {}
+        for glyph in glyph_set.glyphs:
+            accented = accents.decompose(glyph.character)
+            if not accented:
+                continue
+            base = accented[0]
+            base_columns = columns(renderer.cell(base)[0])
+            where = f"{glyph_set.array} 0x{glyph.byte:02X} {accents.describe(glyph.character)}"
+            twin = seen.setdefault((base, glyph.columns), glyph.character)
+            if glyph.columns == base_columns:
+                faults.append(f"{where} is drawn exactly like its base letter {accents.describe(base)}")
+            elif twin != glyph.character:
+                faults.append(f"{where} is drawn exactly like {accents.describe(twin)}")
+            letters.append(AccentedLetter(glyph_set, glyph, base, base_columns))
+    if faults:
+        raise accents.AccentError("\n".join(faults))
+    return letters
 
 
 def emit_array(lines, name, glyphs):
     lines.append(f"inline constexpr std::array<std::uint8_t, {5 * len(glyphs)}> {name} = {{")
-    for glyph, comment in glyphs:
-        values = ", ".join(f"0x{value:02X}" for value in glyph)
-        lines.append(f"    {values},  // {comment}")
+    for glyph in glyphs:
+        values = ", ".join(f"0x{value:02X}" for value in glyph.columns)
+        lines.append(f"    {values},  // {glyph.comment}")
     lines.append("};")
     lines.append("")
 
 
+def emit_accented(letters):
+    lines = [
+        "// Generated by tools/fontgen/generate.py; do not edit by hand.",
+        "// The accented letters of the glyph sets, for the tests: a language row that",
+        "// shows the set, whether the letter is one of the twelve international",
+        "// glyphs, its byte, its code point, the code point of its base letter and that",
+        "// letter's glyph. The includer defines AccentedLetter.",
+        "// clang-format off",
+        f"inline constexpr std::array<AccentedLetter, {len(letters)}> kAccentedLetters = {{{{",
+    ]
+    for letter in letters:
+        international = "true" if letter.glyph_set.international else "false"
+        base = ", ".join(f"0x{value:02X}" for value in letter.base_columns)
+        lines.append(
+            f'    {{"{letter.glyph_set.row}", {international}, 0x{letter.glyph.byte:02X}, '
+            f"0x{ord(letter.glyph.character):04X}, 0x{ord(letter.base):04X}, {{{base}}}}},"
+            f"  // {unicodedata.name(letter.glyph.character)}"
+        )
+    lines += ["}};", "// clang-format on"]
+    return "\n".join(lines) + "\n"
+
+
 def generate(font_path):
+    """The text of the glyph sets' file and of the accented letters' file, and
+    the characters shown as missing."""
     renderer = Renderer(pcf.PcfFont(font_path))
+    sets = all_sets(renderer)
+    letters = accented_letters(renderer, sets)
     lines = [
         "// Generated by tools/fontgen/generate.py from the 5x7 misc-fixed X11 font",
         "// (xfonts-base) and the generator's own drawings; do not edit by hand.",
@@ -246,12 +346,10 @@ def generate(font_path):
         "// clang-format off",
         "",
     ]
-    for code in INTERNATIONAL_SETS:
-        emit_array(lines, f"kInternational{code}", international_set(renderer, code))
-    for name in UPPER_SETS:
-        emit_array(lines, f"kUpper{name}", upper_set(renderer, name))
+    for glyph_set in sets:
+        emit_array(lines, glyph_set.array, glyph_set.glyphs)
     lines.append("// clang-format on")
-    return "\n".join(lines) + "\n", renderer.missing
+    return "\n".join(lines) + "\n", emit_accented(letters), renderer.missing
 
 
 def preview(font_path, name):
@@ -266,18 +364,46 @@ def preview(font_path, name):
     per_line = 16
     for start in range(0, len(glyphs), per_line):
         chunk = glyphs[start : start + per_line]
-        print("  ".join(comment.split()[0].ljust(5) for _, comment in chunk))
+        print("  ".join(f"0x{glyph.byte:02X}".ljust(5) for glyph in chunk))
         for row in range(8):
             bit = 0x80 >> row
-            print("  ".join("".join("#" if column & bit else "." for column in glyph) for glyph, _ in chunk))
+            print("  ".join("".join("#" if column & bit else "." for column in glyph.columns) for glyph in chunk))
         print()
+
+
+def _differs(path, text):
+    """Whether the file at path holds something other than text; None if it cannot be read."""
+    try:
+        with open(path, encoding="utf-8") as handle:
+            return handle.read() != text
+    except OSError as error:
+        print(f"cannot read {path}: {error}", file=sys.stderr)
+        return None
+
+
+def _write(path, text):
+    # Written beside the target and renamed, so a failed write leaves the old file whole.
+    temporary = path + ".tmp"
+    try:
+        with open(temporary, "w", encoding="utf-8") as handle:
+            handle.write(text)
+        os.replace(temporary, path)
+    except OSError as error:
+        print(f"cannot write {path}: {error}", file=sys.stderr)
+        return False
+    return True
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--font", default=DEFAULT_FONT, help="5x7 PCF font (default: %(default)s)")
     parser.add_argument("--output", default=DEFAULT_OUTPUT, help="file to write (default: %(default)s)")
-    parser.add_argument("--check", action="store_true", help="compare with --output instead of writing it")
+    parser.add_argument(
+        "--accents-output",
+        default=DEFAULT_ACCENTS_OUTPUT,
+        help="test table of the accented letters (default: %(default)s)",
+    )
+    parser.add_argument("--check", action="store_true", help="compare with the outputs instead of writing them")
     parser.add_argument("--preview", metavar="SET", help="print one set (US, European, DE, RU, ...) as ASCII art")
     args = parser.parse_args()
 
@@ -288,33 +414,23 @@ def main():
         if args.preview:
             preview(args.font, args.preview)
             return 0
-        text, missing = generate(args.font)
+        text, accented_text, missing = generate(args.font)
     except (pcf.PcfError, struct.error, IndexError, OSError) as error:
         print(f"cannot read the font {args.font}: {error}", file=sys.stderr)
         return 2
+    except accents.AccentError as error:
+        print(f"no distinct glyph for an accented letter:\n{error}", file=sys.stderr)
+        return 1
     for code in missing:
         print(f"warning: U+{code:04X} is neither in the font nor drawn", file=sys.stderr)
+    outputs = ((args.output, text), (args.accents_output, accented_text))
     if args.check:
-        try:
-            with open(args.output, encoding="utf-8") as handle:
-                committed = handle.read()
-        except OSError as error:
-            print(f"cannot read {args.output}: {error}", file=sys.stderr)
-            return 1
-        if committed != text:
-            print(f"{args.output} is out of date; run tools/fontgen/generate.py", file=sys.stderr)
-            return 1
-        return 0
-    # Written beside the target and renamed, so a failed write leaves the old file whole.
-    temporary = args.output + ".tmp"
-    try:
-        with open(temporary, "w", encoding="utf-8") as handle:
-            handle.write(text)
-        os.replace(temporary, args.output)
-    except OSError as error:
-        print(f"cannot write {args.output}: {error}", file=sys.stderr)
-        return 1
-    return 0
+        stale = [_differs(path, content) for path, content in outputs]
+        for (path, _), differs in zip(outputs, stale):
+            if differs:
+                print(f"{path} is out of date; run tools/fontgen/generate.py", file=sys.stderr)
+        return 0 if stale == [False, False] else 1
+    return 0 if all(_write(path, content) for path, content in outputs) else 1
 
 
 if __name__ == "__main__":

@@ -25,36 +25,36 @@
 // head stay queued, which is what a reader expects from "empty, then receive".
 // Calling Clear from the producer thread while a consumer runs is not allowed.
 class CByteQueue {
-public:
-    static constexpr std::int32_t kSlots = 8192;
-    static constexpr std::int32_t kCapacity = kSlots - 1;
+ public:
+  static constexpr std::int32_t kSlots = 8192;
+  static constexpr std::int32_t kCapacity = kSlots - 1;
 
-    CByteQueue() = default;
-    CByteQueue(const CByteQueue&) = delete;
-    CByteQueue& operator=(const CByteQueue&) = delete;
+  CByteQueue() = default;
+  CByteQueue(const CByteQueue&) = delete;
+  CByteQueue& operator=(const CByteQueue&) = delete;
 
-    // Number of bytes queued, 0 to 8191. Safe from either thread; from the
-    // producer it may underestimate free space, from the consumer it may
-    // underestimate the bytes waiting, never the other way round.
-    std::int32_t Count() const;
+  // Number of bytes queued, 0 to 8191. Safe from either thread; from the
+  // producer it may underestimate free space, from the consumer it may
+  // underestimate the bytes waiting, never the other way round.
+  std::int32_t Count() const;
 
-    // Producer only. Stores the byte and returns true; returns false and
-    // stores nothing when 8191 bytes are queued.
-    bool Put(std::uint8_t byte);
+  // Producer only. Stores the byte and returns true; returns false and
+  // stores nothing when 8191 bytes are queued.
+  bool Put(std::uint8_t byte);
 
-    // Consumer only. Moves the oldest byte to `byte` and returns true; returns
-    // false and leaves `byte` untouched when the queue is empty.
-    bool Get(std::uint8_t& byte);
+  // Consumer only. Moves the oldest byte to `byte` and returns true; returns
+  // false and leaves `byte` untouched when the queue is empty.
+  bool Get(std::uint8_t& byte);
 
-    // Consumer only. Discards every queued byte (see the class comment).
-    // The discarded slots are zeroed so no stale reply bytes linger.
-    void Clear();
+  // Consumer only. Discards every queued byte (see the class comment).
+  // The discarded slots are zeroed so no stale reply bytes linger.
+  void Clear();
 
-private:
-    static constexpr std::int32_t kIndexMask = kSlots - 1;
-    static_assert((kSlots & kIndexMask) == 0, "slot count must be a power of two");
+ private:
+  static constexpr std::int32_t kIndexMask = kSlots - 1;
+  static_assert((kSlots & kIndexMask) == 0, "slot count must be a power of two");
 
-    std::array<std::uint8_t, kSlots> buffer_{};
-    std::atomic<std::int32_t> head_{0};
-    std::atomic<std::int32_t> tail_{0};
+  std::array<std::uint8_t, kSlots> buffer_{};
+  std::atomic<std::int32_t> head_{0};
+  std::atomic<std::int32_t> tail_{0};
 };

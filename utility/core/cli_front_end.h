@@ -28,12 +28,12 @@ inline constexpr int kExitHandOver = 5;
 // What the front end runs on: the platform's port object, a way to wait for
 // its notifications, the settings file and the tool starter.
 struct CliPlatform {
-    UtilityLink& link;
-    NotificationWaiter& waiter;
-    SettingsFile& settings;
-    ProgramStarter& starter;
-    std::ostream& out;
-    std::ostream& err;
+  UtilityLink& link;
+  NotificationWaiter& waiter;
+  SettingsFile& settings;
+  ProgramStarter& starter;
+  std::ostream& out;
+  std::ostream& err;
 };
 
 // The help text, also printed by --help.

@@ -41,10 +41,10 @@ Frame BuildFrame(std::uint8_t command, std::span<const std::uint8_t> data);
 
 // Where frames go. CSerialLink implements it; tests substitute a recorder.
 class FrameWriter {
-public:
-    virtual ~FrameWriter() = default;
-    // Writes `length` bytes in one go; returns the number written, 0 on failure.
-    virtual std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) = 0;
+ public:
+  virtual ~FrameWriter() = default;
+  // Writes `length` bytes in one go; returns the number written, 0 on failure.
+  virtual std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) = 0;
 };
 
 // Builds the frame and hands it to the writer in a single WriteBytes call.

@@ -38,55 +38,55 @@ inline constexpr int kFontSet = 1054;
 enum class MessageIcon { Information, Error, Warning };
 
 class DialogView {
-public:
-    virtual ~DialogView() = default;
+ public:
+  virtual ~DialogView() = default;
 
-    virtual void EnableControl(int controlId, bool enabled) = 0;
+  virtual void EnableControl(int controlId, bool enabled) = 0;
 
-    // List boxes: filled once at start-up; the handlers use only the index of
-    // the selected entry, -1 when none is selected.
-    virtual void AddListEntry(int listId, std::string_view entry) = 0;
-    virtual void SelectListEntry(int listId, int index) = 0;
-    virtual int SelectedIndex(int listId) const = 0;
+  // List boxes: filled once at start-up; the handlers use only the index of
+  // the selected entry, -1 when none is selected.
+  virtual void AddListEntry(int listId, std::string_view entry) = 0;
+  virtual void SelectListEntry(int listId, int index) = 0;
+  virtual int SelectedIndex(int listId) const = 0;
 
-    // The text of an edit box, at most `maxChars` characters (bytes of the
-    // system's ANSI code page on Windows).
-    virtual std::string EditText(int editId, std::size_t maxChars) const = 0;
+  // The text of an edit box, at most `maxChars` characters (bytes of the
+  // system's ANSI code page on Windows).
+  virtual std::string EditText(int editId, std::size_t maxChars) const = 0;
 
-    // A modal message box with an OK button; returns once it is dismissed.
-    virtual void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) = 0;
+  // A modal message box with an OK button; returns once it is dismissed.
+  virtual void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) = 0;
 
-    // Starting a timer whose identifier runs already replaces it.
-    virtual void StartTimer(unsigned timerId, unsigned periodMs) = 0;
-    virtual void StopTimer(unsigned timerId) = 0;
+  // Starting a timer whose identifier runs already replaces it.
+  virtual void StartTimer(unsigned timerId, unsigned periodMs) = 0;
+  virtual void StopTimer(unsigned timerId) = 0;
 
-    // Ends the dialog the way its close box does.
-    virtual void EndDialog() = 0;
+  // Ends the dialog the way its close box does.
+  virtual void EndDialog() = 0;
 };
 
 class SettingsFile {
-public:
-    enum class Result {
-        NotOpened,    // no such file (or it cannot be opened): nothing written
-        Written,      // the bytes replaced the start of the file
-        WriteFailed,  // the file was opened but the bytes could not all be written
-    };
-    virtual ~SettingsFile() = default;
-    // Opens an existing file for reading and writing (never creates or
-    // truncates it) and writes `bytes` over its start; later bytes stay.
-    virtual Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) = 0;
+ public:
+  enum class Result {
+    NotOpened,    // no such file (or it cannot be opened): nothing written
+    Written,      // the bytes replaced the start of the file
+    WriteFailed,  // the file was opened but the bytes could not all be written
+  };
+  virtual ~SettingsFile() = default;
+  // Opens an existing file for reading and writing (never creates or
+  // truncates it) and writes `bytes` over its start; later bytes stay.
+  virtual Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) = 0;
 };
 
 class ProgramStarter {
-public:
-    virtual ~ProgramStarter() = default;
-    // Starts the program; does not wait for it. Answers whether it started
-    // (the dialog does not look at the answer; a command line can report it).
-    virtual bool Start(std::string_view commandLine) = 0;
+ public:
+  virtual ~ProgramStarter() = default;
+  // Starts the program; does not wait for it. Answers whether it started
+  // (the dialog does not look at the answer; a command line can report it).
+  virtual bool Start(std::string_view commandLine) = 0;
 };
 
 // SettingsFile on the C++ standard library's file streams.
 class StreamSettingsFile final : public SettingsFile {
-public:
-    Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) override;
+ public:
+  Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) override;
 };

@@ -14,11 +14,11 @@ inline constexpr std::size_t kFirmwareVersionOffset = 3;
 inline constexpr std::size_t kFirmwareVersionLength = 12;
 
 struct InformationRecord {
-    std::string firmwareVersion;  // 12 bytes, one character each
-    std::uint8_t commandSetCode = 0;
-    std::uint8_t defaultFontCode = 0;
-    std::uint8_t languageCode = 0;
-    std::uint8_t baudCode = 0;
+  std::string firmwareVersion;  // 12 bytes, one character each
+  std::uint8_t commandSetCode = 0;
+  std::uint8_t defaultFontCode = 0;
+  std::uint8_t languageCode = 0;
+  std::uint8_t baudCode = 0;
 };
 
 // True once enough bytes are waiting to hold a whole record.

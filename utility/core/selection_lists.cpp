@@ -5,19 +5,17 @@
 
 namespace {
 template <typename List, typename Value>
-int IndexOf(const List& list, const Value& value)
-{
-    const auto found = std::find(list.begin(), list.end(), value);
-    return found == list.end() ? kNoSelection : static_cast<int>(found - list.begin());
+int IndexOf(const List& list, const Value& value) {
+  const auto found = std::find(list.begin(), list.end(), value);
+  return found == list.end() ? kNoSelection : static_cast<int>(found - list.begin());
 }
 
 template <typename List>
-typename List::value_type EntryAt(const List& list, int index)
-{
-    if (index < 0 || static_cast<std::size_t>(index) >= list.size()) {
-        return {};
-    }
-    return list[static_cast<std::size_t>(index)];
+typename List::value_type EntryAt(const List& list, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= list.size()) {
+    return {};
+  }
+  return list[static_cast<std::size_t>(index)];
 }
 }  // namespace
 

@@ -10,8 +10,8 @@
 inline constexpr std::array<std::uint32_t, 5> kBaudRates = {9600, 19200, 38400, 57600, 115200};
 
 inline constexpr std::array<std::string_view, 10> kCommandSets = {
-    "LD220",       "EPSON POS D101", "UTC Standard", "UTC Enhance", "AEDEX",
-    "ADM788",      "DSP800",         "CD5220",       "EMAX",        "LOGIC CONTROL",
+    "LD220",  "EPSON POS D101", "UTC Standard", "UTC Enhance", "AEDEX",
+    "ADM788", "DSP800",         "CD5220",       "EMAX",        "LOGIC CONTROL",
 };
 
 inline constexpr std::array<std::string_view, 18> kDefaultFonts = {
@@ -49,6 +49,6 @@ std::string_view DefaultFontAt(int index);
 
 // The data byte each list's index becomes. The masks are the display's: a
 // missing selection (-1) therefore goes out as 0xFF, 0x0F and 0x1F.
-std::uint8_t BaudCode(int index);        // the index as a byte
-std::uint8_t CommandSetCode(int index);  // index AND 0x0F
-std::uint8_t DefaultFontCode(int index); // index AND 0x1F
+std::uint8_t BaudCode(int index);         // the index as a byte
+std::uint8_t CommandSetCode(int index);   // index AND 0x0F
+std::uint8_t DefaultFontCode(int index);  // index AND 0x1F

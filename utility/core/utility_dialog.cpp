@@ -21,334 +21,303 @@ constexpr std::size_t kInternationalSecondHalf = 28;  // bytes 32 to 59
 
 // The command buttons SetPortControls switches, besides "Port Open".
 constexpr std::array<int, 7> kCommandButtons = {
-    control_id::kChange,       control_id::kInputString,      control_id::kSetCommandSet,
+    control_id::kChange,         control_id::kInputString,     control_id::kSetCommandSet,
     control_id::kSetDefaultFont, control_id::kProgramDownLoad, control_id::kInformation,
     control_id::kFontSet,
 };
 
-void AppendHex(std::string& text, std::uint8_t value)
-{
-    std::array<char, 8> formatted{};
-    std::snprintf(formatted.data(), formatted.size(), "%2X", static_cast<unsigned>(value));
-    text += formatted.data();
+void AppendHex(std::string& text, std::uint8_t value) {
+  std::array<char, 8> formatted{};
+  std::snprintf(formatted.data(), formatted.size(), "%2X", static_cast<unsigned>(value));
+  text += formatted.data();
 }
 }  // namespace
 
-std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex)
-{
-    return {'U', ',', '0', ',', 'S', ',', '1', ',', static_cast<std::uint8_t>('0' + portIndex), ','};
+std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex) {
+  return {'U', ',', '0', ',', 'S', ',', '1', ',', static_cast<std::uint8_t>('0' + portIndex), ','};
 }
 
-std::string FormatInformation(std::span<const std::uint8_t> reply)
-{
-    std::string text = "\n\nVersion :\n";
-    for (std::size_t i = kVersionFirst; i <= kVersionLast && i < reply.size(); ++i) {
-        if (reply[i] != 0) {
-            text.push_back(static_cast<char>(reply[i]));
-        }
+std::string FormatInformation(std::span<const std::uint8_t> reply) {
+  std::string text = "\n\nVersion :\n";
+  for (std::size_t i = kVersionFirst; i <= kVersionLast && i < reply.size(); ++i) {
+    if (reply[i] != 0) {
+      text.push_back(static_cast<char>(reply[i]));
     }
-    const auto code = [&reply](std::size_t position) -> std::uint8_t {
-        return position < reply.size() ? reply[position] : 0;
-    };
-    text += "\n\nCommand Set :\n";
-    AppendHex(text, code(kCommandSetPosition));
-    text += "\n\nDefault Font :\n";
-    AppendHex(text, code(kDefaultFontPosition));
-    text += "\n\nLanguage :\n";
-    AppendHex(text, code(kLanguagePosition));
-    text += "\n\nBPS :\n";
-    AppendHex(text, code(kBaudPosition));
-    return text;
+  }
+  const auto code = [&reply](std::size_t position) -> std::uint8_t {
+    return position < reply.size() ? reply[position] : 0;
+  };
+  text += "\n\nCommand Set :\n";
+  AppendHex(text, code(kCommandSetPosition));
+  text += "\n\nDefault Font :\n";
+  AppendHex(text, code(kDefaultFontPosition));
+  text += "\n\nLanguage :\n";
+  AppendHex(text, code(kLanguagePosition));
+  text += "\n\nBPS :\n";
+  AppendHex(text, code(kBaudPosition));
+  return text;
 }
 
 SettingsFile::Result StreamSettingsFile::OverwriteStart(std::string_view fileName,
-                                                       std::span<const std::uint8_t> bytes)
-{
-    // in|out opens an existing file only: it neither creates nor truncates.
-    std::fstream file(std::string(fileName), std::ios::in | std::ios::out | std::ios::binary);
-    if (!file.is_open()) {
-        return Result::NotOpened;
-    }
-    file.seekp(0);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    return file.good() ? Result::Written : Result::WriteFailed;
+                                                        std::span<const std::uint8_t> bytes) {
+  // in|out opens an existing file only: it neither creates nor truncates.
+  std::fstream file(std::string(fileName), std::ios::in | std::ios::out | std::ios::binary);
+  if (!file.is_open()) {
+    return Result::NotOpened;
+  }
+  file.seekp(0);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.flush();
+  return file.good() ? Result::Written : Result::WriteFailed;
 }
 
 CZorn_UtilityDlg::CZorn_UtilityDlg(DialogView& view, UtilityLink& link, SettingsFile& settings,
                                    ProgramStarter& starter)
-    : m_View(view), m_Link(link), m_Settings(settings), m_Starter(starter)
-{
+    : m_View(view), m_Link(link), m_Settings(settings), m_Starter(starter) {}
+
+void CZorn_UtilityDlg::OnInitDialog() {
+  for (int port = 1; port <= kPortCount; ++port) {
+    m_View.AddListEntry(control_id::kPortList, " COM " + std::to_string(port) + " ");
+  }
+  for (const std::uint32_t rate : kBaudRates) {
+    m_View.AddListEntry(control_id::kCurrentBaud, std::to_string(rate));
+    m_View.AddListEntry(control_id::kChangingBaud, std::to_string(rate));
+  }
+  for (const std::string_view name : kCommandSets) {
+    m_View.AddListEntry(control_id::kCommandSetList, name);
+  }
+  for (const std::string_view name : kDefaultFonts) {
+    m_View.AddListEntry(control_id::kDefaultFontList, name);
+  }
+  for (int row = 0;; ++row) {
+    const std::string_view entry = LanguageEntryAt(row);
+    if (entry.empty()) {
+      break;
+    }
+    m_View.AddListEntry(control_id::kLanguageList, entry);
+  }
+  m_View.SelectListEntry(control_id::kPortList, kDefaultPortIndex);
+  for (const int list : {control_id::kCurrentBaud, control_id::kChangingBaud, control_id::kCommandSetList,
+                         control_id::kDefaultFontList, control_id::kLanguageList}) {
+    m_View.SelectListEntry(list, 0);
+  }
+  SetPortControls(false);
 }
 
-void CZorn_UtilityDlg::OnInitDialog()
-{
-    for (int port = 1; port <= kPortCount; ++port) {
-        m_View.AddListEntry(control_id::kPortList, " COM " + std::to_string(port) + " ");
-    }
-    for (const std::uint32_t rate : kBaudRates) {
-        m_View.AddListEntry(control_id::kCurrentBaud, std::to_string(rate));
-        m_View.AddListEntry(control_id::kChangingBaud, std::to_string(rate));
-    }
-    for (const std::string_view name : kCommandSets) {
-        m_View.AddListEntry(control_id::kCommandSetList, name);
-    }
-    for (const std::string_view name : kDefaultFonts) {
-        m_View.AddListEntry(control_id::kDefaultFontList, name);
-    }
-    for (int row = 0;; ++row) {
-        const std::string_view entry = LanguageEntryAt(row);
-        if (entry.empty()) {
-            break;
-        }
-        m_View.AddListEntry(control_id::kLanguageList, entry);
-    }
-    m_View.SelectListEntry(control_id::kPortList, kDefaultPortIndex);
-    for (const int list : {control_id::kCurrentBaud, control_id::kChangingBaud, control_id::kCommandSetList,
-                           control_id::kDefaultFontList, control_id::kLanguageList}) {
-        m_View.SelectListEntry(list, 0);
-    }
-    SetPortControls(false);
+void CZorn_UtilityDlg::SetPortControls(bool open) {
+  m_View.EnableControl(control_id::kPortOpen, !open);
+  for (const int button : kCommandButtons) {
+    m_View.EnableControl(button, open);
+  }
 }
 
-void CZorn_UtilityDlg::SetPortControls(bool open)
-{
-    m_View.EnableControl(control_id::kPortOpen, !open);
-    for (const int button : kCommandButtons) {
-        m_View.EnableControl(button, open);
+void CZorn_UtilityDlg::OnPortOpen() {
+  const int portIndex = m_View.SelectedIndex(control_id::kPortList);
+  const int baudIndex = m_View.SelectedIndex(control_id::kCurrentBaud);
+  m_PortNumber = portIndex + 1;
+  m_BaudRate = static_cast<int>(BaudRateAt(baudIndex));
+  bool opened = false;
+  if (portIndex >= 0 && portIndex < kPortCount && m_BaudRate > 0) {
+    const std::string device = "COM" + std::to_string(m_PortNumber);
+    opened = m_Link.OpenLink(device, m_BaudRate, static_cast<std::uint16_t>(m_PortNumber));
+  }
+  if (opened) {
+    SetPortControls(true);
+  } else {
+    m_View.ShowMessage(dialog_text::kOpenFailed, dialog_text::kTitle, MessageIcon::Error);
+  }
+  m_Link.AttachNotifications();
+}
+
+void CZorn_UtilityDlg::CloseLinkIfHeld() {
+  // An overflow whose notification has not been handled yet is still
+  // reported: closing would otherwise empty the ring without a word.
+  if (m_Link.ApplyPendingClear()) {
+    m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
+  }
+  // CloseLink is harmless on a closed link; calling it also after an
+  // overflow (which clears the connected flag) releases the port handle.
+  m_Link.CloseLink();
+}
+
+void CZorn_UtilityDlg::OnClose() {
+  CloseLinkIfHeld();
+  m_View.ShowMessage(dialog_text::kClosed, dialog_text::kTitle, MessageIcon::Information);
+  SetPortControls(false);
+}
+
+void CZorn_UtilityDlg::OnExit() {
+  CloseLinkIfHeld();
+  m_View.EndDialog();
+}
+
+void CZorn_UtilityDlg::OnDestroy() {
+  if (m_PendingReply == PendingReply::FontSet) {
+    StopDownload();
+  }
+  CloseLinkIfHeld();
+}
+
+void CZorn_UtilityDlg::OnChange() {
+  SendAndCount(BaudRateChangeFrame(m_View.SelectedIndex(control_id::kChangingBaud)));
+}
+
+void CZorn_UtilityDlg::OnInputString() {
+  const std::string line1 = m_View.EditText(control_id::kLine1, kLineLength);
+  const std::string line2 = m_View.EditText(control_id::kLine2, kLineLength);
+  SendAndCount(InputStringFrame(line1, line2));
+}
+
+void CZorn_UtilityDlg::OnSetCommandSet() {
+  SendAndCount(CommandSetChangeFrame(m_View.SelectedIndex(control_id::kCommandSetList)));
+}
+
+void CZorn_UtilityDlg::OnSetDefaultFont() {
+  SendAndCount(DefaultFontChangeFrame(m_View.SelectedIndex(control_id::kDefaultFontList)));
+}
+
+void CZorn_UtilityDlg::SendAndCount(const std::vector<std::uint8_t>& frame) {
+  // One write per frame; a frame that cannot be written is not reported.
+  (void)m_Link.WriteBytes(frame.data(), static_cast<std::uint32_t>(frame.size()));
+}
+
+void CZorn_UtilityDlg::OnInformation() {
+  m_Link.ApplyPendingClear();
+  m_Link.ReceiveQueue().Clear();
+  if (m_PendingReply == PendingReply::FontSet) {
+    StopDownload();
+  }
+  m_PendingReply = PendingReply::Information;
+  SendAndCount(InformationRequestFrame());
+}
+
+void CZorn_UtilityDlg::OnFontSet() {
+  const int row = m_View.SelectedIndex(control_id::kLanguageList);
+  m_Glyphs = row >= 0 && static_cast<std::size_t>(row) < kLanguageCount
+                 ? &LanguageFontTable()[static_cast<std::size_t>(row)]
+                 : nullptr;
+  if (m_Glyphs == nullptr) {
+    m_View.ShowMessage(dialog_text::kNoLanguage, dialog_text::kTitle, MessageIcon::Warning);
+    return;
+  }
+  m_PendingReply = PendingReply::FontSet;
+  m_Download = DownloadProgress{};
+  m_Download.row = row;
+  SendAndCount(InternationalGlyphFrame(0, m_Glyphs->InternationalGlyphs.subspan<0, kGlyphBlockSize>()));
+  m_Download.framesSent = 1;
+  m_Download.secondBlockPending = true;
+  m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs);
+}
+
+void CZorn_UtilityDlg::OnReceiveNotification() {
+  if (m_Link.ApplyPendingClear()) {
+    // The link dropped a chunk that did not fit and stopped; the ring
+    // has just been emptied.
+    m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
+    return;
+  }
+  const std::int32_t waiting = m_Link.ReceiveQueue().Count();
+  switch (m_PendingReply) {
+    case PendingReply::None: return;
+    case PendingReply::FontSet: DownloadStep(); return;
+    case PendingReply::Information: InformationReply(waiting); return;
+  }
+}
+
+void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
+  if (waiting < static_cast<std::int32_t>(kRecordSize)) {
+    return;
+  }
+  std::array<std::uint8_t, kReplyBufferSize> reply{};
+  std::size_t kept = 0;
+  CByteQueue& queue = m_Link.ReceiveQueue();
+  for (std::int32_t i = 0; i < waiting; ++i) {
+    std::uint8_t byte = 0;
+    if (!queue.Get(byte)) {
+      break;
     }
-}
-
-void CZorn_UtilityDlg::OnPortOpen()
-{
-    const int portIndex = m_View.SelectedIndex(control_id::kPortList);
-    const int baudIndex = m_View.SelectedIndex(control_id::kCurrentBaud);
-    m_PortNumber = portIndex + 1;
-    m_BaudRate = static_cast<int>(BaudRateAt(baudIndex));
-    bool opened = false;
-    if (portIndex >= 0 && portIndex < kPortCount && m_BaudRate > 0) {
-        const std::string device = "COM" + std::to_string(m_PortNumber);
-        opened = m_Link.OpenLink(device, m_BaudRate, static_cast<std::uint16_t>(m_PortNumber));
+    if (kept < reply.size()) {
+      reply[kept++] = byte;
     }
-    if (opened) {
-        SetPortControls(true);
-    } else {
-        m_View.ShowMessage(dialog_text::kOpenFailed, dialog_text::kTitle, MessageIcon::Error);
+  }
+  // The box is modal: leave the exchange before showing it, so a
+  // notification handled while it is open does not show it a second time.
+  m_PendingReply = PendingReply::None;
+  m_View.ShowMessage(FormatInformation(std::span(reply.data(), kept)), dialog_text::kInformationTitle,
+                     MessageIcon::Information);
+}
+
+void CZorn_UtilityDlg::DownloadStep() {
+  m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs);
+  CByteQueue& queue = m_Link.ReceiveQueue();
+  const std::int32_t waiting = queue.Count();
+  bool any = false;
+  std::uint8_t last = 0;
+  for (std::int32_t i = 0; i < waiting; ++i) {
+    std::uint8_t byte = 0;
+    if (!queue.Get(byte)) {
+      break;
     }
-    m_Link.AttachNotifications();
-}
-
-void CZorn_UtilityDlg::CloseLinkIfHeld()
-{
-    // An overflow whose notification has not been handled yet is still
-    // reported: closing would otherwise empty the ring without a word.
-    if (m_Link.ApplyPendingClear()) {
-        m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
-    }
-    // CloseLink is harmless on a closed link; calling it also after an
-    // overflow (which clears the connected flag) releases the port handle.
-    m_Link.CloseLink();
-}
-
-void CZorn_UtilityDlg::OnClose()
-{
-    CloseLinkIfHeld();
-    m_View.ShowMessage(dialog_text::kClosed, dialog_text::kTitle, MessageIcon::Information);
-    SetPortControls(false);
-}
-
-void CZorn_UtilityDlg::OnExit()
-{
-    CloseLinkIfHeld();
-    m_View.EndDialog();
-}
-
-void CZorn_UtilityDlg::OnDestroy()
-{
-    if (m_PendingReply == PendingReply::FontSet) {
-        StopDownload();
-    }
-    CloseLinkIfHeld();
-}
-
-void CZorn_UtilityDlg::OnChange()
-{
-    SendAndCount(BaudRateChangeFrame(m_View.SelectedIndex(control_id::kChangingBaud)));
-}
-
-void CZorn_UtilityDlg::OnInputString()
-{
-    const std::string line1 = m_View.EditText(control_id::kLine1, kLineLength);
-    const std::string line2 = m_View.EditText(control_id::kLine2, kLineLength);
-    SendAndCount(InputStringFrame(line1, line2));
-}
-
-void CZorn_UtilityDlg::OnSetCommandSet()
-{
-    SendAndCount(CommandSetChangeFrame(m_View.SelectedIndex(control_id::kCommandSetList)));
-}
-
-void CZorn_UtilityDlg::OnSetDefaultFont()
-{
-    SendAndCount(DefaultFontChangeFrame(m_View.SelectedIndex(control_id::kDefaultFontList)));
-}
-
-void CZorn_UtilityDlg::SendAndCount(const std::vector<std::uint8_t>& frame)
-{
-    // One write per frame; a frame that cannot be written is not reported.
-    (void)m_Link.WriteBytes(frame.data(), static_cast<std::uint32_t>(frame.size()));
-}
-
-void CZorn_UtilityDlg::OnInformation()
-{
-    m_Link.ApplyPendingClear();
-    m_Link.ReceiveQueue().Clear();
-    if (m_PendingReply == PendingReply::FontSet) {
-        StopDownload();
-    }
-    m_PendingReply = PendingReply::Information;
-    SendAndCount(InformationRequestFrame());
-}
-
-void CZorn_UtilityDlg::OnFontSet()
-{
-    const int row = m_View.SelectedIndex(control_id::kLanguageList);
-    m_Glyphs = row >= 0 && static_cast<std::size_t>(row) < kLanguageCount
-                   ? &LanguageFontTable()[static_cast<std::size_t>(row)]
-                   : nullptr;
-    if (m_Glyphs == nullptr) {
-        m_View.ShowMessage(dialog_text::kNoLanguage, dialog_text::kTitle, MessageIcon::Warning);
-        return;
-    }
-    m_PendingReply = PendingReply::FontSet;
-    m_Download = DownloadProgress{};
-    m_Download.row = row;
-    SendAndCount(InternationalGlyphFrame(0, m_Glyphs->InternationalGlyphs.subspan<0, kGlyphBlockSize>()));
-    m_Download.framesSent = 1;
-    m_Download.secondBlockPending = true;
-    m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs);
-}
-
-void CZorn_UtilityDlg::OnReceiveNotification()
-{
-    if (m_Link.ApplyPendingClear()) {
-        // The link dropped a chunk that did not fit and stopped; the ring
-        // has just been emptied.
-        m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
-        return;
-    }
-    const std::int32_t waiting = m_Link.ReceiveQueue().Count();
-    switch (m_PendingReply) {
-    case PendingReply::None:
-        return;
-    case PendingReply::FontSet:
-        DownloadStep();
-        return;
-    case PendingReply::Information:
-        InformationReply(waiting);
-        return;
-    }
-}
-
-void CZorn_UtilityDlg::InformationReply(std::int32_t waiting)
-{
-    if (waiting < static_cast<std::int32_t>(kRecordSize)) {
-        return;
-    }
-    std::array<std::uint8_t, kReplyBufferSize> reply{};
-    std::size_t kept = 0;
-    CByteQueue& queue = m_Link.ReceiveQueue();
-    for (std::int32_t i = 0; i < waiting; ++i) {
-        std::uint8_t byte = 0;
-        if (!queue.Get(byte)) {
-            break;
-        }
-        if (kept < reply.size()) {
-            reply[kept++] = byte;
-        }
-    }
-    // The box is modal: leave the exchange before showing it, so a
-    // notification handled while it is open does not show it a second time.
-    m_PendingReply = PendingReply::None;
-    m_View.ShowMessage(FormatInformation(std::span(reply.data(), kept)), dialog_text::kInformationTitle,
-                       MessageIcon::Information);
-}
-
-void CZorn_UtilityDlg::DownloadStep()
-{
-    m_View.StartTimer(ID_TIMER_RESPONSE, kResponseTimeoutMs);
-    CByteQueue& queue = m_Link.ReceiveQueue();
-    const std::int32_t waiting = queue.Count();
-    bool any = false;
-    std::uint8_t last = 0;
-    for (std::int32_t i = 0; i < waiting; ++i) {
-        std::uint8_t byte = 0;
-        if (!queue.Get(byte)) {
-            break;
-        }
-        last = byte;
-        any = true;
-    }
-    if (!any || last != kAck || m_Glyphs == nullptr) {
-        return;
-    }
-    if (m_Download.secondBlockPending) {
-        std::array<std::uint8_t, kGlyphBlockSize> block{};
-        std::copy_n(m_Glyphs->InternationalGlyphs.begin() + kGlyphBlockSize, kInternationalSecondHalf,
-                    block.begin());
-        SendAndCount(InternationalGlyphFrame(1, block));
-        ++m_Download.framesSent;
-        m_Download.secondBlockPending = false;
-        m_Download.upperBlock = 0;
-        m_Download.bytesToSend = kUpperSetBytes;
-    } else if (m_Download.bytesToSend > 0) {
-        const auto offset = static_cast<std::size_t>(m_Download.upperBlock) * kGlyphBlockSize;
-        const GlyphBlock block(m_Glyphs->UpperGlyphs.subspan(offset, kGlyphBlockSize).data(), kGlyphBlockSize);
-        SendAndCount(UpperGlyphFrame(static_cast<std::uint8_t>(m_Download.upperBlock), block));
-        ++m_Download.framesSent;
-        m_Download.bytesToSend -= static_cast<int>(kGlyphBlockSize);
-        ++m_Download.upperBlock;
-    } else {
-        m_Download.upperBlock = 0;
-        SendAndCount(LanguageCodeFrame(m_Glyphs->code[0], m_Glyphs->code[1]));
-        ++m_Download.framesSent;
-        m_PendingReply = PendingReply::None;
-        m_View.StopTimer(ID_TIMER_RESPONSE);
-    }
-}
-
-void CZorn_UtilityDlg::StopDownload()
-{
-    m_Download.bytesToSend = 0;
+    last = byte;
+    any = true;
+  }
+  if (!any || last != kAck || m_Glyphs == nullptr) {
+    return;
+  }
+  if (m_Download.secondBlockPending) {
+    std::array<std::uint8_t, kGlyphBlockSize> block{};
+    std::copy_n(m_Glyphs->InternationalGlyphs.begin() + kGlyphBlockSize, kInternationalSecondHalf,
+                block.begin());
+    SendAndCount(InternationalGlyphFrame(1, block));
+    ++m_Download.framesSent;
+    m_Download.secondBlockPending = false;
     m_Download.upperBlock = 0;
+    m_Download.bytesToSend = kUpperSetBytes;
+  } else if (m_Download.bytesToSend > 0) {
+    const auto offset = static_cast<std::size_t>(m_Download.upperBlock) * kGlyphBlockSize;
+    const GlyphBlock block(m_Glyphs->UpperGlyphs.subspan(offset, kGlyphBlockSize).data(), kGlyphBlockSize);
+    SendAndCount(UpperGlyphFrame(static_cast<std::uint8_t>(m_Download.upperBlock), block));
+    ++m_Download.framesSent;
+    m_Download.bytesToSend -= static_cast<int>(kGlyphBlockSize);
+    ++m_Download.upperBlock;
+  } else {
+    m_Download.upperBlock = 0;
+    SendAndCount(LanguageCodeFrame(m_Glyphs->code[0], m_Glyphs->code[1]));
+    ++m_Download.framesSent;
     m_PendingReply = PendingReply::None;
     m_View.StopTimer(ID_TIMER_RESPONSE);
+  }
 }
 
-bool CZorn_UtilityDlg::OnTimer(unsigned timerId)
-{
-    if (timerId != ID_TIMER_RESPONSE) {
-        return false;
-    }
-    StopDownload();
-    m_View.ShowMessage(dialog_text::kResponseTimeout, dialog_text::kTitle, MessageIcon::Information);
-    return true;
+void CZorn_UtilityDlg::StopDownload() {
+  m_Download.bytesToSend = 0;
+  m_Download.upperBlock = 0;
+  m_PendingReply = PendingReply::None;
+  m_View.StopTimer(ID_TIMER_RESPONSE);
 }
 
-void CZorn_UtilityDlg::OnProgramDownLoad()
-{
-    SendAndCount(EnterDownloadFrame());
-    OnClose();
-    int portIndex = m_View.SelectedIndex(control_id::kPortList);
-    if (portIndex < 0 || portIndex >= kPortCount) {
-        // Nothing selected (text typed into the list): the port last opened.
-        portIndex = std::max(m_PortNumber - 1, 0);
-    }
-    const std::array<std::uint8_t, 10> record = BuildSettingsRecord(portIndex);
-    if (m_Settings.OverwriteStart(dialog_text::kSettingsFileName, record) ==
-        SettingsFile::Result::WriteFailed) {
-        m_View.ShowMessage(dialog_text::kSettingsWriteFailed, dialog_text::kTitle, MessageIcon::Error);
-        return;
-    }
-    m_Starter.Start(dialog_text::kFirmwareTool);
+bool CZorn_UtilityDlg::OnTimer(unsigned timerId) {
+  if (timerId != ID_TIMER_RESPONSE) {
+    return false;
+  }
+  StopDownload();
+  m_View.ShowMessage(dialog_text::kResponseTimeout, dialog_text::kTitle, MessageIcon::Information);
+  return true;
+}
+
+void CZorn_UtilityDlg::OnProgramDownLoad() {
+  SendAndCount(EnterDownloadFrame());
+  OnClose();
+  int portIndex = m_View.SelectedIndex(control_id::kPortList);
+  if (portIndex < 0 || portIndex >= kPortCount) {
+    // Nothing selected (text typed into the list): the port last opened.
+    portIndex = std::max(m_PortNumber - 1, 0);
+  }
+  const std::array<std::uint8_t, 10> record = BuildSettingsRecord(portIndex);
+  if (m_Settings.OverwriteStart(dialog_text::kSettingsFileName, record) ==
+      SettingsFile::Result::WriteFailed) {
+    m_View.ShowMessage(dialog_text::kSettingsWriteFailed, dialog_text::kTitle, MessageIcon::Error);
+    return;
+  }
+  m_Starter.Start(dialog_text::kFirmwareTool);
 }

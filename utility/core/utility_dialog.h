@@ -72,66 +72,66 @@ std::string FormatInformation(std::span<const std::uint8_t> reply);
 //   port is released if that comes first.
 // - Writing config.data fails: an error message, and the tool is not started.
 class CZorn_UtilityDlg {
-public:
-    enum class PendingReply { None = 0, FontSet = 1, Information = 2 };
+ public:
+  enum class PendingReply { None = 0, FontSet = 1, Information = 2 };
 
-    // Where a glyph download stands while PendingReply is FontSet.
-    struct DownloadProgress {
-        int row = 0;
-        bool secondBlockPending = false;
-        int upperBlock = 0;       // next upper block, 0 to 20
-        int bytesToSend = 0;      // upper-set bytes still to send, 640 to 0
-        int framesSent = 0;       // frames of the current download so far, 0 to 23
-    };
+  // Where a glyph download stands while PendingReply is FontSet.
+  struct DownloadProgress {
+    int row = 0;
+    bool secondBlockPending = false;
+    int upperBlock = 0;   // next upper block, 0 to 20
+    int bytesToSend = 0;  // upper-set bytes still to send, 640 to 0
+    int framesSent = 0;   // frames of the current download so far, 0 to 23
+  };
 
-    CZorn_UtilityDlg(DialogView& view, UtilityLink& link, SettingsFile& settings, ProgramStarter& starter);
-    CZorn_UtilityDlg(const CZorn_UtilityDlg&) = delete;
-    CZorn_UtilityDlg& operator=(const CZorn_UtilityDlg&) = delete;
+  CZorn_UtilityDlg(DialogView& view, UtilityLink& link, SettingsFile& settings, ProgramStarter& starter);
+  CZorn_UtilityDlg(const CZorn_UtilityDlg&) = delete;
+  CZorn_UtilityDlg& operator=(const CZorn_UtilityDlg&) = delete;
 
-    // Fills the lists, selects the start entries and disables the command
-    // buttons.
-    void OnInitDialog();
+  // Fills the lists, selects the start entries and disables the command
+  // buttons.
+  void OnInitDialog();
 
-    void OnPortOpen();
-    void OnClose();
-    void OnExit();
-    void OnChange();
-    void OnInputString();
-    void OnSetCommandSet();
-    void OnSetDefaultFont();
-    void OnFontSet();
-    void OnInformation();
-    void OnProgramDownLoad();
+  void OnPortOpen();
+  void OnClose();
+  void OnExit();
+  void OnChange();
+  void OnInputString();
+  void OnSetCommandSet();
+  void OnSetDefaultFont();
+  void OnFontSet();
+  void OnInformation();
+  void OnProgramDownLoad();
 
-    // WM_USER+1: received bytes are waiting in the ring.
-    void OnReceiveNotification();
-    // WM_TIMER; false when the timer is not the dialog's (default handling).
-    bool OnTimer(unsigned timerId);
-    // The dialog ends in any way: the port is released.
-    void OnDestroy();
+  // WM_USER+1: received bytes are waiting in the ring.
+  void OnReceiveNotification();
+  // WM_TIMER; false when the timer is not the dialog's (default handling).
+  bool OnTimer(unsigned timerId);
+  // The dialog ends in any way: the port is released.
+  void OnDestroy();
 
-    void SetPortControls(bool open);
+  void SetPortControls(bool open);
 
-    PendingReply Pending() const { return m_PendingReply; }
-    const DownloadProgress& Progress() const { return m_Download; }
-    int PortNumber() const { return m_PortNumber; }
-    int BaudRate() const { return m_BaudRate; }
+  PendingReply Pending() const { return m_PendingReply; }
+  const DownloadProgress& Progress() const { return m_Download; }
+  int PortNumber() const { return m_PortNumber; }
+  int BaudRate() const { return m_BaudRate; }
 
-private:
-    void CloseLinkIfHeld();
-    void SendAndCount(const std::vector<std::uint8_t>& frame);
-    void DownloadStep();
-    void InformationReply(std::int32_t waiting);
-    void StopDownload();
+ private:
+  void CloseLinkIfHeld();
+  void SendAndCount(const std::vector<std::uint8_t>& frame);
+  void DownloadStep();
+  void InformationReply(std::int32_t waiting);
+  void StopDownload();
 
-    DialogView& m_View;
-    UtilityLink& m_Link;
-    SettingsFile& m_Settings;
-    ProgramStarter& m_Starter;
+  DialogView& m_View;
+  UtilityLink& m_Link;
+  SettingsFile& m_Settings;
+  ProgramStarter& m_Starter;
 
-    int m_PortNumber = 0;
-    int m_BaudRate = 0;
-    PendingReply m_PendingReply = PendingReply::None;
-    DownloadProgress m_Download;
-    const LanguageFontRow* m_Glyphs = nullptr;  // the row being downloaded
+  int m_PortNumber = 0;
+  int m_BaudRate = 0;
+  PendingReply m_PendingReply = PendingReply::None;
+  DownloadProgress m_Download;
+  const LanguageFontRow* m_Glyphs = nullptr;  // the row being downloaded
 };

@@ -7,18 +7,17 @@
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
 
-int main(int argc, char** argv)
-{
-    try {
-        const std::vector<std::string> arguments(argv + 1, argv + argc);
-        CallbackNotificationWaiter waiter;
-        CSerialLink link([&waiter] { waiter.Notify(); });
-        StreamSettingsFile settings;
-        SpawnProgramStarter starter;
-        CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
-        return RunUtilityCli(arguments, platform);
-    } catch (const std::exception& error) {
-        std::cerr << "zorn-utility-cli: " << error.what() << '\n';
-        return 1;
-    }
+int main(int argc, char** argv) {
+  try {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    CallbackNotificationWaiter waiter;
+    CSerialLink link([&waiter] { waiter.Notify(); });
+    StreamSettingsFile settings;
+    SpawnProgramStarter starter;
+    CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
+    return RunUtilityCli(arguments, platform);
+  } catch (const std::exception& error) {
+    std::cerr << "zorn-utility-cli: " << error.what() << '\n';
+    return 1;
+  }
 }

@@ -12,23 +12,9 @@
 #include <cstdlib>
 #include <utility>
 
-namespace {
+#include "shared/posix/termios_speed.h"
 
-// The termios speed constant for a rate, or B0 when termios does not know it.
-speed_t SpeedFor(std::int32_t baudRate) {
-  switch (baudRate) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
-  }
-}
+namespace {
 
 int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
   const auto left =
@@ -39,7 +25,7 @@ int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
 // Raw 8N1 at `baudRate`; XON/XOFF off in both directions, hardware flow
 // control left as the driver reported it. False when the port refuses.
 bool ConfigureLine(int fd, std::int32_t baudRate) {
-  const speed_t speed = SpeedFor(baudRate);
+  const speed_t speed = kit::posix::termios_speed(baudRate);
   if (speed == B0) return false;
   termios tio{};
   // tcgetattr: 0, or -1 with errno (not a terminal).
@@ -58,18 +44,6 @@ bool ConfigureLine(int fd, std::int32_t baudRate) {
 }
 
 }  // namespace
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-int UniqueFd::Release() { return std::exchange(fd_, -1); }
-
-void UniqueFd::Reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
 
 CSerialLink::CSerialLink(ReceiveCallback onReceive) : m_OnReceive(std::move(onReceive)) {}
 
@@ -98,14 +72,14 @@ bool CSerialLink::OpenLink(const std::string& device, std::int32_t baudRate, std
 
   const std::string path = DevicePath(device);
   // open: a descriptor, or -1 with errno.
-  UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!port.Valid()) return false;
+  kit::posix::UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!port.is_valid()) return false;
   // No sharing: an advisory lock that a second opener finds taken.
   // flock: 0, or -1 with errno.
-  if (::flock(port.Get(), LOCK_EX | LOCK_NB) != 0) return false;
-  if (!ConfigureLine(port.Get(), baudRate)) return false;
+  if (::flock(port.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  if (!ConfigureLine(port.get(), baudRate)) return false;
   // tcflush: 0, or -1 with errno; a port that cannot flush is still usable.
-  ::tcflush(port.Get(), TCIOFLUSH);
+  ::tcflush(port.get(), TCIOFLUSH);
 
   m_Port = std::move(port);
   m_StopRequested.store(false, std::memory_order_relaxed);
@@ -125,9 +99,9 @@ void CSerialLink::CloseLink() {
   // The thread looks at the stop flag at least every kIdlePoll + kBurstPause,
   // so this join is bounded; it must end before the descriptor goes away.
   if (m_WatchThread.joinable()) m_WatchThread.join();
-  if (m_Port.Valid()) {
-    ::tcflush(m_Port.Get(), TCIOFLUSH);
-    m_Port.Reset();  // also drops the flock
+  if (m_Port.is_valid()) {
+    ::tcflush(m_Port.get(), TCIOFLUSH);
+    m_Port.reset();  // also drops the flock
   }
   ApplyPendingClear();
 }
@@ -139,8 +113,8 @@ bool CSerialLink::ApplyPendingClear() {
 }
 
 std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t length) {
-  if (!IsConnected() || !m_Port.Valid() || bytes == nullptr || length == 0) return 0;
-  const int fd = m_Port.Get();
+  if (!IsConnected() || !m_Port.is_valid() || bytes == nullptr || length == 0) return 0;
+  const int fd = m_Port.get();
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::milliseconds(1000 + 10 * static_cast<long long>(length));
 
@@ -169,7 +143,7 @@ void CSerialLink::Notify() const {
 }
 
 void CSerialLink::ThreadWatchComm() {
-  const int fd = m_Port.Get();
+  const int fd = m_Port.get();
   while (!m_StopRequested.load(std::memory_order_acquire)) {
     pollfd pfd{fd, POLLIN, 0};
     // poll: ready count, 0 on time-out, or -1 with errno.
@@ -193,7 +167,7 @@ void CSerialLink::ThreadWatchComm() {
 
 bool CSerialLink::ReadBurst() {
   std::array<std::uint8_t, kReadChunk> chunk{};
-  const int fd = m_Port.Get();
+  const int fd = m_Port.get();
   for (;;) {
     // read: bytes read, 0 at end of file, or -1 with errno (EAGAIN: nothing waiting).
     const ssize_t n = ::read(fd, chunk.data(), chunk.size());

@@ -7,29 +7,10 @@
 #include <string>
 #include <thread>
 
+#include "shared/posix/unique_fd.h"
 #include "utility/core/byte_queue.h"
 #include "utility/core/config_frames.h"
 #include "utility/core/utility_link.h"
-
-// Owns one file descriptor; closes it when it goes out of scope.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  ~UniqueFd() { Reset(); }
-
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-  int Release();
-  void Reset(int fd = -1);
-
- private:
-  int fd_ = -1;
-};
 
 // The utility's serial port: 8 data bits, no parity, one stop bit, raw bytes,
 // held exclusively. A watch thread collects received bytes into m_QueueRead
@@ -111,7 +92,7 @@ class CSerialLink final : public UtilityLink {
   bool ReadBurst();
   void Notify() const;
 
-  UniqueFd m_Port;
+  kit::posix::UniqueFd m_Port;
   std::string m_PortName;
   std::uint16_t m_PortNumber = 0;
   std::atomic<bool> m_bConnected{false};

@@ -82,7 +82,7 @@ bool CSerialLink::OpenLink(const std::string& deviceName, std::int32_t baudRate,
   if (deviceName.find('\0') != std::string::npos) return false;
 
   // CreateEventA: null on failure. Manual reset, not signalled, unnamed.
-  for (zorn::UniqueKernelHandle* event : {&m_ReadEvent, &m_WriteEvent, &m_WaitEvent, &m_StopEvent}) {
+  for (kit::win32::UniqueKernelHandle* event : {&m_ReadEvent, &m_WriteEvent, &m_WaitEvent, &m_StopEvent}) {
     event->reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!*event) {
       CloseLink();

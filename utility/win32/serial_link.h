@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/win32/unique_handle.h"
 #include "utility/core/utility_link.h"
-#include "utility/win32/unique_handle.h"
 
 // The utility's serial port on Windows: 8 data bits, no parity, one stop bit, no XON/XOFF, held
 // without sharing. A watch thread, ThreadWatchComm, collects received bytes into m_QueueRead and
@@ -128,21 +128,21 @@ class CSerialLink final : public UtilityLink {
   bool ConfigurePort(std::int32_t baudRate);
   void ParkUntilReadEnds();
 
-  zorn::UniqueFileHandle m_hPort;
+  kit::win32::UniqueFileHandle m_hPort;
   std::string m_PortName;
   std::atomic<bool> m_bConnected{false};
   OVERLAPPED m_ReadOverlapped{};
   OVERLAPPED m_WriteOverlapped{};
-  zorn::UniqueKernelHandle m_hWatchThread;
+  kit::win32::UniqueKernelHandle m_hWatchThread;
   std::uint16_t m_PortNumber = 0;
   std::atomic<HWND> m_hNotifyWnd{nullptr};
 
   HWND m_hDialogWnd = nullptr;
   ShowMessageFunction m_ShowMessage;
-  zorn::UniqueKernelHandle m_ReadEvent;
-  zorn::UniqueKernelHandle m_WriteEvent;
-  zorn::UniqueKernelHandle m_WaitEvent;
-  zorn::UniqueKernelHandle m_StopEvent;
+  kit::win32::UniqueKernelHandle m_ReadEvent;
+  kit::win32::UniqueKernelHandle m_WriteEvent;
+  kit::win32::UniqueKernelHandle m_WaitEvent;
+  kit::win32::UniqueKernelHandle m_StopEvent;
   OVERLAPPED m_WaitOverlapped{};
   DWORD m_WaitMask = 0;
   std::vector<std::uint8_t> m_WriteBuffer;

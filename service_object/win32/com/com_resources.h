@@ -1,106 +1,33 @@
 #pragma once
-// Owners for the automation resources the COM layer handles: BSTRs, VARIANTs and interface
-// references. Each frees what it holds when it goes out of scope.
+// The service object's names for the shared automation resource owners (BSTRs, VARIANTs and
+// interface references), and the two conversions between a BSTR and the core's UTF-16 text.
 
 #include <windows.h>
 #include <oleauto.h>
 
-#include <utility>
+#include <string>
+#include <string_view>
+
+#include "shared/win32/com_resources.h"
 
 namespace varnel::com {
 
-// A BSTR this code allocated or was handed: freed with SysFreeString (which accepts null).
-class UniqueBstr {
- public:
-  UniqueBstr() noexcept = default;
-  explicit UniqueBstr(BSTR value) noexcept : value_(value) {}
-  ~UniqueBstr() { SysFreeString(value_); }
-  UniqueBstr(const UniqueBstr&) = delete;
-  UniqueBstr& operator=(const UniqueBstr&) = delete;
-  UniqueBstr(UniqueBstr&& other) noexcept : value_(other.release()) {}
-  UniqueBstr& operator=(UniqueBstr&& other) noexcept {
-    if (this != &other) SysFreeString(std::exchange(value_, other.release()));
-    return *this;
-  }
+using kit::win32::ComPtr;
+using kit::win32::UniqueBstr;
+using kit::win32::UniqueVariant;
 
-  [[nodiscard]] BSTR get() const noexcept { return value_; }
-  // Hands the string to the caller, who frees it from now on.
-  BSTR release() noexcept { return std::exchange(value_, nullptr); }
-  // For out-parameters: frees the old string first.
-  BSTR* put() noexcept {
-    SysFreeString(std::exchange(value_, nullptr));
-    return &value_;
-  }
+// A new BSTR holding `text`, embedded NULs included; null when out of memory. The caller (or
+// whoever it hands the string to) frees it.
+inline BSTR allocate_bstr(std::u16string_view text) noexcept {
+  // SysAllocStringLen: null when out of memory.
+  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+}
 
- private:
-  BSTR value_ = nullptr;
-};
-
-// A VARIANT that starts empty and is cleared (freeing what it holds) at the end of its scope.
-class UniqueVariant {
- public:
-  UniqueVariant() noexcept { VariantInit(&value_); }
-  ~UniqueVariant() { VariantClear(&value_); }
-  UniqueVariant(const UniqueVariant&) = delete;
-  UniqueVariant& operator=(const UniqueVariant&) = delete;
-
-  VARIANT* get() noexcept { return &value_; }
-  [[nodiscard]] const VARIANT& operator*() const noexcept { return value_; }
-  const VARIANT* operator->() const noexcept { return &value_; }
-  // Clears the old value first, for out-parameters.
-  VARIANT* put() noexcept {
-    VariantClear(&value_);
-    return &value_;
-  }
-
- private:
-  VARIANT value_;
-};
-
-// One reference on a COM interface. It never AddRefs on its own: put() receives a reference an
-// API call hands out, attach() takes over one the caller holds. Release happens in reset() and at
-// destruction.
-template <typename Interface>
-class ComPtr {
- public:
-  ComPtr() noexcept = default;
-  ~ComPtr() { reset(); }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ComPtr(ComPtr&& other) noexcept : value_(other.detach()) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      reset();
-      value_ = other.detach();
-    }
-    return *this;
-  }
-
-  static ComPtr attach(Interface* value) noexcept {
-    ComPtr owner;
-    owner.value_ = value;
-    return owner;
-  }
-
-  [[nodiscard]] Interface* get() const noexcept { return value_; }
-  Interface* operator->() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != nullptr; }
-
-  // Releases the old reference first, so a second use cannot leak the first.
-  Interface** put() noexcept {
-    reset();
-    return &value_;
-  }
-  // For QueryInterface and friends, which take void**.
-  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
-
-  Interface* detach() noexcept { return std::exchange(value_, nullptr); }
-  void reset() noexcept {
-    if (Interface* old = std::exchange(value_, nullptr)) old->Release();
-  }
-
- private:
-  Interface* value_ = nullptr;
-};
+// The text of a BSTR, embedded NULs included; a null BSTR is the empty string.
+inline std::u16string bstr_text(BSTR text) {
+  // SysStringLen: the length in code units, 0 for a null BSTR.
+  const UINT length = SysStringLen(text);
+  return length == 0 ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
 
 }  // namespace varnel::com

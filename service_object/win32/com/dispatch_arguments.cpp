@@ -16,17 +16,6 @@ bool is_omitted(const VARIANT& value) noexcept {
   return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND;
 }
 
-std::u16string to_u16(BSTR text) {
-  // SysStringLen: the length in code units, 0 for a null BSTR.
-  const UINT length = SysStringLen(text);
-  return length == 0 ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(text), length);
-}
-
-BSTR allocate_bstr(std::u16string_view text) noexcept {
-  // SysAllocStringLen: null when out of memory.
-  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
-}
-
 }  // namespace
 
 HRESULT DispatchArguments::check_shape(const DISPPARAMS* params) noexcept {
@@ -109,17 +98,17 @@ bool DispatchArguments::read_string(unsigned position, std::u16string& value) {
   // embedded NUL.
   if (const VARIANT* found = follow(slot(position)); found != nullptr) {
     if (found->vt == VT_BSTR) {
-      value = to_u16(found->bstrVal);
+      value = bstr_text(found->bstrVal);
       return true;
     }
     if (found->vt == (VT_BYREF | VT_BSTR) && found->pbstrVal != nullptr) {
-      value = to_u16(*found->pbstrVal);
+      value = bstr_text(*found->pbstrVal);
       return true;
     }
   }
   UniqueVariant converted;
   if (!coerce(position, VT_BSTR, *converted.get())) return false;
-  value = to_u16(converted->bstrVal);
+  value = bstr_text(converted->bstrVal);
   return true;
 }
 

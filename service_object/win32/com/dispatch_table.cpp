@@ -93,8 +93,7 @@ HRESULT store_result(VARIANT* result, std::int32_t value) {
 
 HRESULT store_result(VARIANT* result, const std::u16string& value) {
   if (result == nullptr) return S_OK;
-  // SysAllocStringLen: null when out of memory; the length keeps embedded NULs.
-  BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(value.data()), static_cast<UINT>(value.size()));
+  BSTR text = allocate_bstr(value);
   if (text == nullptr) return E_OUTOFMEMORY;
   result->vt = VT_BSTR;
   result->bstrVal = text;
@@ -161,8 +160,10 @@ HRESULT invoke_open_service(ID_TARVO_VARNEL& object, DispatchArguments& argument
   return store_result(result, object.OpenService(device_class, device_name));
 }
 
-#define VARNEL_METHOD(name, id) \
-  DispatchEntry { L## #name, id, MemberKind::method, arity<&ID_TARVO_VARNEL::name>(), &invoke<&ID_TARVO_VARNEL::name> }
+#define VARNEL_METHOD(name, id)                                                                         \
+  DispatchEntry {                                                                                       \
+    L## #name, id, MemberKind::method, arity<&ID_TARVO_VARNEL::name>(), &invoke<&ID_TARVO_VARNEL::name> \
+  }
 #define VARNEL_PROPERTY(name, id) \
   DispatchEntry { L## #name, id, MemberKind::property, 0, nullptr }
 

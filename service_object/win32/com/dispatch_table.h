@@ -12,7 +12,6 @@
 
 // First: <windows.h> without the macros that clash with OPOS method names.
 #include "service_object/win32/opos_names.h"
-
 #include <oleauto.h>
 
 #include <span>

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "service_object/win32/com/com_resources.h"
@@ -14,7 +15,7 @@
 #include "service_object/win32/com/registry_script.h"
 #include "service_object/win32/com/registry_snapshot.h"
 #include "service_object/win32/com/server_module.h"
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel::com {
 
@@ -48,38 +49,32 @@ HRESULT run_appid_script(bool install) {
   return apply_registry_script(HKEY_CLASSES_ROOT, parsed.lines, install);
 }
 
-struct ClassValue {
-  std::wstring key;
-  const wchar_t* name;  // null: the default value
-  std::wstring text;
-};
-
-HRESULT write_value(const ClassValue& value) {
-  win32::UniqueRegistryKey key;
-  // RegCreateKeyExW / RegSetValueExW: ERROR_SUCCESS or the error.
-  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, value.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_SET_VALUE, nullptr, key.put(), nullptr);
-  if (status == ERROR_SUCCESS) {
-    const std::size_t bytes = (value.text.size() + 1) * sizeof(wchar_t);  // with the NUL
-    status = RegSetValueExW(key.get(), value.name, 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(value.text.c_str()), static_cast<DWORD>(bytes));
-  }
-  return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+// A string value of a class key, as a line of the registry script would name it (an empty
+// name: the key's default value).
+RegistryScriptLine class_value(std::wstring key, std::wstring name, std::wstring text) {
+  RegistryScriptLine line;
+  line.key = std::move(key);
+  line.has_value = true;
+  line.value_name = std::move(name);
+  line.text = std::move(text);
+  return line;
 }
 
 HRESULT register_class(const std::wstring& path) {
   const std::wstring clsid = guid_text(kClassId);
   const std::wstring class_key = L"CLSID\\" + clsid;
-  const std::array<ClassValue, 6> values = {{
-      {class_key, nullptr, kClassName},
-      {class_key + L"\\InprocServer32", nullptr, path},
-      {class_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-      {class_key + L"\\ProgID", nullptr, kProgId},
-      {kProgId, nullptr, kClassName},
-      {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid},
-  }};
-  for (const ClassValue& value : values) {
-    if (const HRESULT written = write_value(value); FAILED(written)) return written;
+  const std::array<RegistryScriptLine, 6> values = {
+      class_value(class_key, L"", kClassName),
+      class_value(class_key + L"\\InprocServer32", L"", path),
+      class_value(class_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+      class_value(class_key + L"\\ProgID", L"", kProgId),
+      class_value(kProgId, L"", kClassName),
+      class_value(std::wstring(kProgId) + L"\\CLSID", L"", clsid),
+  };
+  // In order; the first value that cannot be written ends the registration.
+  for (const RegistryScriptLine& value : values) {
+    if (const HRESULT written = write_registry_line(HKEY_CLASSES_ROOT, value); FAILED(written))
+      return written;
   }
   return S_OK;
 }
@@ -96,7 +91,7 @@ HRESULT unregister_class() {
 
 bool type_library_registered() {
   const std::wstring key = L"TypeLib\\" + guid_text(kTypeLibraryId);
-  win32::UniqueRegistryKey opened;
+  kit::win32::UniqueRegistryKey opened;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel::com {
 
@@ -41,7 +41,8 @@ std::wstring expand(std::string_view text, std::wstring_view appid) {
 }
 
 // Parses what follows the key on one line. Answers the reason when it is malformed.
-std::optional<std::string> parse_tail(std::string_view tail, std::wstring_view appid, RegistryScriptLine& line) {
+std::optional<std::string> parse_tail(std::string_view tail, std::wstring_view appid,
+                                      RegistryScriptLine& line) {
   if (tail.empty()) return std::nullopt;
   if (tail == "keep") {
     line.keep = true;
@@ -63,8 +64,16 @@ std::optional<std::string> parse_tail(std::string_view tail, std::wstring_view a
   return std::nullopt;
 }
 
-HRESULT write_line(HKEY root, const RegistryScriptLine& line) {
-  win32::UniqueRegistryKey key;
+bool kept(const std::vector<RegistryScriptLine>& lines, const std::wstring& key) {
+  return std::any_of(lines.begin(), lines.end(), [&key](const RegistryScriptLine& line) {
+    return line.keep && CompareStringOrdinal(line.key.c_str(), -1, key.c_str(), -1, TRUE) == CSTR_EQUAL;
+  });
+}
+
+}  // namespace
+
+HRESULT write_registry_line(HKEY root, const RegistryScriptLine& line) {
+  kit::win32::UniqueRegistryKey key;
   // RegCreateKeyExW: ERROR_SUCCESS or the error; opens the key when it already exists.
   LSTATUS status = RegCreateKeyExW(root, line.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                                    nullptr, key.put(), nullptr);
@@ -75,14 +84,6 @@ HRESULT write_line(HKEY root, const RegistryScriptLine& line) {
                           reinterpret_cast<const BYTE*>(line.text.c_str()), static_cast<DWORD>(bytes));
   return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
-
-bool kept(const std::vector<RegistryScriptLine>& lines, const std::wstring& key) {
-  return std::any_of(lines.begin(), lines.end(), [&key](const RegistryScriptLine& line) {
-    return line.keep && CompareStringOrdinal(line.key.c_str(), -1, key.c_str(), -1, TRUE) == CSTR_EQUAL;
-  });
-}
-
-}  // namespace
 
 ParsedRegistryScript parse_registry_script(std::string_view script, std::wstring_view appid) {
   ParsedRegistryScript parsed;
@@ -118,7 +119,7 @@ HRESULT apply_registry_script(HKEY root, const std::vector<RegistryScriptLine>& 
     if (FAILED(result) && SUCCEEDED(first_failure)) first_failure = result;
   };
   if (install) {
-    for (const RegistryScriptLine& line : lines) note(write_line(root, line));
+    for (const RegistryScriptLine& line : lines) note(write_registry_line(root, line));
     return first_failure;
   }
   for (auto line = lines.rbegin(); line != lines.rend(); ++line) {

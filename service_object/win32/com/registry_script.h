@@ -41,6 +41,10 @@ struct ParsedRegistryScript {
 // The script text is 8-bit (ASCII); each byte becomes one UTF-16 code unit.
 ParsedRegistryScript parse_registry_script(std::string_view script, std::wstring_view appid);
 
+// Creates the line's key below `root` (opens it when it is there) and writes the line's value, if
+// it has one, as REG_SZ. Answers S_OK or the HRESULT of the registry call that failed.
+HRESULT write_registry_line(HKEY root, const RegistryScriptLine& line);
+
 // Writes (`install` true) or removes the script's keys below `root`. Removal counts an absent key
 // as removed. Answers S_OK or the HRESULT of the first registry call that failed (every step is
 // still attempted).

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "service_object/win32/unique_handle.h"
+#include "shared/win32/unique_handle.h"
 
 namespace varnel::com {
 namespace {
 
-using win32::UniqueRegistryKey;
+using kit::win32::UniqueRegistryKey;
 
 // Registry trees this deep are not ours; the walk stops there rather than recursing without end.
 constexpr int kMaxDepth = 32;

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <new>
-#include <vector>
 
+#include "service_object/win32/module_name.h"
 #include "service_object/win32/platform.h"
 
 namespace varnel::com {
@@ -27,18 +27,7 @@ void set_module_handle(HMODULE module) noexcept { g_module.store(module); }
 
 HMODULE module_handle() noexcept { return g_module.load(); }
 
-std::wstring module_path() {
-  // GetModuleFileNameW: the length copied, 0 on failure; a result equal to the buffer size means
-  // the path was cut short, so the buffer grows and the call is repeated.
-  std::vector<wchar_t> path(MAX_PATH);
-  for (int attempt = 0; attempt < 6; ++attempt) {
-    const DWORD length = GetModuleFileNameW(module_handle(), path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return std::wstring(path.data(), length);
-    path.resize(path.size() * 4);
-  }
-  return {};
-}
+std::wstring module_path() { return win32::module_path(module_handle()); }
 
 ServiceModule* service_module() noexcept {
   try {

@@ -3,13 +3,13 @@
 
 #include "utility/win32/notify_window.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
-#include "tests/win32/message_box_watcher.h"
+#include "tests/support/message_box_watcher.h"
 #include "utility/win32/serial_link.h"
 
 namespace {
@@ -107,9 +107,9 @@ TEST(Win32SerialLinkOpen, RefusedOpensLeaveNothingOpenOrRunning) {
 }
 
 TEST(Win32SerialLinkMessage, BoxCarriesTheUtilityCaptionTheTextAndAnOkButton) {
-  varnel::test::MessageBoxWatcher watcher(10000);
+  test_support::MessageBoxWatcher watcher(10000);
   CSerialLink::ShowMessageBox("Error while creating ThreadWatchComm, COM4");
-  const std::optional<varnel::test::SeenBox> seen = watcher.finish();
+  const std::optional<test_support::SeenBox> seen = watcher.finish();
   ASSERT_TRUE(seen.has_value()) << "no message box appeared";
   EXPECT_EQ(seen->caption, L" Zorn Utility Ver 2.03  ");
   EXPECT_EQ(seen->text, L"Error while creating ThreadWatchComm, COM4");

@@ -4,8 +4,8 @@
 
 #include "utility/win32/serial_link.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
@@ -46,7 +46,7 @@ Bytes Drain(CSerialLink& link) {
 // True once the thread with this identifier has ended (or is gone altogether).
 bool ThreadEnded(DWORD threadId) {
   // OpenThread: null when no such thread exists any more.
-  const zorn::UniqueKernelHandle thread(OpenThread(SYNCHRONIZE, FALSE, threadId));
+  const kit::win32::UniqueKernelHandle thread(OpenThread(SYNCHRONIZE, FALSE, threadId));
   return !thread || WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
 }
 
@@ -117,7 +117,7 @@ TEST_F(LinkedPorts, OpenSetsTheLineAndKeepsHardwareFlowControl) {
   for (const bool ctsFlow : {true, false}) {
     SCOPED_TRACE(ctsFlow ? "CTS flow control on before open" : "CTS flow control off before open");
     {
-      const zorn::UniqueFileHandle port(
+      const kit::win32::UniqueFileHandle port(
           CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
       ASSERT_TRUE(port) << "error " << GetLastError();
       std::optional<DCB> preset = LineSettings(port.get());
@@ -134,7 +134,7 @@ TEST_F(LinkedPorts, OpenSetsTheLineAndKeepsHardwareFlowControl) {
     }
     std::optional<DCB> before;
     {
-      const zorn::UniqueFileHandle port(
+      const kit::win32::UniqueFileHandle port(
           CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
       ASSERT_TRUE(port);
       before = LineSettings(port.get());

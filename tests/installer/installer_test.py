@@ -1,0 +1,320 @@
+"""The setup program under Wine, in a prefix of its own, as an integrator and a roll-out tool use
+it: silent installation, the sample OPOS application through the 32-bit and the 64-bit script
+host against the display simulator, an update in place, removal, and the refusals.
+
+Run by tests/installer/run.sh, which builds what the tests need and passes it in the environment:
+  KIT_PREFIX             the Wine prefix (made by scripts/wine-prefix.sh, nothing installed yet)
+  KIT_SETUP              the setup program under test
+  KIT_STAGE              the folder it was built from (x86/ and x64/)
+  KIT_BROKEN_SETUPS      setup programs whose 32-bit or 64-bit library cannot be loaded, as
+                         "32=PATH,64=PATH" (32 is left out where 32-bit programs cannot run)
+  KIT_VEHICLE            "1" when KIT_SETUP is the 64-bit build of the script, for machines that
+                         cannot run 32-bit programs: the 32-bit library is then not registered
+  KIT_PAGE_DRIVER        settings_page_driver.exe, which works the settings page from outside
+  KIT_SIM_COM7_TRACE, KIT_SIM_COM12_TRACE   traces of the simulators (cmake/with-simulator.sh),
+                         for the test that runs the sample
+"""
+
+import os
+import re
+import sys
+import time
+import unittest
+from pathlib import Path
+
+from wine_prefix import WinePrefix
+
+REPO = Path(__file__).resolve().parents[2]
+SAMPLE = REPO / "examples" / "price_display.vbs"
+EXPECTED_TRACE = Path(__file__).resolve().parent / "price_display.expected"
+
+INSTALL_FOLDER = "Program Files (x86)/OPOSLD_SETUP"
+INSTALL_DIR = "C:\\Program Files (x86)\\OPOSLD_SETUP"
+START_MENU_FOLDER = "ProgramData/Microsoft/Windows/Start Menu/Programs/Zorn Pole Display"
+PROGID = "VARNEL.ID_TARVO_VARNEL"
+# Where each registry view lives in the machine's registry file.
+VIEW_ROOT = {32: "Software\\Wow6432Node", 64: "Software"}
+OPOS_CHAIN = "OLEforRetail\\ServiceOPOS\\LineDisplay"
+UNINSTALL_KEY = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OPOSLD_SETUP"
+
+SETUP_REFUSED = 3
+SETUP_FAILED = 4
+
+
+def guids_of_the_library():
+    """The CLSID, LIBID, IID and AppID of VARNEL.dll, read from the header that fixes them."""
+    text = (REPO / "service_object" / "win32" / "com" / "guids.h").read_text()
+    guids = {}
+    for name, parts in re.findall(r"constexpr \w+ (k\w+) = \{([^;]+)\};", text):
+        numbers = [int(n, 16) for n in re.findall(r"0x([0-9A-Fa-f]+)", parts)]
+        if len(numbers) == 11:
+            head = f"{numbers[0]:08X}-{numbers[1]:04X}-{numbers[2]:04X}"
+            tail = "".join(f"{n:02X}" for n in numbers[3:])
+            guids[name] = "{" + f"{head}-{tail[:4]}-{tail[4:]}" + "}"
+    return guids
+
+
+GUIDS = guids_of_the_library()
+# The keys that registration of the library may write, in either view's classes.
+REGISTRATION_KEY = re.compile(
+    r"^HKLM [KV] Software\\Classes\\(Wow6432Node\\)?("
+    + "|".join(re.escape(k) for k in [
+        "CLSID\\" + GUIDS["kClassId"], PROGID, "TypeLib\\" + GUIDS["kTypeLibraryId"],
+        "Interface\\" + GUIDS["kDispatchInterfaceId"], "AppID\\" + GUIDS["kAppId"], "AppID\\VARNEL.DLL"])
+    + r")(\\| \||$)", re.IGNORECASE)
+
+
+def environment_list(name):
+    value = os.environ.get(name, "")
+    return dict(item.split("=", 1) for item in value.split(",") if item)
+
+
+class Installation:
+    """What one installation must add to the prefix, and nothing more."""
+
+    def __init__(self, setup_test, device, port, speed, created=("SOFTWARE\\OLEforRetail",) * 2):
+        self.t = setup_test
+        self.device, self.port, self.speed = device, port, speed
+        self.created = dict(zip((32, 64), created))
+
+    def opos_and_uninstall_lines(self):
+        lines = set()
+        for bits, root in VIEW_ROOT.items():
+            # The keys of the chain from the first one the installation had to create.
+            chain = OPOS_CHAIN.split("\\")
+            if self.created[bits]:
+                first = len(self.created[bits].split("\\")) - 1
+                lines |= {f"HKLM K {root}\\" + "\\".join(chain[:n]) for n in range(first, len(chain) + 1)}
+            key = f"{root}\\{OPOS_CHAIN}\\{self.device}"
+            lines |= {f"HKLM K {key}", f"HKLM V {key} | @ = sz:{PROGID}",
+                      f"HKLM V {key} | Comport = sz:{self.port}", f"HKLM V {key} | Baudrate = sz:{self.speed}"}
+        values = {
+            "CreatedOposKey32": f"sz:{self.created[32]}", "CreatedOposKey64": f"sz:{self.created[64]}",
+            "DeviceName": f"sz:{self.device}", "DisplayName": "sz:Zorn Pole Display Kit",
+            "DisplayVersion": f"sz:{self.t.version}", "InstallLocation": f"sz:{INSTALL_DIR}",
+            "NoModify": "dword:00000001", "NoRepair": "dword:00000001", "Publisher": "sz:Zorn Display Systems",
+            "QuietUninstallString": f'sz:"{INSTALL_DIR}\\Uninstall.exe" /S',
+            "UninstallString": f'sz:"{INSTALL_DIR}\\Uninstall.exe"',
+        }
+        lines.add(f"HKLM K {UNINSTALL_KEY}")
+        lines |= {f"HKLM V {UNINSTALL_KEY} | {name} = {data}" for name, data in values.items()}
+        return lines
+
+    def required_registration_lines(self):
+        lines = {f"HKLM V Software\\Classes\\{PROGID}\\CLSID | @ = sz:{GUIDS['kClassId']}",
+                 f"HKLM V Software\\Classes\\CLSID\\{GUIDS['kClassId']}\\InprocServer32 | @ = "
+                 f"sz:{INSTALL_DIR}\\x64\\VARNEL.dll"}
+        if not self.t.vehicle:
+            lines.add(f"HKLM V Software\\Classes\\Wow6432Node\\CLSID\\{GUIDS['kClassId']}\\InprocServer32 | @ = "
+                      f"sz:{INSTALL_DIR}\\VARNEL.dll")
+        return lines
+
+    def file_paths(self):
+        programs = sorted(p.name for p in (self.t.stage / "x86").iterdir())
+        paths = {f"D {INSTALL_FOLDER}", f"D {INSTALL_FOLDER}/x64", f"D {START_MENU_FOLDER}",
+                 f"F {INSTALL_FOLDER}/x64/VARNEL.dll", f"F {INSTALL_FOLDER}/DeviceName.txt",
+                 f"F {INSTALL_FOLDER}/Uninstall.exe", f"F {START_MENU_FOLDER}/Uninstall.lnk",
+                 f"F {START_MENU_FOLDER}/zorn-utility-cli.lnk"}
+        paths |= {f"F {INSTALL_FOLDER}/{name}" for name in programs}
+        shortcuts = {"Zorn_Utility.exe": "Zorn Utility.lnk", "ZornTest.exe": "ZornTest.lnk"}
+        paths |= {f"F {START_MENU_FOLDER}/{shortcuts[name]}" for name in programs if name in shortcuts}
+        return paths
+
+    def check(self, before, after):
+        """The prefix holds exactly `before` plus this installation."""
+        added, removed = before.changes_to(after)
+        self.t.assertEqual(removed, [], "the installation changed or removed what was there before")
+        registry = {line for line in added if not line.startswith("drive_c ")}
+        files = {re.sub(r"^drive_c (\w) (.*?)( size=.*)?$", r"\1 \2", line) for line in added if line.startswith("drive_c ")}
+
+        expected = self.opos_and_uninstall_lines()
+        opos = {line for line in registry if "OLEforRetail" in line or "OPOSLD_SETUP" in line.split(" | ")[0]}
+        self.t.assertEqual(sorted(opos), sorted(expected), "OPOS device keys and uninstall entry")
+        registration = registry - opos
+        self.t.assertEqual(sorted(line for line in registration if not REGISTRATION_KEY.match(line)), [],
+                           "registry entries that are neither the device nor the library's registration")
+        self.t.assertEqual(sorted(self.required_registration_lines() - registration), [],
+                           "each library registered in its own view, from its installed file")
+        self.t.assertEqual(sorted(files), sorted(self.file_paths()), "files and folders added")
+
+        folder = self.t.prefix.drive_c / INSTALL_FOLDER
+        self.t.assertEqual((folder / "DeviceName.txt").read_bytes(), self.device.encode("ascii"),
+                           "the device-name file holds the name alone, with no line end")
+        for staged in (self.t.stage / "x86").iterdir():
+            self.t.assertEqual((folder / staged.name).read_bytes(), staged.read_bytes(), staged.name)
+        self.t.assertEqual((folder / "x64" / "VARNEL.dll").read_bytes(),
+                           (self.t.stage / "x64" / "VARNEL.dll").read_bytes(), "x64/VARNEL.dll")
+
+
+class SetupTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = WinePrefix(os.environ["KIT_PREFIX"], vehicle=os.environ.get("KIT_VEHICLE") == "1")
+        cls.vehicle = cls.prefix.vehicle
+        cls.setup = Path(os.environ["KIT_SETUP"])
+        cls.stage = Path(os.environ["KIT_STAGE"])
+        cls.version = (REPO / "VERSION").read_text().strip()
+        cls.script_hosts = (64,) if cls.vehicle else (32, 64)
+
+    def run_setup(self, args, setup=None):
+        started = time.monotonic()
+        done = self.prefix.run_image(setup or self.setup, args)
+        return done, time.monotonic() - started
+
+    def install(self, device, port, speed):
+        done, seconds = self.run_setup(["/S", f"/DEVICE={device}", f"/PORT={port}", f"/BAUD={speed}"])
+        self.assertEqual(done.returncode, 0, f"silent installation failed: {done.stderr}")
+        return seconds
+
+    def uninstall(self):
+        """Runs the uninstaller as the uninstall entry names it; it hands over to a copy of itself
+        in the scratch folder and returns at once, so the removal is over when the prefix is idle."""
+        started = time.monotonic()
+        done = self.prefix.run([f"{INSTALL_DIR}\\Uninstall.exe", "/S"])
+        self.prefix.wait_until_idle()
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return time.monotonic() - started
+
+    def reg_add(self, key, view, name, data):
+        done = self.prefix.run(["reg", "add", f"HKLM\\{key}", "/v", name, "/d", data, "/f", view])
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+
+class Lifecycle(SetupTest):
+    def run_sample(self, bits, device, port, trace_file):
+        """Runs the sample through the script host of `bits`. Meanwhile the other registry view
+        names a port with no display, so the sample reaches the display only if the service
+        object of that word size reads its own view."""
+        trace = Path(trace_file)
+        first = len(trace.read_text().splitlines())
+        key = f"SOFTWARE\\{OPOS_CHAIN}\\{device}"
+        other_view = "/reg:64" if bits == 32 else "/reg:32"
+        self.reg_add(key, other_view, "Comport", "13")
+        try:
+            done = self.prefix.cscript(bits, SAMPLE)
+        finally:
+            self.reg_add(key, other_view, "Comport", str(port))
+        # The script host answers 0 even when a script stops on an error: its last line tells.
+        self.assertIn("price display: done", done.stdout, f"{bits}-bit sample: {done.stdout}{done.stderr}")
+        expected = EXPECTED_TRACE.read_text().splitlines()
+        received = []
+        deadline = time.monotonic() + 30
+        while len(received) < len(expected) and time.monotonic() < deadline:
+            received = trace.read_text().splitlines()[first:]
+            time.sleep(0.05)
+        self.assertEqual(received, expected, f"bytes on the line from the {bits}-bit sample")
+
+    def warm_up_script_hosts(self):
+        """Wine registers some of its own script libraries when a script host first runs; that
+        belongs to the prefix, not to the installation."""
+        script = self.prefix.path / "kit-warm-up.vbs"
+        script.write_text('WScript.Echo "ready"\r\n')
+        for bits in self.script_hosts:
+            self.assertIn("ready", self.prefix.cscript(bits, script).stdout)
+        script.unlink()
+
+    def test_install_run_update_and_remove(self):
+        self.warm_up_script_hosts()
+        before = self.prefix.snapshot()
+
+        seconds = self.install("Front Pole", 7, 9600)
+        print(f"silent installation: {seconds:.1f} s")
+        Installation(self, "Front Pole", 7, 9600).check(before, self.prefix.snapshot())
+        for bits in self.script_hosts:
+            self.run_sample(bits, "Front Pole", 7, os.environ["KIT_SIM_COM7_TRACE"])
+
+        seconds = self.install("Back", 12, 9600)
+        print(f"update in place: {seconds:.1f} s")
+        Installation(self, "Back", 12, 9600).check(before, self.prefix.snapshot())
+        for bits in self.script_hosts:
+            self.run_sample(bits, "Back", 12, os.environ["KIT_SIM_COM12_TRACE"])
+
+        seconds = self.uninstall()
+        print(f"silent removal: {seconds:.1f} s (until every program of the prefix has ended)")
+        added, removed = before.changes_to(self.prefix.snapshot())
+        self.assertEqual((added, removed), ([], []), "removal leaves the registry and drive_c as they were")
+
+
+class Refusals(SetupTest):
+    BAD_SETTINGS = [
+        ("port 0", ["/DEVICE=Pole", "/PORT=0", "/BAUD=9600"], "COM port must be a number from 1 to 256"),
+        ("port 257", ["/DEVICE=Pole", "/PORT=257", "/BAUD=9600"], "COM port must be a number from 1 to 256"),
+        ("port with a leading zero", ["/DEVICE=Pole", "/PORT=07", "/BAUD=9600"], "COM port must be a number"),
+        ("port given as a name", ["/DEVICE=Pole", "/PORT=COM3", "/BAUD=9600"], "COM port must be a number"),
+        ("name with a backslash", ["/DEVICE=Front\\Pole", "/PORT=3", "/BAUD=9600"], "must not contain a backslash"),
+        ("empty name", ["/DEVICE=", "/PORT=3", "/BAUD=9600"], "device name is empty"),
+        ("name too long for the key path", ["/DEVICE=" + "N" * 42, "/PORT=3", "/BAUD=9600"], "at most 41"),
+        ("name ending in a blank", ["/DEVICE=Pole ", "/PORT=3", "/BAUD=9600"], "begin or end with a blank"),
+        ("speed not in the list", ["/DEVICE=Pole", "/PORT=3", "/BAUD=4800"], "line speed must be one of"),
+        ("speed with trailing text", ["/DEVICE=Pole", "/PORT=3", "/BAUD=9600x"], "line speed must be one of"),
+        ("speed missing", ["/DEVICE=Pole", "/PORT=3"], "needs /BAUD="),
+        ("mistyped option", ["/DEVICE=Pole", "/PROT=3", "/PORT=3", "/BAUD=9600"], "Unknown option: /PROT=3"),
+        ("installation folder", ["/DEVICE=Pole", "/PORT=3", "/BAUD=9600", "/D=C:\\Elsewhere"], "cannot be chosen"),
+    ]
+
+    def test_bad_settings_are_refused_and_change_nothing(self):
+        before = self.prefix.snapshot()
+        for case, args, message in self.BAD_SETTINGS:
+            with self.subTest(case):
+                done, _ = self.run_setup(["/S", *args])
+                self.assertEqual(done.returncode, SETUP_REFUSED, done.stderr)
+                self.assertIn(message, done.stderr)
+        # A refusal cannot undo another one's change, so one comparison covers them all.
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []), "a refused run changed the prefix")
+
+    def test_failed_registration_is_reported_and_undone(self):
+        broken = environment_list("KIT_BROKEN_SETUPS")
+        self.assertTrue(broken, "KIT_BROKEN_SETUPS names no setup program")
+        before = self.prefix.snapshot()
+        for bits, setup in sorted(broken.items()):
+            with self.subTest(f"{bits}-bit library"):
+                done, _ = self.run_setup(["/S", "/DEVICE=Pole", "/PORT=3", "/BAUD=9600"], setup=setup)
+                self.assertEqual(done.returncode, SETUP_FAILED, done.stderr)
+                self.assertIn(f"The {bits}-bit VARNEL.dll could not be registered", done.stderr)
+                self.assertIn("Setup has removed what it installed", done.stderr)
+                self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []),
+                                 "a failed installation left something behind")
+
+    def test_other_opos_entries_are_left_alone(self):
+        # Another LineDisplay device in the 32-bit view; in the 64-bit view another device class,
+        # so that there the installation has to create only the LineDisplay key. The prefix is
+        # fresh: the OPOS keys are the test's own, and go again after it.
+        for view in ("/reg:32", "/reg:64"):
+            self.addCleanup(self.prefix.run, ["reg", "delete", "HKLM\\SOFTWARE\\OLEforRetail", "/f", view])
+        self.reg_add(f"SOFTWARE\\{OPOS_CHAIN}\\OtherPole", "/reg:32", "Comport", "2")
+        self.reg_add("SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\Printer", "/reg:64", "Comport", "1")
+        before = self.prefix.snapshot()
+
+        self.install("Pole", 3, 19200)
+        created = ("", f"SOFTWARE\\{OPOS_CHAIN}")
+        Installation(self, "Pole", 3, 19200, created=created).check(before, self.prefix.snapshot())
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []),
+                         "removal touched OPOS entries that were there before")
+
+
+class Interactive(SetupTest):
+    def test_settings_page(self):
+        before = self.prefix.snapshot()
+        # A port given on the command line is offered on the page.
+        setup = self.prefix.start_image(self.setup, ["/PORT=5"])
+        try:
+            driver = self.prefix.run_image(Path(os.environ["KIT_PAGE_DRIVER"]), ["Front\\Pole", "Counter", "COM12", "19200"])
+            _, setup_errors = setup.communicate(timeout=120)
+        finally:
+            if setup.poll() is None:
+                setup.kill()
+                setup.communicate()
+        self.assertEqual(driver.stdout.splitlines(), [
+            "page: name=PoleDisplay port=COM5 speed=9600",
+            "refused: The device name must not contain a backslash.",
+            "finished: &Close",
+        ], driver.stderr)
+        self.assertEqual(setup.returncode, 0, setup_errors)
+        Installation(self, "Counter", 12, 19200).check(before, self.prefix.snapshot())
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv, verbosity=2)

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Tests of the setup program that scripts/package.sh wrote, under Wine. Each group of tests gets
+# a fresh prefix of its own (made by scripts/wine-prefix.sh), so nothing installed elsewhere
+# counts and nothing installed here reaches the other tests:
+#   Lifecycle  silent installation, the sample application through the 32-bit and the 64-bit
+#              script host against display simulators on COM7 and COM12, update, removal
+#   Refusals   bad settings, a library that cannot be registered, other OPOS entries left alone
+#   Interactive  the settings page worked from outside, as a person works it
+# Needs the native simulator (build/native/sim/pole_display_sim).
+#   tests/installer/run.sh
+#
+# On a machine that cannot execute 32-bit programs, the setup program itself cannot start: the
+# tests then build the same script as a 64-bit program (a test vehicle, never shipped) and run
+# that, without the 32-bit registration and the 32-bit script host. The run says so.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+version=$(head -n 1 "$root/VERSION")
+setup=$root/dist/zorn-pole-display-kit-$version-setup.exe
+stage=$root/build/package/stage
+simulator=$root/build/native/sim/pole_display_sim
+for needed in "$setup" "$stage/x64/VARNEL.dll" "$simulator"; do
+  [ -e "$needed" ] || { echo "installer tests: $needed is missing (run scripts/package.sh and build the simulator)" >&2; exit 2; }
+done
+
+work=$root/build/installer-test
+rm -rf "$work"
+mkdir -p "$work"
+
+vehicle=0 vehicle_option=()
+if ! "$root/scripts/lib/can-run-i386.sh"; then
+  echo "== this machine cannot execute 32-bit programs: the setup program's tests run the same script"
+  echo "   built as a 64-bit program; the 32-bit library is installed but not registered, and the"
+  echo "   32-bit script host is not run"
+  vehicle=1 vehicle_option=(--amd64-vehicle)
+  setup=$work/vehicle/zorn-pole-display-kit-$version-setup-amd64-test.exe
+  "$root/installer/build-installer.sh" --stage "$stage" --version "$version" --out "$setup" "${vehicle_option[@]}"
+fi
+
+# Setup programs with a library that cannot be loaded (its first half only, as a broken copy would
+# leave it), for the failed-registration path.
+broken=()
+for bits in 32 64; do
+  if [ "$bits" = 32 ] && [ "$vehicle" = 1 ]; then continue; fi
+  slot=x86
+  [ "$bits" = 64 ] && slot=x64
+  dir=$work/broken$bits
+  mkdir -p "$dir"
+  cp -r "$stage" "$dir/stage"
+  size=$(stat -c %s "$stage/$slot/VARNEL.dll")
+  head -c $((size / 2)) "$stage/$slot/VARNEL.dll" >"$dir/stage/$slot/VARNEL.dll"
+  "$root/installer/build-installer.sh" --stage "$dir/stage" --version "$version" --out "$dir/broken-library-setup.exe" "${vehicle_option[@]}"
+  broken+=("$bits=$dir/broken-library-setup.exe")
+done
+
+# The driver of the settings page, a Windows program of the setup program's word size.
+driver_preset=win32
+[ "$vehicle" = 1 ] && driver_preset=win64
+(cd "$root" && cmake --preset "$driver_preset" >/dev/null && cmake --build --preset "$driver_preset" --target settings_page_driver >/dev/null)
+export KIT_PAGE_DRIVER=$root/build/$driver_preset/tests/installer/settings_page_driver.exe
+
+export KIT_SETUP=$setup KIT_STAGE=$stage KIT_VEHICLE=$vehicle
+KIT_BROKEN_SETUPS=$(IFS=,; echo "${broken[*]}")
+export KIT_BROKEN_SETUPS
+test_program=$root/tests/installer/installer_test.py
+
+status=0
+echo "== installer tests: Lifecycle"
+KIT_PREFIX=$work/prefix-lifecycle "$root/cmake/with-simulator.sh" --simulator "$simulator" \
+  --prefix "$work/prefix-lifecycle" --port 7 --port 12 -- python3 "$test_program" Lifecycle || status=1
+echo "== installer tests: Refusals, Interactive"
+"$root/scripts/wine-prefix.sh" "$work/prefix-refusals" >/dev/null
+KIT_PREFIX=$work/prefix-refusals python3 "$test_program" Refusals Interactive || status=1
+
+for prefix in "$work"/prefix-*; do
+  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+done
+if [ "$status" = 0 ]; then
+  # A prefix takes more than a gigabyte; one that saw a failure stays for a look.
+  rm -rf "$work"
+  echo "== installer tests: passed"
+else
+  echo "== installer tests: FAILED (prefixes kept in $work)" >&2
+fi
+exit $status

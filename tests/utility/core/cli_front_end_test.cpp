@@ -1,0 +1,236 @@
+// The command-line front end over a scripted display: argument handling,
+// exit codes and the exchanges it waits for.
+#include "utility/core/cli_front_end.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A display behind a port: answers frames by queueing bytes and announcing
+// them, as the watch thread would.
+class ScriptedDisplay final : public UtilityLink, public NotificationWaiter {
+ public:
+  bool OpenLink(const std::string& deviceName, std::int32_t baudRate, std::uint16_t portNumber) override {
+    opened.push_back(deviceName + "@" + std::to_string(baudRate) + "#" + std::to_string(portNumber));
+    connected_ = openSucceeds;
+    return openSucceeds;
+  }
+  void CloseLink() override {
+    connected_ = false;
+    ++closes;
+  }
+  bool IsConnected() const override { return connected_; }
+  void AttachNotifications() override {}
+  CByteQueue& ReceiveQueue() override { return queue_; }
+  bool ApplyPendingClear() override { return false; }
+  std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override {
+    frames.emplace_back(bytes, bytes + length);
+    if (answer) {
+      const Bytes reply = answer(frames.back());
+      if (!reply.empty()) {
+        for (const std::uint8_t byte : reply) {
+          queue_.Put(byte);
+        }
+        ++announced_;
+      }
+    }
+    return length;
+  }
+  bool WaitForNotification(std::uint32_t /*limitMs*/) override {
+    if (announced_ == 0) {
+      return false;
+    }
+    --announced_;
+    return true;
+  }
+
+  bool openSucceeds = true;
+  std::vector<std::string> opened;
+  std::vector<Bytes> frames;
+  int closes = 0;
+  std::function<Bytes(const Bytes&)> answer;
+
+ private:
+  CByteQueue queue_;
+  bool connected_ = false;
+  int announced_ = 0;
+};
+
+class FakeSettings final : public SettingsFile {
+ public:
+  Result OverwriteStart(std::string_view /*fileName*/, std::span<const std::uint8_t> bytes) override {
+    written.assign(bytes.begin(), bytes.end());
+    return result;
+  }
+  Result result = Result::Written;
+  std::string written;
+};
+
+class FakeStarter final : public ProgramStarter {
+ public:
+  bool Start(std::string_view commandLine) override {
+    started.emplace_back(commandLine);
+    return startSucceeds;
+  }
+  bool startSucceeds = true;
+  std::vector<std::string> started;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  int Run(const std::vector<std::string>& arguments) {
+    out.str({});
+    err.str({});
+    CliPlatform platform{display, display, settings, starter, out, err};
+    return RunUtilityCli(arguments, platform);
+  }
+
+  ScriptedDisplay display;
+  FakeSettings settings;
+  FakeStarter starter;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(CliTest, CommandLineMistakesAreRefusedBeforeThePortIsTouched) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--port"},
+      {"info"},
+      {"--port", "COM4"},
+      {"--port", "COM4", "reboot"},
+      {"--port", "COM21", "info"},
+      {"--port", "COM0", "info"},
+      {"--port", "COM4", "--baud", "4800", "info"},
+      {"--port", "COM4", "--baud", "fast", "info"},
+      {"--port", "COM4", "--timeout-ms", "0", "info"},
+      {"--port", "COM4", "--verbose", "info"},
+      {"--port", "COM4", "baud"},
+      {"--port", "COM4", "baud", "12345"},
+      {"--port", "COM4", "text", "a", "b", "c"},
+      {"--port", "COM4", "command-set", "CD5221"},
+      {"--port", "COM4", "font", "Euro"},
+      {"--port", "COM4", "font-set", "XX"},
+      {"--port", "COM4", "info", "extra"},
+  };
+  for (const auto& arguments : cases) {
+    std::string shown;
+    for (const auto& a : arguments) {
+      shown += a + " ";
+    }
+    EXPECT_EQ(Run(arguments), kExitUsage) << shown;
+    EXPECT_NE(err.str().find("zorn-utility-cli: "), std::string::npos) << shown;
+  }
+  EXPECT_TRUE(display.opened.empty());
+  EXPECT_TRUE(display.frames.empty());
+}
+
+TEST_F(CliTest, HelpAndListNeedNoPort) {
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_NE(out.str().find("font-set LANGUAGE"), std::string::npos);
+  EXPECT_EQ(Run({"list"}), kExitOk);
+  EXPECT_NE(out.str().find("  (D2) Demark II\n"), std::string::npos);
+  EXPECT_NE(out.str().find("  Hebrew(ISO/IEC 8859-8)\n"), std::string::npos);
+  EXPECT_TRUE(display.opened.empty());
+}
+
+TEST_F(CliTest, SettingCommandsSendOneFrameAndReleaseThePort) {
+  struct Case {
+    std::vector<std::string> arguments;
+    Bytes frame;
+  };
+  const std::vector<Case> cases = {
+      {{"--port", "COM4", "command-set", "cd5220"}, {0x02, 0x02, 0x34, 0x07, 0x03, 0x32}},
+      {{"--port", "com4", "font", "Euro(CP-858)"}, {0x02, 0x02, 0x35, 0x08, 0x03, 0x3C}},
+      {{"--port", "COM4", "baud", "115200"}, {0x02, 0x02, 0x33, 0x04, 0x03, 0x36}},
+  };
+  for (const auto& c : cases) {
+    display.frames.clear();
+    EXPECT_EQ(Run(c.arguments), kExitOk) << c.arguments.back() << err.str();
+    ASSERT_EQ(display.frames.size(), 1U);
+    EXPECT_EQ(display.frames[0], c.frame);
+    EXPECT_FALSE(display.IsConnected());
+  }
+  EXPECT_EQ(display.opened.front(), "COM4@9600#4");
+}
+
+TEST_F(CliTest, TextWarnsAboutLongLinesAndSendsTheirFirstTwentyCharacters) {
+  EXPECT_EQ(Run({"--port", "COM2", "--baud", "19200", "text", "0123456789ABCDEFGHIJKLMNO"}), kExitOk);
+  EXPECT_NE(err.str().find("line 1 has 25 characters"), std::string::npos);
+  ASSERT_EQ(display.frames.size(), 1U);
+  const Bytes& frame = display.frames[0];
+  EXPECT_EQ(std::string(frame.begin() + 3, frame.begin() + 43),
+            "0123456789ABCDEFGHIJ" + std::string(20, ' '));
+  EXPECT_EQ(display.opened.back(), "COM2@19200#2");
+}
+
+TEST_F(CliTest, ADevicePathIsOpenedInPlaceOfTheComName) {
+  EXPECT_EQ(Run({"--port", "/dev/ttyUSB0", "text", "A"}), kExitOk);
+  EXPECT_EQ(display.opened.back(), "/dev/ttyUSB0@9600#1");
+}
+
+TEST_F(CliTest, PortThatCannotBeOpenedGivesExitThree) {
+  display.openSucceeds = false;
+  EXPECT_EQ(Run({"--port", "COM9", "info"}), kExitPort);
+  EXPECT_NE(err.str().find("Com port open failed !"), std::string::npos);
+  EXPECT_TRUE(display.frames.empty());
+}
+
+TEST_F(CliTest, InfoShowsTheRecordOrGivesUpAfterItsTimeout) {
+  display.answer = [](const Bytes& frame) -> Bytes {
+    if (frame[2] != 0x44) {
+      return {};
+    }
+    Bytes reply = {0x02, 0x13, 0x44, 'Z', 'D',  'S',  ' ',  'V',  '1',  '.',  '0',
+                   '0',  ' ',  ' ',  ' ', 0x07, 0x08, 0x01, 0x04, 0x00, 0x03, 0x00};
+    return reply;
+  };
+  EXPECT_EQ(Run({"--port", "COM4", "info"}), kExitOk) << err.str();
+  EXPECT_NE(out.str().find("Zorn Information: \n\nVersion :\nZDS V1.00   \n\nCommand Set :\n 7"),
+            std::string::npos)
+      << out.str();
+
+  display.answer = nullptr;
+  EXPECT_EQ(Run({"--port", "COM4", "--timeout-ms", "30", "info"}), kExitNoAnswer);
+  EXPECT_NE(err.str().find("no complete information reply within 30 ms"), std::string::npos);
+  EXPECT_FALSE(display.IsConnected());
+}
+
+TEST_F(CliTest, FontSetReportsEveryFrameOfTheDownload) {
+  display.answer = [](const Bytes& frame) -> Bytes {
+    return frame[2] == 0x41 || frame[2] == 0x42 ? Bytes{0x06} : Bytes{};
+  };
+  EXPECT_EQ(Run({"--port", "COM4", "font-set", "de"}), kExitOk) << err.str();
+  ASSERT_EQ(display.frames.size(), 23U);
+  EXPECT_EQ(display.frames.back(), (Bytes{0x02, 0x03, 0x43, 'D', 'E', 0x03, 0x42}));
+  EXPECT_NE(out.str().find("font-set: frame 1/23 sent (international block)\n"), std::string::npos);
+  EXPECT_NE(out.str().find("font-set: frame 3/23 sent (upper block)\n"), std::string::npos);
+  EXPECT_NE(out.str().find("font-set: frame 23/23 sent (language code)\nfont-set: done\n"),
+            std::string::npos);
+}
+
+TEST_F(CliTest, DownloadHandsOverOrSaysWhatFailed) {
+  EXPECT_EQ(Run({"--port", "COM12", "download"}), kExitOk);
+  EXPECT_EQ(display.frames.back(), (Bytes{0x02, 0x03, 0x40, 0xAA, 0x55, 0x03, 0xBF}));
+  EXPECT_EQ(settings.written, "U,0,S,1,;,");
+  EXPECT_EQ(starter.started, (std::vector<std::string>{"NuvoISP.exe"}));
+  EXPECT_NE(out.str().find("Com port closed !"), std::string::npos);
+
+  starter.startSucceeds = false;
+  EXPECT_EQ(Run({"--port", "COM12", "download"}), kExitHandOver);
+  EXPECT_NE(err.str().find("could not start NuvoISP.exe"), std::string::npos);
+
+  settings.result = SettingsFile::Result::WriteFailed;
+  EXPECT_EQ(Run({"--port", "COM12", "download"}), kExitHandOver);
+  EXPECT_EQ(starter.started.size(), 2U);
+}
+
+}  // namespace
