@@ -18,6 +18,7 @@ class NoRegistry final : public ConfigRegistry {
 class NoFiles final : public TextFileReader {
  public:
   std::optional<std::string> read(std::u16string_view, std::size_t) override { return std::nullopt; }
+  std::u16string widen(std::string_view) override { return {}; }
 };
 
 class SilentMessages final : public MessageSink {

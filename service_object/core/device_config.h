@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "service_object/core/config_registry.h"
+#include "service_object/core/file_text.h"
 
 namespace varnel {
 
@@ -22,15 +23,28 @@ inline constexpr std::size_t kDeviceNameFileMaxBytes = 4096;
 // The device name held in the raw bytes of the device-name file.
 //
 // The file is meant to hold the name alone with no line end, but files edited by hand often end
-// with a line end or carry more than one line. The rule: a UTF-8 byte-order mark is skipped,
-// the name is the first non-empty line, and the line end (LF, CR LF or CR) is not part of it.
-// A NUL byte ends the text. Each byte becomes one UTF-16 code unit (the file is 8-bit text).
-[[nodiscard]] std::u16string device_name_from_file(std::string_view raw);
+// with a line end or carry more than one line. The rule: the text is decoded as
+// decode_file_text() says (8-bit text in the system's code page, or UTF-16 / UTF-8 with their
+// byte-order mark), the name is the first non-empty line, and the line end (LF, CR LF or CR) is
+// not part of it. A NUL character ends the text.
+[[nodiscard]] std::u16string device_name_from_file(std::string_view raw, const Widen8Bit& widen_8bit);
 
 // Decimal number at the start of `text`, read the way the C runtime's _wtoi reads it: leading
 // white space skipped, an optional sign, digits up to the first other character; no digits
 // gives 0. Values beyond the 32-bit range saturate.
 [[nodiscard]] std::int32_t parse_leading_int(std::u16string_view text);
+
+// Highest port number Windows gives a serial port.
+inline constexpr std::int32_t kMaxPortNumber = 256;
+
+// The port number in the "Comport" text: decimal digits, blanks around them allowed, 1 to
+// kMaxPortNumber. Anything else (a name, a path, a sign, an empty text) answers nothing: only a
+// serial port may be opened from the configuration, never a file the text might name (README:
+// how the service object finds its display).
+[[nodiscard]] std::optional<std::int32_t> parse_port_number(std::u16string_view text);
+
+// "COM" followed by the number in decimal: 4 gives COM4, 12 gives COM12.
+[[nodiscard]] std::u16string port_name_for(std::int32_t port_number);
 
 // Port settings read from the device's key.
 struct DeviceSettings {

@@ -22,7 +22,9 @@ DisplayCommand introduced(std::uint8_t code, std::uint8_t a, std::uint8_t b) {
 DisplayCommand clear_command() { return {{kClearByte, 0, 0, 0}, 1}; }
 
 DisplayCommand cursor_position_command(std::int32_t row, std::int32_t column) {
-  return introduced(kCursorPosition, low_byte(column), low_byte(row + 1));
+  // The row is sent one higher, in byte arithmetic: row 255 and row 2147483647 both wrap to 0
+  // (the sum of two 32-bit signed values could overflow).
+  return introduced(kCursorPosition, low_byte(column), static_cast<std::uint8_t>(low_byte(row) + 1u));
 }
 
 DisplayCommand scroll_command(std::int32_t direction, std::int32_t units) {

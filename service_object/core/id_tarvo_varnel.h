@@ -11,15 +11,24 @@
 // set to a positive number, port opens) -> Enabled. Disabling goes back to Claimed,
 // ReleaseDevice to Opened, CloseService to Closed from anywhere.
 //
+// Message boxes run a modal loop in which the application's timers and incoming calls run, on
+// this object or another: a box is shown only where the call that shows it has finished with
+// the shared device state (before an output call makes its bytes, after an enable has opened
+// the port or failed), never while the library's lock is held.
+//
 // Automation types map as: long -> std::int32_t, BOOL -> bool, BSTR -> std::u16string(_view),
 // by-reference parameters -> references.
 //
 // <windows.h> defines OpenService and CreateWindow as macros: Windows code that calls these
 // methods includes service_object/win32/opos_names.h first, in place of <windows.h>.
 
+#include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "service_object/core/character_set.h"
 #include "service_object/core/messages.h"
@@ -97,15 +106,35 @@ class ID_TARVO_VARNEL {
       u"LineDisplay OPOS Driver 2026, Zorn Display Systems";
 
  private:
+  using Messages = std::vector<std::u16string>;
+
+  // The bytes of one text argument, made before any of them is sent.
+  struct PreparedText {
+    std::array<std::uint8_t, kTransmitBufferSize> bytes{};
+    std::size_t count = 0;
+    [[nodiscard]] std::span<const std::uint8_t> span() const { return {bytes.data(), count}; }
+  };
+
+  // Converts `data` for the display and shows the over-64 message when it is cut.
+  PreparedText prepare_text(std::u16string_view data);
+  // Sends one output call's writes in order (no other call's bytes come between them) and
+  // answers the call's result code: for an enabled object the outcome, recorded as the result
+  // code; otherwise 0 and the result code untouched.
+  std::int32_t output(std::initializer_list<std::span<const std::uint8_t>> writes);
+
+  // These run with the device lock held and leave their messages in `messages`.
+  void enable_locked(Messages& messages);
+  void read_device_name_file(Messages& messages);
+  DeviceSettings read_settings(Messages& messages);
+  // Disable, release and close: this object stops using the port, which closes when no enabled
+  // object uses it any more. Lock held.
+  void stop_using_port();
+  void close_port();
+
   void enable();
   void disable();
-  void close_port();
-  // Sends the first `count` bytes of the transmit buffer; only while a port is open.
-  bool send(std::size_t count);
-  void send(const DisplayCommand& command);
-  void read_device_name_file();
-  DeviceSettings read_settings();
   void select_character_set(std::int32_t number);
+  void show(const Messages& messages);
 
   ServiceModule& module_;
   ServicePlatform& platform_;

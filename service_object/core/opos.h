@@ -10,8 +10,12 @@ namespace varnel::opos {
 inline constexpr std::int32_t OPOS_SUCCESS = 0;
 inline constexpr std::int32_t OPOS_E_CLOSED = 101;
 inline constexpr std::int32_t OPOS_E_NOTCLAIMED = 103;
+inline constexpr std::int32_t OPOS_E_NOSERVICE = 104;
 inline constexpr std::int32_t OPOS_E_DISABLED = 105;
 inline constexpr std::int32_t OPOS_E_ILLEGAL = 106;
+inline constexpr std::int32_t OPOS_E_NOHARDWARE = 107;
+inline constexpr std::int32_t OPOS_E_FAILURE = 111;
+inline constexpr std::int32_t OPOS_E_TIMEOUT = 112;
 
 // Common numeric property indices.
 inline constexpr std::int32_t PIDX_Claimed = 1;

@@ -4,13 +4,15 @@
 //
 // A process drives at most one display through the library, so the port, the transmit buffer
 // and the key path belong to the library, not to an object: a second object shares the port,
-// buffer and key path of the first. Calls arrive one at a time on the apartment thread that
-// created the objects, so nothing here is locked (the object count excepted, which the COM
-// entry points may read from any thread).
-
+// buffer and key path of the first. Each object's calls arrive on the apartment thread that
+// created it, but two objects may live on two apartment threads, so the shared device state is
+// guarded by one lock (the object count is atomic, as the COM entry points read it from any
+// thread).
+//
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "service_object/core/config_registry.h"
@@ -45,12 +47,30 @@ struct ServicePlatform {
   std::u16string device_name_file{kDeviceNameFilePath};
 };
 
-// The device state shared by every object of the class.
+// The state of the line to the display, as the writes on it found it.
+enum class LineCondition {
+  kGood,     // the last write went through (or none was made)
+  kStalled,  // a write timed out: later writes wait only briefly until one goes through
+  kLost,     // the port vanished and was closed: the next output call opens it again
+};
+
+// The device state shared by every object of the class. Every field is read and changed only
+// with `lock` held, and no message box is shown while it is held (a box runs a modal loop in
+// which calls of the same thread arrive).
 struct DeviceState {
+  std::mutex lock;
   bool emulation = false;  // 32-bit process on 64-bit Windows: chooses the key's base path
   bool port_open = false;  // true exactly while the port is held
   std::array<std::uint8_t, kTransmitBufferSize> transmit{};
   KeyPath key_path;
+
+  // The enabled objects that use the port. The port closes when the last of them disables,
+  // releases or closes; an object destroyed while enabled stops using it without closing it.
+  int port_users = 0;
+  // What the port was opened with, for opening it again after it vanished.
+  std::u16string port_name;
+  std::int32_t baud_rate = 0;
+  LineCondition line = LineCondition::kGood;
 };
 
 class ServiceModule {

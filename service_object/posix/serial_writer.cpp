@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -42,9 +43,19 @@ std::string to_utf8(std::u16string_view text) {
   return out;
 }
 
+// What a failed write's errno says.
+WriteResult classify_errno(int error) {
+  switch (error) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EBADF: return WriteResult::kPortLost;
+    default: return WriteResult::kFailed;
+  }
+}
+
 int milliseconds_until(std::chrono::steady_clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -74,16 +85,19 @@ bool PosixSerialWriter::open(std::u16string_view port_name, ParitySelector parit
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
   ::ioctl(fd.get(), TIOCEXCL);
   fd_ = std::move(fd);
-  // Settings a port refuses are not failures: the port is used with what it kept.
-  configure(parity, baud_rate);
+  // Only a terminal that takes the line settings is a port to write to.
+  if (!configure(parity, baud_rate)) {
+    close();
+    return false;
+  }
   ::tcflush(fd_.get(), TCIOFLUSH);
   return true;
 }
 
-void PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate) const {
+bool PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate) const {
   termios tio{};
-  // tcgetattr: 0, or -1 with errno (not a terminal: nothing to configure).
-  if (::tcgetattr(fd_.get(), &tio) != 0) return;
+  // tcgetattr: 0, or -1 with errno (ENOTTY: not a terminal).
+  if (::tcgetattr(fd_.get(), &tio) != 0) return false;
 
   // Bytes pass untouched in both directions; flow control (CRTSCTS, IXON, IXOFF) is inherited.
   tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL);
@@ -100,16 +114,25 @@ void PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate)
   }
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (const speed_t speed = kit::posix::termios_speed(baud_rate); speed != B0) {
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
-  }
-  ::tcsetattr(fd_.get(), TCSANOW, &tio);
+  // A rate termios has no constant for is refused, like a rate a Windows port refuses.
+  const speed_t speed = kit::posix::termios_speed(baud_rate);
+  if (speed == B0) return false;
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  // tcsetattr: 0 when at least one change was made, or -1 with errno.
+  return ::tcsetattr(fd_.get(), TCSANOW, &tio) == 0;
 }
 
 bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
-  if (!fd_.is_valid() || bytes.empty()) return false;
-  const auto deadline = std::chrono::steady_clock::now() + write_time_limit(bytes.size());
+  return write_within(bytes, std::nullopt) == WriteResult::kWritten;
+}
+
+WriteResult PosixSerialWriter::write_within(std::span<const std::uint8_t> bytes,
+                                            std::optional<std::chrono::milliseconds> limit) {
+  if (!fd_.is_valid() || bytes.empty()) return WriteResult::kFailed;
+  const auto now = std::chrono::steady_clock::now();
+  auto deadline = now + write_time_limit(bytes.size());
+  if (limit) deadline = std::min(deadline, now + *limit);
 
   std::size_t sent = 0;
   while (sent < bytes.size()) {
@@ -120,28 +143,34 @@ bool PosixSerialWriter::write(std::span<const std::uint8_t> bytes) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return false;
-    // The driver's queue is full: wait for room, but not past the write time-out.
+    if (n < 0 && errno != EAGAIN) return classify_errno(errno);
+    // The driver's queue is full: wait for room, but not past the deadline.
     pollfd pfd{fd_.get(), POLLOUT, 0};
     const int ready = ::poll(&pfd, 1, milliseconds_until(deadline));
-    if (ready == 0) return false;  // cut short by the time-out
-    if (ready < 0 && errno != EINTR) return false;
-    if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+    if (ready == 0) return WriteResult::kTimedOut;
+    if (ready < 0 && errno != EINTR) return WriteResult::kFailed;
+    if (ready > 0 && (pfd.revents & (POLLHUP | POLLNVAL)) != 0) return WriteResult::kPortLost;
+    if (ready > 0 && (pfd.revents & POLLERR) != 0) return WriteResult::kFailed;
   }
   return wait_until_sent(deadline);
 }
 
-bool PosixSerialWriter::wait_until_sent(std::chrono::steady_clock::time_point deadline) const {
+WriteResult PosixSerialWriter::wait_until_sent(std::chrono::steady_clock::time_point deadline) const {
   // tcdrain has no time-out; ask the driver how much is still queued instead.
   for (;;) {
     int queued = 0;
-    if (::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued <= 0) return WriteResult::kWritten;
+    if (std::chrono::steady_clock::now() >= deadline) return WriteResult::kTimedOut;
     ::poll(nullptr, 0, 2);
   }
 }
 
 void PosixSerialWriter::close() {
+  if (!fd_.is_valid()) return;
+  // TIOCEXCL stays on the terminal after its last close: without TIOCNXCL every later open by
+  // a user without privileges fails with EBUSY. ioctl: 0, or -1 with errno (ignored: the
+  // descriptor goes either way).
+  ::ioctl(fd_.get(), TIOCNXCL);
   fd_.reset();  // also drops the flock
 }
 

@@ -25,6 +25,10 @@ class PosixSerialWriter final : public SerialPort {
 
   bool open(std::u16string_view port_name, ParitySelector parity, std::int32_t baud_rate) override;
   bool write(std::span<const std::uint8_t> bytes) override;
+  // A device that hung up or went away (EIO, ENXIO, ENODEV, a hang-up on poll) answers kPortLost.
+  WriteResult write_within(std::span<const std::uint8_t> bytes,
+                           std::optional<std::chrono::milliseconds> limit) override;
+  // Gives up exclusive use (TIOCNXCL) before closing, so the next program may open the port.
   void close() override;
   [[nodiscard]] bool is_open() const override { return fd_.is_valid(); }
 
@@ -42,8 +46,8 @@ class PosixSerialWriter final : public SerialPort {
 
  private:
   [[nodiscard]] std::string device_path(std::u16string_view port_name) const;
-  void configure(ParitySelector parity, std::int32_t baud_rate) const;
-  bool wait_until_sent(std::chrono::steady_clock::time_point deadline) const;
+  bool configure(ParitySelector parity, std::int32_t baud_rate) const;
+  WriteResult wait_until_sent(std::chrono::steady_clock::time_point deadline) const;
 
   PortMap ports_;
   std::u16string port_name_;

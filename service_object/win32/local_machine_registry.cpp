@@ -14,6 +14,11 @@ namespace {
 // A value is read into 100 bytes: 49 characters and the terminator.
 constexpr DWORD kValueCapacityBytes = 100;
 
+// The three string types. The text read ends at the first NUL: of a REG_MULTI_SZ that is its
+// first string, and a REG_EXPAND_SZ is taken as stored, without expanding %NAME% references
+// (README: how the service object finds its display).
+bool holds_text(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
 }  // namespace
 
 std::optional<std::u16string> Win32RegistryKey::read_string(std::u16string_view value_name) {
@@ -28,7 +33,7 @@ std::optional<std::u16string> Win32RegistryKey::read_string(std::u16string_view 
   // without one that fills the buffer comes back unterminated.
   const LSTATUS status = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type,
                                           reinterpret_cast<BYTE*>(buffer.data()), &size);
-  if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+  if (status != ERROR_SUCCESS || !holds_text(type)) return std::nullopt;
 
   const std::size_t stored_chars = std::min<std::size_t>(size / sizeof(wchar_t), buffer.size());
   const auto end = std::find(buffer.begin(), buffer.begin() + stored_chars, L'\0');

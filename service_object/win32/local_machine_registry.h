@@ -16,11 +16,11 @@ class Win32RegistryKey final : public RegistryKey {
  public:
   explicit Win32RegistryKey(kit::win32::UniqueRegistryKey key) : key_(std::move(key)) {}
 
-  // Only REG_SZ values are text. REG_EXPAND_SZ is refused as well: its text would need
-  // expanding before use, and the installation writes plain strings. A number stored as
-  // REG_DWORD is not a text either, so it answers nothing rather than its raw bytes.
-  // The text ends at the first NUL; a value longer than kMaxValueChars characters answers
-  // nothing, whether or not it was stored with its terminator.
+  // Values of the three string types are text: REG_SZ; REG_EXPAND_SZ as stored, not expanded;
+  // REG_MULTI_SZ by its first string. A number stored as REG_DWORD (or any other type) is not a
+  // text, so it answers nothing rather than its raw bytes. The text ends at the first NUL; a
+  // value longer than kMaxValueChars characters answers nothing, whether or not it was stored
+  // with its terminator.
   std::optional<std::u16string> read_string(std::u16string_view value_name) override;
 
  private:

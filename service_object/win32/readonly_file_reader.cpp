@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <new>
 
 #include "service_object/win32/utf16.h"
@@ -35,6 +36,19 @@ std::optional<std::string> Win32TextFileReader::read(std::u16string_view path, s
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
+}
+
+std::u16string Win32TextFileReader::widen(std::string_view text) {
+  if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
+  const int size = static_cast<int>(text.size());
+  // MultiByteToWideChar: the characters written, or 0 on failure; with no buffer, the count
+  // needed.
+  const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), needed);
+  wide.resize(static_cast<std::size_t>(std::max(written, 0)));
+  return win32::to_u16(wide);
 }
 
 }  // namespace varnel

@@ -18,6 +18,37 @@ BYTE win32::dcb_parity(ParitySelector selector) {
   }
 }
 
+bool win32::speed_applied(DWORD requested, DWORD reported) {
+  // A UART copes with a few per cent of difference between the two ends; a driver may report
+  // the rate its divisor really gives.
+  const ULONGLONG difference = requested > reported ? requested - reported : reported - requested;
+  return difference * 100 <= ULONGLONG{requested} * 3;
+}
+
+WriteResult win32::classify_write_error(DWORD error) {
+  switch (error) {
+    // What drivers answer once their device is gone: "bad command" (a removed USB adapter),
+    // "not ready" (a line that hung up; Wine's answer too), "device removed" and the like, an
+    // invalid handle, or access refused for every request after a surprise removal. Requests the
+    // driver itself aborted as the device went count too; our own cancel is reported as a
+    // time-out before anything looks at its error.
+    case ERROR_BAD_COMMAND:
+    case ERROR_NOT_READY:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_IO_DEVICE: return WriteResult::kPortLost;
+    case ERROR_SEM_TIMEOUT:
+    case ERROR_TIMEOUT:
+    case WAIT_TIMEOUT: return WriteResult::kTimedOut;
+    default: return WriteResult::kFailed;
+  }
+}
+
 namespace {
 
 constexpr DWORD kQueueBytes = 1024;
@@ -34,10 +65,12 @@ constexpr COMMTIMEOUTS kTimeouts = {
 
 // How long write() waits for a pending write of `byte_count` bytes before cancelling it. Never
 // INFINITE, however large the count.
-DWORD pending_write_bound_ms(DWORD byte_count) {
-  const ULONGLONG bound = ULONGLONG{kTimeouts.WriteTotalTimeoutConstant} +
-                          ULONGLONG{kTimeouts.WriteTotalTimeoutMultiplier} * byte_count +
-                          Win32SerialWriter::kWaitMarginMs;
+DWORD pending_write_bound_ms(DWORD byte_count, std::optional<std::chrono::milliseconds> limit) {
+  ULONGLONG bound = ULONGLONG{kTimeouts.WriteTotalTimeoutConstant} +
+                    ULONGLONG{kTimeouts.WriteTotalTimeoutMultiplier} * byte_count +
+                    Win32SerialWriter::kWaitMarginMs;
+  if (limit)
+    bound = std::min<ULONGLONG>(bound, static_cast<ULONGLONG>(std::max<long long>(limit->count(), 0)));
   return static_cast<DWORD>(std::min<ULONGLONG>(bound, INFINITE - 1));
 }
 
@@ -56,68 +89,99 @@ bool Win32SerialWriter::open(std::u16string_view port_name, ParitySelector parit
                           FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!port_) return false;
 
-  configure_port();
   // CreateEventW: null on failure. Auto-reset, not signalled; write() puts it into a zeroed
-  // record for every write, and answers false without it.
+  // record for every write, and cannot write without it.
   write_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  if (!write_event_ || !configure_port()) {
+    close();
+    return false;
+  }
   return true;
 }
 
-// Each call answers zero on failure; the failures are deliberately ignored (see open()).
-void Win32SerialWriter::configure_port() {
+// Each call answers zero on failure. The queue sizes and the purge are requests the driver may
+// decline; the time-outs (which bound every write) and the line settings are not.
+bool Win32SerialWriter::configure_port() {
   const HANDLE port = port_.get();
+  // GetCommState: fails for anything that is not a serial port (a file, a pipe, a console), and
+  // for a port name Wine still maps to a device that has gone.
+  DCB dcb{};
+  dcb.DCBlength = sizeof(DCB);
+  if (!GetCommState(port, &dcb)) return false;
+
   SetupComm(port, kQueueBytes, kQueueBytes);
 
   COMMTIMEOUTS timeouts{};
   GetCommTimeouts(port, &timeouts);
   timeouts = kTimeouts;
-  SetCommTimeouts(port, &timeouts);
+  if (!SetCommTimeouts(port, &timeouts)) return false;
 
   // Only the framing and the speed change: flow control and the rest are inherited from the
-  // port's current settings.
-  DCB dcb{};
-  dcb.DCBlength = sizeof(DCB);
-  GetCommState(port, &dcb);
+  // port's current settings. A speed the port refuses, or takes but does not apply (read back
+  // as another), fails the open rather than leaving the line at another speed than the
+  // display's.
   dcb.DCBlength = sizeof(DCB);
   dcb.BaudRate = static_cast<DWORD>(baud_rate_);
   dcb.ByteSize = 8;
   dcb.Parity = win32::dcb_parity(parity_);
   dcb.StopBits = ONESTOPBIT;
-  SetCommState(port, &dcb);
+  if (!SetCommState(port, &dcb)) return false;
+  DCB applied{};
+  applied.DCBlength = sizeof(DCB);
+  if (!GetCommState(port, &applied) || !win32::speed_applied(dcb.BaudRate, applied.BaudRate)) return false;
 
   PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR);
+  return true;
 }
 
 bool Win32SerialWriter::write(std::span<const std::uint8_t> bytes) {
-  if (!port_ || !write_event_ || write_abandoned_ || bytes.empty()) return false;
+  return write_within(bytes, std::nullopt) == WriteResult::kWritten;
+}
+
+WriteResult Win32SerialWriter::write_within(std::span<const std::uint8_t> bytes,
+                                            std::optional<std::chrono::milliseconds> limit) {
+  if (!port_ || !write_event_ || bytes.empty()) return WriteResult::kFailed;
+  // A write cancelled earlier that had not let go of the record yet: still under way, the line
+  // still does not move.
+  if (write_abandoned_ && !abandoned_write_has_ended()) return WriteResult::kTimedOut;
   if constexpr (sizeof(std::size_t) > sizeof(DWORD)) {
-    if (bytes.size() > MAXDWORD) return false;
+    if (bytes.size() > MAXDWORD) return WriteResult::kFailed;
   }
   const auto byte_count = static_cast<DWORD>(bytes.size());
   try {
     write_buffer_.assign(bytes.begin(), bytes.end());
   } catch (const std::bad_alloc&) {
-    return false;
+    return WriteResult::kFailed;
   }
 
   // A pending line error (framing, overrun) holds up writes until it is cleared. The error
-  // mask and status are of no use here.
+  // mask and status are of no use here, but a port that cannot even answer this is gone.
   DWORD line_errors = 0;
   COMSTAT status{};
-  ClearCommError(port_.get(), &line_errors, &status);
+  if (!ClearCommError(port_.get(), &line_errors, &status) &&
+      win32::classify_write_error(GetLastError()) == WriteResult::kPortLost) {
+    return WriteResult::kPortLost;
+  }
 
   write_overlapped_ = OVERLAPPED{};
   write_overlapped_.hEvent = write_event_.get();
   // WriteFile: nonzero when the write completed at once; zero with ERROR_IO_PENDING when it is
   // under way, zero with another error when it failed. With an overlapped record the count
-  // out-parameter is not reliable, so none is passed.
-  if (WriteFile(port_.get(), write_buffer_.data(), byte_count, nullptr, &write_overlapped_)) return true;
-  if (GetLastError() != ERROR_IO_PENDING) return false;
-  return wait_for_pending_write(byte_count);
+  // out-parameter is not reliable, so none is passed: the record tells it.
+  if (WriteFile(port_.get(), write_buffer_.data(), byte_count, nullptr, &write_overlapped_)) {
+    DWORD transferred = 0;
+    if (!GetOverlappedResult(port_.get(), &write_overlapped_, &transferred, FALSE)) {
+      return win32::classify_write_error(GetLastError());
+    }
+    return transferred == byte_count ? WriteResult::kWritten : WriteResult::kTimedOut;
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_IO_PENDING) return win32::classify_write_error(error);
+  return wait_for_pending_write(byte_count, pending_write_bound_ms(byte_count, limit));
 }
 
-bool Win32SerialWriter::wait_for_pending_write(DWORD byte_count) {
-  const ULONGLONG deadline = GetTickCount64() + pending_write_bound_ms(byte_count);
+WriteResult Win32SerialWriter::wait_for_pending_write(DWORD byte_count, DWORD bound_ms) {
+  const ULONGLONG deadline = GetTickCount64() + bound_ms;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     const DWORD remaining = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
@@ -127,15 +191,16 @@ bool Win32SerialWriter::wait_for_pending_write(DWORD byte_count) {
 
     // GetOverlappedResult without waiting: nonzero when the write ended well; zero with
     // ERROR_IO_INCOMPLETE while it runs, zero with another error when it ended badly (time-out,
-    // device gone). Only a complete write answers true.
+    // device gone). A write the port's time-out cut short ends well but short.
     DWORD transferred = 0;
     if (GetOverlappedResult(port_.get(), &write_overlapped_, &transferred, FALSE)) {
-      return transferred == byte_count;
+      return transferred == byte_count ? WriteResult::kWritten : WriteResult::kTimedOut;
     }
-    if (GetLastError() != ERROR_IO_INCOMPLETE) return false;
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_INCOMPLETE) return win32::classify_write_error(error);
   }
   cancel_pending_write();
-  return false;
+  return WriteResult::kTimedOut;
 }
 
 void Win32SerialWriter::cancel_pending_write() {
@@ -148,6 +213,16 @@ void Win32SerialWriter::cancel_pending_write() {
       GetLastError() == ERROR_IO_INCOMPLETE) {
     write_abandoned_ = true;
   }
+}
+
+bool Win32SerialWriter::abandoned_write_has_ended() {
+  DWORD transferred = 0;
+  if (!GetOverlappedResult(port_.get(), &write_overlapped_, &transferred, FALSE) &&
+      GetLastError() == ERROR_IO_INCOMPLETE) {
+    return false;
+  }
+  write_abandoned_ = false;
+  return true;
 }
 
 void Win32SerialWriter::close() {

@@ -20,6 +20,16 @@ namespace win32 {
 // The selector's numbers are not the DCB's own (EVENPARITY is 2, ODDPARITY 1).
 BYTE dcb_parity(ParitySelector selector);
 
+// Whether a port that reports `reported` bits per second after being set to `requested` runs
+// at the requested speed: within 3 per cent of it.
+bool speed_applied(DWORD requested, DWORD reported);
+
+// What a failed write's error code says: kPortLost for the errors Windows gives for a device
+// that is gone (a USB adapter unplugged: the driver answers "bad command", "not ready",
+// "device removed", "general failure" and the like), kTimedOut for a time-out, kFailed for
+// anything else.
+WriteResult classify_write_error(DWORD error);
+
 }  // namespace win32
 
 class Win32SerialWriter final : public SerialPort {
@@ -30,16 +40,22 @@ class Win32SerialWriter final : public SerialPort {
   Win32SerialWriter(const Win32SerialWriter&) = delete;
   Win32SerialWriter& operator=(const Win32SerialWriter&) = delete;
 
-  // Opens `port_name` (plain "COM12"; the \\.\ prefix is added for CreateFileW only). Only the
-  // CreateFileW result decides success; the settings steps after it are best effort, as a port
-  // that refuses one is still usable with what it kept. Called while a port is held, it closes
-  // that port first, so the new open starts from a released port.
+  // Opens `port_name` (plain "COM12"; the \\.\ prefix is added for CreateFileW only). What
+  // opens must be a serial port that takes the write time-outs and the line settings
+  // (GetCommState, SetCommTimeouts, SetCommState, and the speed read back): a file, a pipe, or
+  // a port that refuses the speed or keeps another is closed again and the open fails. The queue sizes and
+  // the purge are best effort. Called while a port is held, it closes that port first, so the new open starts
+  // from a released port.
   bool open(std::u16string_view port_name, ParitySelector parity, std::int32_t baud_rate) override;
 
-  // Copies `bytes` into the writer's own buffer (an abandoned write may still read it after
-  // write() has returned) and waits for the write: at most the write time-out of 1000 ms plus
-  // 10 ms per byte, plus kWaitMarginMs, plus kCancelWaitMs if the write has to be cancelled.
   bool write(std::span<const std::uint8_t> bytes) override;
+
+  // Copies `bytes` into the writer's own buffer (an abandoned write may still read it after the
+  // call has returned) and waits for the write: at most the write time-out of 1000 ms plus 10 ms
+  // per byte, plus kWaitMarginMs, or `limit` when that is shorter; plus kCancelWaitMs if the
+  // write has to be cancelled. A write that completes at once is checked for its count too.
+  WriteResult write_within(std::span<const std::uint8_t> bytes,
+                           std::optional<std::chrono::milliseconds> limit) override;
 
   void close() override;
   bool is_open() const override { return port_.is_valid(); }
@@ -60,9 +76,10 @@ class Win32SerialWriter final : public SerialPort {
   static constexpr DWORD kCancelWaitMs = 1000;
 
  private:
-  void configure_port();
-  bool wait_for_pending_write(DWORD byte_count);
+  bool configure_port();
+  WriteResult wait_for_pending_write(DWORD byte_count, DWORD bound_ms);
   void cancel_pending_write();
+  bool abandoned_write_has_ended();
 
   std::u16string port_name_;
   ParitySelector parity_ = ParitySelector::kNone;

@@ -128,7 +128,9 @@ std::string usage_text() {
          "pseudo-terminal to that speed. The firmware download request (frame 0x40)\n"
          "leaves it deaf to everything until it is restarted.\n"
          "\n"
-         "Prints 'port: PATH' when ready; ends on SIGTERM or SIGINT.\n";
+         "Prints 'port: PATH' when ready; ends on SIGTERM or SIGINT. SIGUSR1 unplugs\n"
+         "the display (its port hangs up and goes away), SIGUSR2 plugs it back in on a\n"
+         "new port under the same link.\n";
 }
 
 }  // namespace sim

@@ -17,12 +17,12 @@
 #include "sim/model/display_firmware.h"
 #include "sim/model/dot_matrix.h"
 #include "sim/model/reply_policy.h"
+#include "sim/runtime/control_signals.h"
 #include "sim/runtime/output_files.h"
 #include "sim/runtime/port_link.h"
 #include "sim/runtime/posix_io.h"
 #include "sim/runtime/reply_writer.h"
 #include "sim/runtime/serial_endpoint.h"
-#include "sim/runtime/stop_signals.h"
 #include "sim/runtime/terminal_view.h"
 
 namespace sim {
@@ -161,14 +161,17 @@ int poll_timeout(Clock::time_point now, std::initializer_list<std::optional<Cloc
 }
 
 // After the display dropped its line: nothing to serve, only the stop signal
-// to wait for.
-int wait_for_stop(const StopSignals& stop_signals) {
-  pollfd watched{stop_signals.fd(), POLLIN, 0};
+// to wait for (unplugging and plugging in change nothing on a dropped line).
+int wait_for_stop(ControlSignals& control_signals) {
+  pollfd watched{control_signals.fd(), POLLIN, 0};
   for (;;) {
     // poll() returns the number of ready descriptors, 0 on time-out, or -1.
     const int ready = ::poll(&watched, 1, static_cast<int>(kLongestWait.count()));
-    if (ready > 0) return 0;
     if (ready < 0 && errno != EINTR) throw_errno("poll failed");
+    if (ready <= 0) continue;
+    for (const ControlSignal signal : control_signals.take()) {
+      if (signal == ControlSignal::stop) return 0;
+    }
   }
 }
 
@@ -186,44 +189,108 @@ void schedule_chatter(const ReplyPolicy& policy, Clock::time_point now,
   }
 }
 
+SerialEndpoint open_endpoint(const SimOptions& options) {
+  return options.device.empty() ? SerialEndpoint::open_pseudo_terminal()
+                                : SerialEndpoint::open_device(options.device);
+}
+
+// The display's end of the line, which a test may pull out (SIGUSR1) and put
+// back (SIGUSR2) like a USB adapter: unplugged, the port end the host holds
+// hangs up and its device goes away; plugged in, the display serves a new port
+// under the same link.
+class Line {
+ public:
+  // Opens the first port; the link follows with make_link().
+  Line(const SimOptions& options, const ObservableState& state) : options_(options) { open(state); }
+
+  bool plugged_in() const { return endpoint_.has_value(); }
+  SerialEndpoint& endpoint() { return *endpoint_; }
+  // -1 while unplugged: poll() then ignores the entry.
+  int fd() const { return endpoint_ ? endpoint_->fd() : -1; }
+
+  void unplug() { endpoint_.reset(); }
+
+  // Opens a port (a new pseudo-terminal, or the device again) and points the
+  // link at it. A host that never sets a speed talks at the display's own.
+  void plug_in(const ObservableState& state) {
+    if (endpoint_) return;
+    open(state);
+    make_link();
+  }
+
+  // Points the link (if any) at the port.
+  void make_link() {
+    if (options_.link.empty() || !endpoint_) return;
+    link_.reset();
+    link_.emplace(options_.link, endpoint_->port_path());
+  }
+
+ private:
+  void open(const ObservableState& state) {
+    endpoint_.emplace(open_endpoint(options_));
+    endpoint_->set_line_speed(state.line_speed);
+  }
+
+  const SimOptions& options_;
+  std::optional<SerialEndpoint> endpoint_;
+  std::optional<PortLink> link_;
+};
+
 }  // namespace
 
 int run_simulator(const SimOptions& options) {
   // Handlers first, so a stop signal from here on still removes the link.
-  StopSignals stop_signals;
+  ControlSignals control_signals;
   Observers observers(options);
   const FlashSettings flash = observers.load_flash();
-  SerialEndpoint endpoint = options.device.empty() ? SerialEndpoint::open_pseudo_terminal()
-                                                   : SerialEndpoint::open_device(options.device);
   DisplayFirmware firmware(flash);
-  // A host that never sets a speed talks at the display's own.
-  endpoint.set_line_speed(firmware.state().line_speed);
+  Line line(options, firmware.state());
   observers.start_flash(flash);
   observers.publish(firmware);  // the initial state file, and an empty trace
 
   // Ready to receive from here on; only now may the link appear.
-  std::optional<PortLink> link;
-  if (!options.link.empty()) link.emplace(options.link, endpoint.port_path());
-  announce(endpoint.port_path());
+  line.make_link();
+  announce(line.endpoint().port_path());
   observers.start_view(firmware.state());
 
   ReplyPolicy policy(options.faults);
   ReplyWriter writer;
   Clock::time_point last_byte = Clock::now();
   std::optional<Clock::time_point> next_chatter;
-  std::array<pollfd, 2> watched{{{endpoint.fd(), POLLIN, 0}, {stop_signals.fd(), POLLIN, 0}}};
+  std::array<pollfd, 2> watched{{{line.fd(), POLLIN, 0}, {control_signals.fd(), POLLIN, 0}}};
   for (;;) {
+    watched[0].fd = line.fd();
     watched[0].events = static_cast<short>(POLLIN | (writer.wants_write() ? POLLOUT : 0));
     std::optional<Clock::time_point> frame_deadline;
     if (firmware.frame_open()) frame_deadline = last_byte + kFrameIdleLimit;
+    // Unplugged, only a signal can change anything: the deadlines wait.
+    const int timeout = line.plugged_in()
+                            ? poll_timeout(Clock::now(), {writer.next_due(), frame_deadline, next_chatter})
+                            : static_cast<int>(kLongestWait.count());
     // poll() returns the number of ready descriptors, or -1. It waits for
-    // bytes, room for replies, a stop signal, or the next deadline.
-    if (::poll(watched.data(), watched.size(),
-               poll_timeout(Clock::now(), {writer.next_due(), frame_deadline, next_chatter})) < 0) {
+    // bytes, room for replies, a signal, or the next deadline.
+    if (::poll(watched.data(), watched.size(), timeout) < 0) {
       if (errno == EINTR) continue;
       throw_errno("poll failed");
     }
-    if (watched[1].revents != 0) return 0;
+    // Signals first: a line unplugged while bytes wait on it is not read.
+    if (watched[1].revents != 0) {
+      TraceLines plug_lines;
+      for (const ControlSignal signal : control_signals.take()) {
+        if (signal == ControlSignal::stop) return 0;
+        if (signal == ControlSignal::unplug && line.plugged_in()) {
+          line.unplug();
+          plug_lines.emplace_back("unplugged");
+        } else if (signal == ControlSignal::plug_in && !line.plugged_in()) {
+          line.plug_in(firmware.state());
+          plug_lines.push_back("plugged in " + line.endpoint().port_path());
+        }
+      }
+      if (!plug_lines.empty()) observers.publish(firmware, plug_lines);
+      continue;
+    }
+    if (!line.plugged_in()) continue;
+    SerialEndpoint& endpoint = line.endpoint();
     if ((watched[0].revents & POLLNVAL) != 0) throw std::logic_error("the port descriptor is not open");
 
     bool changed = false;
@@ -250,7 +317,7 @@ int run_simulator(const SimOptions& options) {
     if (policy.take_hang_up()) {
       endpoint.hang_up();
       observers.publish(firmware, {"line dropped"});
-      return wait_for_stop(stop_signals);
+      return wait_for_stop(control_signals);
     }
     schedule_chatter(policy, now, next_chatter, writer);
     TraceLines reply_lines;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <sstream>
@@ -64,6 +65,23 @@ std::optional<std::wstring> environment_variable(const std::wstring& name) {
   value.resize(length);
   return value;
 }
+
+// Whether `signal_number` waits, blocked or not yet delivered, for the process: the SigPnd and
+// ShdPnd masks of /proc/<pid>/status (bit n-1 for signal n).
+bool signal_pending(unsigned long pid, int signal_number) {
+  const std::optional<std::string> status =
+      read_whole_file(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\status");
+  if (!status) return false;
+  std::istringstream lines(*status);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("SigPnd:", 0) != 0 && line.rfind("ShdPnd:", 0) != 0) continue;
+    const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+    if ((mask >> (signal_number - 1)) & 1u) return true;
+  }
+  return false;
+}
+
+constexpr int kSigusr1 = 10;  // Linux numbers
 
 }  // namespace
 
@@ -134,14 +152,44 @@ std::string SimulatorLink::wait_for_capture(std::size_t size, unsigned timeout_m
 bool SimulatorLink::pause() const { return signal_and_wait("STOP", true); }
 bool SimulatorLink::resume() const { return signal_and_wait("CONT", false); }
 
-bool SimulatorLink::signal_and_wait(const char* signal, bool want_stopped) const {
+bool SimulatorLink::send_signal(const char* signal) const {
   const std::wstring command =
       L"/bin/kill -" + std::wstring(signal, signal + std::strlen(signal)) + L" " + std::to_wstring(pid_);
-  if (!start_unix_command(command)) return false;
+  return start_unix_command(command);
+}
+
+bool SimulatorLink::trace_has_line_from(std::size_t first, std::string_view prefix) const {
+  const std::vector<std::string> lines = trace();
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    if (lines[i].rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+bool SimulatorLink::unplug() const {
+  return signal_until("USR1", [this](std::size_t first) {
+    return trace_has_line_from(first, "unplugged") ||
+           (process_state(pid_) == 'T' && signal_pending(pid_, kSigusr1));
+  });
+}
+
+bool SimulatorLink::plug_in() const {
+  return signal_until("USR2", [this](std::size_t first) { return trace_has_line_from(first, "plugged in"); });
+}
+
+bool SimulatorLink::signal_and_wait(const char* signal, bool want_stopped) const {
+  return signal_until(signal, [this, want_stopped](std::size_t) {
+    const char state = process_state(pid_);
+    return (state == 'T') == want_stopped && state != '?';
+  });
+}
+
+bool SimulatorLink::signal_until(const char* signal, const std::function<bool(std::size_t)>& done) const {
+  const std::size_t first = trace().size();
+  if (!send_signal(signal)) return false;
   const ULONGLONG deadline = GetTickCount64() + 5000;
   while (GetTickCount64() < deadline) {
-    const char state = process_state(pid_);
-    if ((state == 'T') == want_stopped && state != '?') return true;
+    if (done(first)) return true;
     Sleep(10);
   }
   return false;

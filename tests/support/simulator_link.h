@@ -4,9 +4,11 @@
 // settings as key=value lines), its capture (every byte received, raw), and its process, which
 // a test may pause to stall the line.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace test_support {
@@ -46,6 +48,15 @@ class SimulatorLink {
   bool pause() const;
   bool resume() const;
 
+  // Pulls the display's line out (SIGUSR1), as an unplugged USB adapter: the port the host holds
+  // hangs up and its device goes away. Answers true once the simulator has done it (trace line
+  // "unplugged") or, while it is paused, once the signal waits for it (it acts on the signal
+  // before reading anything when resumed). At most 5 s.
+  bool unplug() const;
+  // Plugs the line back in on a new port under the same name (SIGUSR2); true once the trace
+  // says so. At most 5 s.
+  bool plug_in() const;
+
  private:
   SimulatorLink(std::wstring trace_path, std::wstring state_path, std::wstring capture_path,
                 unsigned long pid)
@@ -54,6 +65,11 @@ class SimulatorLink {
         capture_path_(std::move(capture_path)),
         pid_(pid) {}
   bool signal_and_wait(const char* signal, bool want_stopped) const;
+  bool send_signal(const char* signal) const;
+  // Sends `signal` and waits (at most 5 s) until `done`, given the trace's length before the
+  // signal, answers true.
+  bool signal_until(const char* signal, const std::function<bool(std::size_t)>& done) const;
+  bool trace_has_line_from(std::size_t first, std::string_view prefix) const;
 
   std::wstring trace_path_;
   std::wstring state_path_;

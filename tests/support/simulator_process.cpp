@@ -1,5 +1,6 @@
 #include "tests/support/simulator_process.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -58,6 +59,8 @@ SimulatorProcess::SimulatorProcess(const Options& options)
     std::this_thread::sleep_for(kPollInterval);
   }
 }
+
+void SimulatorProcess::signal(int signal) const { ::kill(process_.pid(), signal); }
 
 std::string SimulatorProcess::tty_path() const {
   std::error_code error;

@@ -54,6 +54,10 @@ class SimulatorProcess {
   // Whether the simulator process is still running.
   bool running() { return !process_.exit_code().has_value(); }
 
+  // Sends `signal` to the simulator: SIGUSR1 unplugs its line, SIGUSR2 plugs it
+  // back in, SIGSTOP and SIGCONT pause and resume it.
+  void signal(int signal) const;
+
   // Sends SIGTERM and returns the exit code (0 for a clean stop).
   int stop() { return process_.terminate(std::chrono::seconds(5)); }
 

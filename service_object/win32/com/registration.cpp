@@ -8,10 +8,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "service_object/win32/com/com_resources.h"
 #include "service_object/win32/com/guids.h"
 #include "service_object/win32/com/registry_script.h"
+#include "service_object/win32/com/registry_snapshot.h"
 #include "service_object/win32/com/server_module.h"
 #include "shared/win32/unique_handle.h"
 
@@ -122,6 +124,37 @@ HRESULT unregister_type_library() {
   return UnRegisterTypeLib(kTypeLibraryId, kTypeLibraryMajor, kTypeLibraryMinor, own, kOwnPlatform);
 }
 
+// Every key registration may add or change, in both registry views (on 32-bit Windows the two
+// are one), as they stand before it starts.
+std::vector<RegistrySnapshot> snapshot_of_registration_keys() {
+  const std::wstring appid = guid_text(kAppId);
+  std::vector<RegistrySnapshot> keys;
+  for (const REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
+    keys.push_back(
+        RegistrySnapshot::take(HKEY_CLASSES_ROOT, L"AppID", view, RegistrySnapshot::Depth::existence));
+    for (const std::wstring& path :
+         {L"AppID\\" + appid, std::wstring(L"AppID\\VARNEL.DLL"), L"TypeLib\\" + guid_text(kTypeLibraryId),
+          L"Interface\\" + guid_text(kDispatchInterfaceId), L"CLSID\\" + guid_text(kClassId),
+          std::wstring(kProgId)}) {
+      keys.push_back(RegistrySnapshot::take(HKEY_CLASSES_ROOT, path, view));
+    }
+  }
+  return keys;
+}
+
+HRESULT register_steps(const std::wstring& path) {
+  // The AppID script's result does not decide the outcome.
+  static_cast<void>(run_appid_script(true));
+
+  // LoadTypeLibEx with REGKIND_REGISTER: reads TYPELIB 1 of the file and registers the library
+  // (and its dispatch interface) under that path.
+  ComPtr<ITypeLib> library;
+  if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put()))) return SELFREG_E_TYPELIB;
+
+  if (FAILED(register_class(path))) return SELFREG_E_CLASS;
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT register_server() {
@@ -129,16 +162,15 @@ HRESULT register_server() {
     const std::wstring path = module_path();
     // Registration writes nothing it cannot finish: without its own path it stops here.
     if (path.empty()) return SELFREG_E_CLASS;
-    // The AppID script's result does not decide the outcome.
-    static_cast<void>(run_appid_script(true));
-
-    // LoadTypeLibEx with REGKIND_REGISTER: reads TYPELIB 1 of the file and registers the library
-    // (and its dispatch interface) under that path.
-    ComPtr<ITypeLib> library;
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.put()))) return SELFREG_E_TYPELIB;
-
-    if (FAILED(register_class(path))) return SELFREG_E_CLASS;
-    return S_OK;
+    // A registration that fails half way (a class without its threading model, say) would
+    // leave the class pointing at a library that cannot be used as registered: what it wrote
+    // is taken back, and the keys are as they were before.
+    const std::vector<RegistrySnapshot> before = snapshot_of_registration_keys();
+    const HRESULT result = register_steps(path);
+    if (FAILED(result)) {
+      for (const RegistrySnapshot& key : before) static_cast<void>(key.restore());
+    }
+    return result;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
@@ -148,8 +180,12 @@ HRESULT unregister_server() {
   try {
     static_cast<void>(run_appid_script(false));
 
-    if (FAILED(unregister_type_library())) return SELFREG_E_TYPELIB;
-    if (FAILED(unregister_class())) return SELFREG_E_CLASS;
+    // Every step runs, whichever failed before it: a type library that cannot be removed must
+    // not leave the class pointing at the library. The first failure is the answer.
+    const bool type_library_removed = SUCCEEDED(unregister_type_library());
+    const bool class_removed = SUCCEEDED(unregister_class());
+    if (!type_library_removed) return SELFREG_E_TYPELIB;
+    if (!class_removed) return SELFREG_E_CLASS;
     return S_OK;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

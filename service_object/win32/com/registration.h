@@ -9,11 +9,15 @@
 //      full path and ThreadingModel "Apartment", ProgID = "VARNEL.ID_TARVO_VARNEL"; and
 //      HKCR\VARNEL.ID_TARVO_VARNEL = "ID_TARVO_VARNEL" with CLSID = "{clsid}";
 //      failure -> SELFREG_E_CLASS.
+// A registration that fails half way is rolled back: every key it may touch (AppID, type
+// library, dispatch interface, class, ProgID, in both registry views) is brought back to what
+// it was before, and the failure is the answer.
+//
 // Removal takes the same steps back: the script in removal mode (the AppID parent key stays),
 // UnRegisterTypeLib for the LIBID, version 1.0, locale 0 and then the library's own locale 0x409
-// (a type library that is not registered counts as removed; other failures -> SELFREG_E_TYPELIB), then the
-// class and ProgID keys (absent keys count as removed; other failures -> SELFREG_E_CLASS). The first failing
-// step ends the call.
+// (a type library that is not registered counts as removed; other failures -> SELFREG_E_TYPELIB),
+// then the class and ProgID keys (absent keys count as removed; other failures ->
+// SELFREG_E_CLASS). Every step runs even after one failed; the first failure is the answer.
 //
 // In a 32-bit process on 64-bit Windows, HKCR\CLSID is the 32-bit view (Wow6432Node) by itself;
 // the ProgID, TypeLib and AppID keys are shared by both views.

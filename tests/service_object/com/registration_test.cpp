@@ -5,7 +5,9 @@
 //
 // These tests change the prefix's registry: ctest runs them alone (RESOURCE_LOCK).
 
+#include <windows.h>
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include <array>
 #include <map>
@@ -100,6 +102,17 @@ std::wstring string_value(const std::wstring& path, const wchar_t* name, REGSAM 
     return L"<no value>";
   }
   return text.data();
+}
+
+// Deletes a key below HKEY_CLASSES_ROOT with everything below it, in one view.
+void delete_tree(const std::wstring& path, REGSAM view) {
+  {
+    UniqueRegistryKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) != ERROR_SUCCESS)
+      return;
+    RegDeleteTreeW(key.get(), nullptr);
+  }
+  RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
 }
 
 bool ends_with_insensitive(const std::wstring& text, const std::wstring& tail) {
@@ -198,6 +211,46 @@ TEST_F(RegistrationTest, ExportsRegisterAndUnregisterEverythingTheyAdd) {
   // Nothing left to remove is not a failure.
   EXPECT_EQ(server_.unregister_server(), S_OK);
   expect_unregistered();
+}
+
+// A registration that fails half way takes back what it wrote. The ProgID key is made volatile
+// beforehand: the class keys are written, then the ProgID's CLSID subkey cannot be (a volatile
+// key takes no lasting subkey), and the registry must end exactly as it was.
+TEST_F(RegistrationTest, RegistrationThatFailsHalfWayLeavesTheRegistryAsItWas) {
+  UniqueRegistryKey volatile_progid;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, com::kProgId, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, volatile_progid.put(), nullptr),
+            ERROR_SUCCESS);
+  volatile_progid.reset();
+  const KeyDump with_volatile_key = snapshot();
+
+  EXPECT_EQ(server_.register_server(), SELFREG_E_CLASS);
+  EXPECT_EQ(snapshot(), with_volatile_key) << "the failed registration left keys behind";
+  EXPECT_FALSE(key_exists(clsid_key())) << "the class still points at the library";
+
+  delete_tree(com::kProgId, kOwnView);
+  EXPECT_EQ(snapshot(), before_);
+}
+
+// Unregistration goes on after a step fails and answers the first failure: a type library
+// whose registration is broken (its version key gone) cannot be removed, but the class and
+// ProgID keys go all the same.
+TEST_F(RegistrationTest, UnregistrationFinishesTheOtherStepsAndReportsTheFirstFailure) {
+  ASSERT_EQ(server_.register_server(), S_OK);
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, (type_library_key() + L"\\1.0").c_str()), ERROR_SUCCESS);
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, (type_library_key() + L"\\1.0").c_str());
+
+  EXPECT_EQ(server_.unregister_server(), SELFREG_E_TYPELIB);
+  EXPECT_FALSE(key_exists(clsid_key())) << "the class was left pointing at the library";
+  EXPECT_FALSE(key_exists(com::kProgId));
+  EXPECT_FALSE(key_exists(appid_key()));
+
+  // What the broken type library left, in both views (registration writes the interface to
+  // both under WOW64).
+  for (const std::wstring& left : {type_library_key(), interface_key()}) {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) delete_tree(left, view);
+  }
+  EXPECT_EQ(snapshot(), before_);
 }
 
 TEST_F(RegistrationTest, Regsvr32RegistersAndUnregisters) {

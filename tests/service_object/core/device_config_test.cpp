@@ -10,9 +10,30 @@
 namespace varnel::testing {
 namespace {
 
+// A code page as Windows 1252 widens the bytes the tests use: 0x80 is the euro sign, the rest
+// of 0xA0..0xFF Latin-1; Latin-1 would make 0x80 a control character.
+std::u16string widen_1252(std::string_view text) {
+  std::u16string wide;
+  for (const char byte : text) {
+    const auto code = static_cast<unsigned char>(byte);
+    wide.push_back(code == 0x80 ? u'\u20AC' : static_cast<char16_t>(code));
+  }
+  return wide;
+}
+
+std::string utf16(std::u16string_view text, bool little_endian) {
+  std::string bytes = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
 TEST(DeviceNameFromFile, TakesTheFirstLineWithoutItsLineEnd) {
   const struct {
-    std::string_view raw;
+    std::string raw;
     std::u16string_view name;
   } cases[] = {
       {"PoleDisplay", u"PoleDisplay"},
@@ -21,14 +42,40 @@ TEST(DeviceNameFromFile, TakesTheFirstLineWithoutItsLineEnd) {
       {"PoleDisplay\r", u"PoleDisplay"},
       {"PoleDisplay\nSecond\n", u"PoleDisplay"},
       {"\r\n\nPoleDisplay\n", u"PoleDisplay"},
-      {"\xEF\xBB\xBFPoleDisplay", u"PoleDisplay"},
       {"Pole Display ", u"Pole Display "},  // blanks inside a key name are kept
-      {std::string_view("Pole\0junk", 9), u"Pole"},
-      {"Caf\xE9", u"Caf\u00E9"},  // 8-bit text widens byte by byte
+      {std::string("Pole\0junk", 9), u"Pole"},
       {"", u""},
       {"\r\n", u""},
+      // 8-bit text is in the system's code page, not Latin-1.
+      {"Caf\xE9 \x80", u"Caf\u00E9 \u20AC"},
+      // With a byte-order mark: UTF-8 and UTF-16 in both byte orders, as editors save them.
+      {"\xEF\xBB\xBFPoleDisplay", u"PoleDisplay"},
+      {"\xEF\xBB\xBF\xD0\x9F\xC3\xA9\xE2\x82\xAC\r\n", u"\u041F\u00E9\u20AC"},
+      {"\xEF\xBB\xBF\xF0\x9F\x98\x80", u"\U0001F600"},
+      // A cut sequence, an overlong form and a surrogate each become one U+FFFD.
+      {"\xEF\xBB\xBF"
+       "A\xC3("
+       "\xE0\x80\x80"
+       "\xED\xA0\x80"
+       "Z",
+       u"A\uFFFD(\uFFFD\uFFFDZ"},
+      {utf16(u"Pole\u041F\r\nSecond", true), u"Pole\u041F"},
+      {utf16(u"Pole\u041F\r\nSecond", false), u"Pole\u041F"},
+      {utf16(u"\r\nPole", true) + "\x41", u"Pole"},  // an odd last byte is no character
+      {utf16(u"Po\0le", true), u"Po"},
+      {"\xFF\xFE", u""},
   };
-  for (const auto& c : cases) EXPECT_EQ(device_name_from_file(c.raw), c.name) << c.raw;
+  for (const auto& c : cases) EXPECT_EQ(device_name_from_file(c.raw, widen_1252), c.name) << c.raw;
+}
+
+// The key path of OpenService comes from the platform's widening, not from a byte-by-byte copy.
+TEST(DeviceNameFromFile, OpenServiceWidensThroughThePlatform) {
+  FakeWorld world;
+  world.files.files[std::u16string(kDeviceNameFilePath)] = "Pole\x80";
+  world.files.widen_8bit = widen_1252;
+  ID_TARVO_VARNEL so(world.module);
+  so.OpenService(u"", u"");
+  EXPECT_EQ(world.module.state().key_path.text(), world.device_key(u"Pole\u20AC"));
 }
 
 TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {
@@ -51,6 +98,56 @@ TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parse_leading_int(c.text), c.value) << std::string(c.text.begin(), c.text.end());
+  }
+}
+
+TEST(ParsePortNumber, AcceptsPortNumbersOnly) {
+  const struct {
+    std::u16string_view text;
+    std::optional<std::int32_t> number;
+  } cases[] = {
+      {u"4", 4},
+      {u"12", 12},
+      {u" 7\t", 7},
+      {u"007", 7},
+      {u"256", 256},
+      {u"257", std::nullopt},
+      {u"0", std::nullopt},
+      {u"", std::nullopt},
+      {u"  ", std::nullopt},
+      {u"-4", std::nullopt},
+      {u"+4", std::nullopt},
+      {u"4x", std::nullopt},
+      {u"1 2", std::nullopt},
+      {u"99999999999999", std::nullopt},
+      {u"\uFF14", std::nullopt},
+      {u"4\\..\\..\\file.txt", std::nullopt},
+      {u"COM4", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_port_number(c.text), c.number) << std::string(c.text.begin(), c.text.end());
+  }
+  EXPECT_EQ(port_name_for(4), u"COM4");
+  EXPECT_EQ(port_name_for(256), u"COM256");
+}
+
+// Only a port number reaches the port: a text that names anything else is refused before any
+// open, with the port's message and OPOS_E_DISABLED.
+TEST(ComportText, NothingButAPortNumberIsOpened) {
+  for (const std::u16string_view text : {u"3x", u"..\\x", u"\\\\.\\PIPE\\p", u"-3", u"0"}) {
+    FakeWorld world;
+    world.set_device_values(u"9600", std::u16string(text));
+    world.port.available_ports.insert(u"COM" + std::u16string(text));  // would open if tried
+    ID_TARVO_VARNEL so(world.module);
+    so.OpenService(u"", u"");
+    so.ClaimDevice(0);
+    so.SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+    const std::string shown(text.begin(), text.end());
+    EXPECT_TRUE(world.port.opens.empty()) << shown;
+    EXPECT_EQ(so.result_code(), opos::OPOS_E_DISABLED) << shown;
+    EXPECT_EQ(world.messages.shown,
+              std::vector<std::u16string>{u"COM" + std::u16string(text) + u" Open Error !"})
+        << shown;
   }
 }
 

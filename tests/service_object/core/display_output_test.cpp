@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 #include "tests/fixtures/service_fakes.h"
 
@@ -106,6 +107,84 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0x1F, 0x46, 0x05}}},
         OutputCase{"OtherIndexSendsNothing", [](auto& so) { set(so, 5017, 250); }, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The extremes of every numeric argument: each wraps to its low byte (or is limited) without
+// overflowing on the way. The sanitizer build stops on any undefined arithmetic here.
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Extremes, OutputBytes,
+    ::testing::Values(
+        OutputCase{"RowMaxWrapsToZero",
+                   [](auto& so) { so.DisplayTextAt(kMax, 0, u"", 0); },
+                   {{0x1F, 0x24, 0x00, 0x00}}},
+        OutputCase{"RowMin", [](auto& so) { so.DisplayTextAt(kMin, 0, u"", 0); }, {{0x1F, 0x24, 0x00, 0x01}}},
+        OutputCase{
+            "RowMinusOne", [](auto& so) { so.DisplayTextAt(-1, 0, u"", 0); }, {{0x1F, 0x24, 0x00, 0x00}}},
+        OutputCase{"Row255", [](auto& so) { so.DisplayTextAt(255, 0, u"", 0); }, {{0x1F, 0x24, 0x00, 0x00}}},
+        OutputCase{"Row256", [](auto& so) { so.DisplayTextAt(256, 0, u"", 0); }, {{0x1F, 0x24, 0x00, 0x01}}},
+        OutputCase{
+            "ColumnMax", [](auto& so) { so.DisplayTextAt(0, kMax, u"", kMax); }, {{0x1F, 0x24, 0xFF, 0x01}}},
+        OutputCase{
+            "ColumnMin", [](auto& so) { so.DisplayTextAt(0, kMin, u"", kMin); }, {{0x1F, 0x24, 0x00, 0x01}}},
+        OutputCase{"ColumnMinusOne",
+                   [](auto& so) { so.DisplayTextAt(0, -1, u"A", -1); },
+                   {{0x1F, 0x24, 0xFF, 0x01}, {0x41}}},
+        OutputCase{"TextAttributeExtremes",
+                   [](auto& so) {
+                     so.DisplayText(u"A", kMin);
+                     so.DisplayText(u"B", kMax);
+                   },
+                   {{0x41}, {0x42}}},
+        OutputCase{"ScrollMax", [](auto& so) { so.ScrollText(kMax, kMax); }, {{0x1F, 0x04, 0xFF, 0x13}}},
+        OutputCase{"ScrollMin", [](auto& so) { so.ScrollText(kMin, kMin); }, {{0x1F, 0x04, 0x00, 0x01}}},
+        OutputCase{"BlinkMax", [](auto& so) { set(so, PIDXDisp_BlinkRate, kMax); }, {{0x1F, 0x45, 0x28}}},
+        OutputCase{"BlinkMin", [](auto& so) { set(so, PIDXDisp_BlinkRate, kMin); }, {{0x1F, 0x45, 0x00}}},
+        OutputCase{"Setting46Max",
+                   [](auto& so) { set(so, PIDXDisp_InterCharacterWait, kMax); },
+                   {{0x1F, 0x46, 0x28}}},
+        OutputCase{"Setting46Min",
+                   [](auto& so) { set(so, PIDXDisp_InterCharacterWait, kMin); },
+                   {{0x1F, 0x46, 0x00}}},
+        OutputCase{
+            "CursorTypeMax", [](auto& so) { set(so, PIDXDisp_CursorType, kMax); }, {{0x1F, 0x43, 0xFF}}},
+        OutputCase{
+            "CursorTypeMin", [](auto& so) { set(so, PIDXDisp_CursorType, kMin); }, {{0x1F, 0x43, 0x00}}},
+        OutputCase{"OtherIndexExtremes",
+                   [](auto& so) {
+                     set(so, kMin, kMax);
+                     set(so, kMax, kMin);
+                   },
+                   {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The numeric arguments of the methods that send nothing, and the state methods, at their
+// extremes: they answer as for any other value.
+TEST(Extremes, MethodsWithoutBytesAcceptEveryValue) {
+  FakeWorld world;
+  ID_TARVO_VARNEL so(world.module);
+  std::int32_t out = kMin;
+  std::u16string text;
+  for (const std::int32_t value : {kMin, -1, kMax}) {
+    EXPECT_EQ(so.GetPropertyNumber(value), 0);
+    EXPECT_EQ(so.CheckHealth(value), 0);
+    EXPECT_EQ(so.DirectIO(value, out, text), 0);
+    EXPECT_EQ(so.CreateWindow(value, value, value, value, value, value), 0);
+    EXPECT_EQ(so.RefreshWindow(value), 0);
+    EXPECT_EQ(so.SetDescriptor(value, value), 0);
+    EXPECT_EQ(so.DefineGlyph(value, u"g"), 0);
+    EXPECT_EQ(so.DisplayBitmap(u"b", value, value, value), 0);
+    EXPECT_EQ(so.SetBitmap(value, u"b", value, value, value), 0);
+    EXPECT_EQ(so.OpenService(u"", u""), 0);
+    EXPECT_EQ(so.ClaimDevice(value), 0);
+  }
+  EXPECT_EQ(out, kMin);
+  so.SetPropertyNumber(PIDX_DeviceEnabled, kMax);
+  EXPECT_TRUE(so.enabled());
+  so.SetPropertyNumber(PIDX_DeviceEnabled, kMin);
+  EXPECT_FALSE(so.enabled());
+}
 
 TEST(TextLimit, SixtyFourUnitsPassSixtyFiveAreCutWithAMessage) {
   for (const std::size_t length : {63u, 64u, 65u, 200u}) {

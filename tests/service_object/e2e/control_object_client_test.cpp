@@ -8,6 +8,7 @@
 #include <oleauto.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,11 @@ namespace varnel::test {
 namespace {
 
 using test_support::InstalledDevice;
+using test_support::MessageBoxCollector;
 using test_support::MessageBoxWatcher;
 using test_support::SeenBox;
 using test_support::SimulatorLink;
+using test_support::StoredValue;
 
 // The library as built: a Unix path, seen from Windows through drive Z:.
 std::wstring library_path() {
@@ -231,26 +234,56 @@ TEST_F(ControlObjectClient, SessionReachesTheDisplay) {
   EXPECT_TRUE(watcher.finish_all().empty());
 }
 
-struct BoxCase {
+struct ConfigurationCase {
   const char* name;
-  const wchar_t* comport;
-  const wchar_t* baudrate;
+  std::optional<StoredValue> comport;
+  std::optional<StoredValue> baudrate;
   std::vector<std::wstring> boxes;
   long result_code;
   long enabled;
 };
 
+// What an enable reports for each configuration an installation (or a technician with the
+// registry editor) may leave behind: values missing, of another type, or unusable.
 TEST_F(ControlObjectClient, ConfigurationProblemsShowTheLibrarysMessageBoxes) {
-  const BoxCase cases[] = {
-      {"missing baud rate", L"7", nullptr, {L"Baudrate Read Error"}, 0, 0},
-      {"absent port", L"9", L"9600", {L"COM9 Open Error !"}, 105, 0},
-      {"missing port", nullptr, L"9600", {L"Comport Read Error", L"COM Open Error !"}, 105, 0},
+  const auto text = StoredValue::text;
+  const ConfigurationCase cases[] = {
+      {"usable", text(L"7"), text(L"9600"), {}, 0, 1},
+      {"missing baud rate", text(L"7"), std::nullopt, {L"Baudrate Read Error"}, 104, 0},
+      {"baud rate not a number", text(L"7"), text(L"abc"), {}, 104, 0},
+      {"baud rate zero", text(L"7"), text(L"0"), {}, 104, 0},
+      {"baud rate negative", text(L"7"), text(L"-9600"), {}, 104, 0},
+      {"baud rate as a DWORD", text(L"7"), StoredValue::number(9600), {L"Baudrate Read Error"}, 104, 0},
+      {"speed the port refuses", text(L"7"), text(L"12345"), {L"COM7 Open Error !"}, 105, 0},
+      {"absent port", text(L"9"), text(L"9600"), {L"COM9 Open Error !"}, 105, 0},
+      {"missing port", std::nullopt, text(L"9600"), {L"Comport Read Error", L"COM Open Error !"}, 105, 0},
+      {"port as a DWORD",
+       StoredValue::number(7),
+       text(L"9600"),
+       {L"Comport Read Error", L"COM Open Error !"},
+       105,
+       0},
+      {"port not a number", text(L"7x"), text(L"9600"), {L"COM7x Open Error !"}, 105, 0},
+      {"port naming a file",
+       text(L"7\\..\\..\\windows\\win.ini"),
+       text(L"9600"),
+       {L"COM7\\..\\..\\windows\\win.ini Open Error !"},
+       105,
+       0},
+      {"expandable and multi-string values",
+       StoredValue{REG_MULTI_SZ, std::wstring(L"7\0\0", 3)},
+       StoredValue{REG_EXPAND_SZ, std::wstring(L"9600\0", 5)},
+       {},
+       0,
+       1},
   };
-  for (const BoxCase& c : cases) {
+  for (const ConfigurationCase& c : cases) {
     InstalledDevice device(kDeviceName, c.comport, c.baudrate);
-    MessageBoxWatcher watcher(5000, c.boxes.size());
+    MessageBoxCollector boxes;
     open_claim_enable();
-    const std::vector<SeenBox> seen = watcher.finish_all();
+    // Each box is answered before the call that shows it returns: all are in by now.
+    const std::vector<SeenBox> seen = boxes.seen();
+    boxes.stop();
     ASSERT_EQ(seen.size(), c.boxes.size()) << c.name;
     for (std::size_t i = 0; i < seen.size(); ++i) {
       EXPECT_EQ(seen[i].text, c.boxes[i]) << c.name;

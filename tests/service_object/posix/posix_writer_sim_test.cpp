@@ -3,15 +3,19 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 
 #include "service_object/posix/serial_writer.h"
 #include "tests/fixtures/service_fakes.h"
 #include "tests/support/simulator_process.h"
+#include "tests/support/temp_directory.h"
 
 namespace varnel::testing {
 namespace {
@@ -100,6 +104,74 @@ TEST_F(WriterOnSimulator, PortIsExclusive) {
   EXPECT_TRUE(second.open(u"COM7", ParitySelector::kNone, 9600));
 }
 
+// TIOCEXCL outlives the descriptor: a writer that left it set would lock every later open by
+// a user without privileges out of the port.
+TEST_F(WriterOnSimulator, ClosingGivesUpExclusiveUse) {
+  PosixSerialWriter writer(ports());
+  ASSERT_TRUE(writer.open(u"COM7", ParitySelector::kNone, 9600));
+  writer.close();
+  const int fd = ::open(sim_.port_path().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  int exclusive = -1;
+  ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  ::close(fd);
+}
+
+// The line pulled out mid-session: the next write says the port is lost, opening fails while
+// the adapter is out, and succeeds on the new port once it is back.
+TEST_F(WriterOnSimulator, UnpluggedLineIsLostUntilPluggedBackIn) {
+  PosixSerialWriter writer(ports());
+  ASSERT_TRUE(writer.open(u"COM7", ParitySelector::kNone, 9600));
+  const std::uint8_t byte = 'A';
+  ASSERT_EQ(writer.write_within({&byte, 1}, std::nullopt), WriteResult::kWritten);
+  ASSERT_EQ(sim_.wait_for_trace_lines(1, 5s).size(), 1u);
+  sim_.signal(SIGUSR1);
+  ASSERT_EQ(sim_.wait_for_trace_lines(2, 5s).back(), "unplugged");
+  EXPECT_EQ(writer.write_within({&byte, 1}, std::nullopt), WriteResult::kPortLost);
+  writer.close();
+  EXPECT_FALSE(writer.open(u"COM7", ParitySelector::kNone, 9600));
+  sim_.signal(SIGUSR2);
+  ASSERT_EQ(sim_.wait_for_trace_lines(3, 5s).size(), 3u);
+  ASSERT_TRUE(writer.open(u"COM7", ParitySelector::kNone, 9600));
+  EXPECT_EQ(writer.write_within({&byte, 1}, std::nullopt), WriteResult::kWritten);
+  EXPECT_EQ(sim_.wait_for_trace_lines(4, 5s).back(), "text 41 A");
+}
+
+// A display that stops reading: once the line is full a write times out, and a write given a
+// short limit gives up after it rather than after the whole write time-out.
+TEST_F(WriterOnSimulator, StalledLineTimesOutAndAShortLimitIsKept) {
+  PosixSerialWriter writer(ports());
+  ASSERT_TRUE(writer.open(u"COM7", ParitySelector::kNone, 115200));
+  sim_.signal(SIGSTOP);
+  struct ResumeOnExit {
+    SimulatorProcess& sim;
+    ~ResumeOnExit() { sim.signal(SIGCONT); }
+  } resume{sim_};
+  const std::vector<std::uint8_t> block(64, 'x');
+  constexpr std::chrono::milliseconds kLimit(100);
+  WriteResult result = WriteResult::kWritten;
+  for (int i = 0; i < 4096 && result == WriteResult::kWritten; ++i)
+    result = writer.write_within(block, kLimit);
+  EXPECT_EQ(result, WriteResult::kTimedOut) << "256 KiB went into a line nobody reads";
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(writer.write_within(block, kLimit), WriteResult::kTimedOut);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, kLimit / 2) << "a stalled write waits for its limit, not less";
+  EXPECT_LT(elapsed, PosixSerialWriter::write_time_limit(block.size())) << "the limit was not kept";
+}
+
+TEST(WriterWithoutPort, AFileIsNoPort) {
+  const test_support::TempDirectory folder("writer-file");
+  const std::string path = folder.file("not-a-port");
+  { std::ofstream(path) << "keep"; }
+  PosixSerialWriter writer({{u"COM5", path}});
+  EXPECT_FALSE(writer.open(u"COM5", ParitySelector::kNone, 9600));
+  EXPECT_FALSE(writer.is_open());
+  EXPECT_EQ(test_support::read_file(path), "keep");
+}
+
 TEST(WriterWithoutPort, AbsentPortFailsToOpen) {
   PosixSerialWriter writer({{u"COM9", "/nonexistent/port"}});
   EXPECT_FALSE(writer.open(u"COM9", ParitySelector::kNone, 9600));
@@ -148,6 +220,31 @@ TEST_F(WriterOnSimulator, ServiceObjectShowsTextOnTheDisplay) {
   EXPECT_FALSE(writer.is_open());
   EXPECT_EQ(so.CloseService(), 0);
   EXPECT_TRUE(world.messages.shown.empty());
+}
+
+// The display's adapter pulled out and put back while the device is enabled: the call after
+// the pull reports no hardware, the first call after the replug shows its text again.
+TEST_F(WriterOnSimulator, ServiceObjectRecoversFromAReplugWithoutANewEnable) {
+  FakeWorld world;
+  PosixSerialWriter writer({{u"COM3", sim_.port_path()}});
+  ServiceModule module(ServicePlatform{writer, world.registry, world.files, world.messages, world.process});
+  ID_TARVO_VARNEL so(module);
+  so.OpenService(u"LineDisplay", u"PoleDisplay");
+  so.ClaimDevice(1000);
+  so.SetPropertyNumber(opos::PIDX_DeviceEnabled, 1);
+  ASSERT_TRUE(so.enabled());
+
+  sim_.signal(SIGUSR1);
+  ASSERT_EQ(sim_.wait_for_trace_lines(1, 5s), std::vector<std::string>{"unplugged"});
+  EXPECT_EQ(so.DisplayText(u"A", 0), opos::OPOS_E_NOHARDWARE);
+  EXPECT_EQ(so.DisplayText(u"B", 0), opos::OPOS_E_NOHARDWARE) << "still out";
+  sim_.signal(SIGUSR2);
+  ASSERT_EQ(sim_.wait_for_trace_lines(2, 5s).size(), 2u);
+  EXPECT_EQ(so.DisplayText(u"C", 0), opos::OPOS_SUCCESS);
+  EXPECT_EQ(so.GetPropertyNumber(opos::PIDX_ResultCode), opos::OPOS_SUCCESS);
+  EXPECT_EQ(sim_.wait_for_trace_lines(3, 5s).back(), "text 43 C");
+  EXPECT_TRUE(so.enabled());
+  so.CloseService();
 }
 
 }  // namespace

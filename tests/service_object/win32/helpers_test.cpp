@@ -134,6 +134,35 @@ TEST(DcbParity, SelectorNumbersMapToTheDcbCodes) {
   }
 }
 
+// The errors a write can end with: the device gone (reopen it), a time-out (the line does not
+// move), or any other failure.
+TEST(WriteErrors, RemovedDeviceTimeOutAndOtherFailuresAreTold) {
+  const struct {
+    DWORD error;
+    WriteResult result;
+  } cases[] = {
+      {ERROR_BAD_COMMAND, WriteResult::kPortLost},     {ERROR_NOT_READY, WriteResult::kPortLost},
+      {ERROR_DEVICE_REMOVED, WriteResult::kPortLost},  {ERROR_GEN_FAILURE, WriteResult::kPortLost},
+      {ERROR_INVALID_HANDLE, WriteResult::kPortLost},  {ERROR_OPERATION_ABORTED, WriteResult::kPortLost},
+      {ERROR_SEM_TIMEOUT, WriteResult::kTimedOut},     {ERROR_TIMEOUT, WriteResult::kTimedOut},
+      {ERROR_INVALID_PARAMETER, WriteResult::kFailed}, {ERROR_NOT_ENOUGH_MEMORY, WriteResult::kFailed},
+      {ERROR_IO_PENDING, WriteResult::kFailed},
+  };
+  for (const auto& c : cases) EXPECT_EQ(win32::classify_write_error(c.error), c.result) << c.error;
+}
+
+TEST(SpeedApplied, AReadBackWithinThreePerCentCounts) {
+  const struct {
+    DWORD requested, reported;
+    bool applied;
+  } cases[] = {
+      {9600, 9600, true}, {115200, 115384, true}, {115200, 111600, false}, {12345, 38400, false},
+      {9600, 0, false},   {9600, 9888, true},     {9600, 9889, false},     {4294967295u, 4294967295u, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(win32::speed_applied(c.requested, c.reported), c.applied) << c.requested;
+}
+
 TEST(FileStem, StripsFolderAndLastExtensionOnly) {
   struct Case {
     std::wstring_view path;

@@ -106,8 +106,12 @@ TEST(Win32ConfigRegistry, ReadsOnlyStringValuesThatFitInOneHundredBytes) {
       {"49 characters without terminator", REG_SZ, chars49, 0, u16(chars49)},
       {"50 characters and terminator: too long", REG_SZ, chars50 + L'\0', 0, std::nullopt},
       {"50 characters without terminator fill the buffer unterminated", REG_SZ, chars50, 0, std::nullopt},
-      {"expandable string", REG_EXPAND_SZ, std::wstring(L"9600\0", 5), 0, std::nullopt},
-      {"multi-string", REG_MULTI_SZ, std::wstring(L"9600\0\0", 6), 0, std::nullopt},
+      {"expandable string", REG_EXPAND_SZ, std::wstring(L"9600\0", 5), 0, u"9600"},
+      {"expandable string is not expanded", REG_EXPAND_SZ, std::wstring(L"%KIT_PORT%\0", 11), 0,
+       u"%KIT_PORT%"},
+      {"multi-string: its first string", REG_MULTI_SZ, std::wstring{L'7', L'\0', L'1', L'2', L'\0', L'\0'}, 0,
+       u"7"},
+      {"multi-string too long", REG_MULTI_SZ, chars50 + std::wstring(L"\0\0", 2), 0, std::nullopt},
       {"binary holding UTF-16 text", REG_BINARY, std::wstring(L"9600\0", 5), 0, std::nullopt},
   };
   TestKey key(L"SOFTWARE\\KitWin32Tests\\" + unique_name(L"values"));

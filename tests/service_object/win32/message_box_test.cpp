@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/support/message_box_watcher.h"
 
@@ -61,6 +63,53 @@ TEST(Win32MessageBox, CaptionNamesTheDllHoldingTheCodeNotTheProgram) {
   ASSERT_TRUE(seen.has_value()) << "no message box appeared";
   EXPECT_EQ(seen->caption, L"" KIT_PROBE_DLL_NAME);
   EXPECT_EQ(seen->text, L"Comport Read Error");
+}
+
+// What the test surroundings below were asked to record.
+std::vector<std::pair<std::wstring, std::wstring>>& recorded() {
+  static std::vector<std::pair<std::wstring, std::wstring>> entries;
+  return entries;
+}
+
+Win32MessageBox::Surroundings nobody_there() {
+  return {[] { return false; },
+          [](std::wstring_view source, std::wstring_view text) {
+            recorded().emplace_back(source, text);
+            return false;  // the log may refuse: the call goes on all the same
+          }};
+}
+
+// Where nobody can answer a box, the text goes to the event log and show() returns at once.
+TEST(Win32MessageBox, WithNobodyToAnswerRecordsTheTextAndShowsNoBox) {
+  recorded().clear();
+  MessageBoxWatcher watcher(500);
+  Win32MessageBox(nobody_there()).show(u"Register Open Error");
+  Win32MessageBox(nobody_there()).show(u"COM7 Open Error !");
+  EXPECT_FALSE(watcher.finish().has_value()) << "a box appeared with nobody to answer it";
+  const std::vector<std::pair<std::wstring, std::wstring>> expected = {{L"VARNEL", L"Register Open Error"},
+                                                                       {L"VARNEL", L"COM7 Open Error !"}};
+  EXPECT_EQ(recorded(), expected);
+}
+
+// The process's window station decides: the visible one has someone to answer, a station of
+// the process's own making (as a service gets) has not, and there show() neither hangs nor
+// shows anything.
+TEST(Win32InteractiveSession, AHiddenWindowStationHasNobodyToAnswer) {
+  EXPECT_TRUE(win32::someone_can_answer_a_box()) << "the test runs on the visible window station";
+  HWINSTA visible = GetProcessWindowStation();
+  const std::wstring name = L"KitHiddenStation" + std::to_wstring(GetCurrentProcessId());
+  // CreateWindowStationW: a handle, or null. A new station is never the visible one.
+  HWINSTA hidden = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(hidden, nullptr) << "error " << GetLastError();
+  ASSERT_TRUE(SetProcessWindowStation(hidden));
+  const bool answerable = win32::someone_can_answer_a_box();
+  Win32MessageBox().show(u"Baudrate Read Error");  // returns: nothing waits for a person
+  const bool logged = win32::record_in_event_log(win32::kEventSource, L"kit test entry");
+  EXPECT_TRUE(SetProcessWindowStation(visible));
+  CloseWindowStation(hidden);
+  EXPECT_FALSE(answerable);
+  EXPECT_TRUE(logged) << "the Application log refused the entry";
+  EXPECT_TRUE(win32::someone_can_answer_a_box());
 }
 
 }  // namespace

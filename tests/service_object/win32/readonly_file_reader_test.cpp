@@ -98,6 +98,17 @@ TEST(Win32TextFileReader, NothingWhenThePathNamesNoReadableFile) {
       << "NUL inside the path";
 }
 
+// 8-bit text is the system's: under code page 1252 (the prefix's), 0x80 is the euro sign and
+// 0x9F a Y with diaeresis, where a byte-by-byte copy would give control characters.
+TEST(Win32TextFileReader, WidensThroughTheAnsiCodePage) {
+  if (GetACP() != 1252)
+    GTEST_SKIP() << "the expectations are those of code page 1252, this system uses " << GetACP();
+  Win32TextFileReader reader;
+  EXPECT_EQ(reader.widen("Caf\xE9 \x80\x9F"), u"Caf\u00E9 \u20AC\u0178");
+  EXPECT_EQ(reader.widen(""), u"");
+  EXPECT_EQ(reader.widen(std::string("A\0B", 3)), std::u16string(u"A\0B", 3)) << "the length is the text's";
+}
+
 TEST(Win32TextFileReader, EveryFileIsClosed) {
   const TempFile file("0123456789");
   const std::u16string path = file.path();

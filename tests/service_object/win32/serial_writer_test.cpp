@@ -225,6 +225,53 @@ TEST_F(Win32SerialWriterTest, PortsThatLeadNowhereDoNotOpen) {
   }
 }
 
+// Only a serial port that takes the line settings is opened: a file named as the port is left
+// alone (and unchanged), and a speed the port does not apply fails the open.
+TEST_F(Win32SerialWriterTest, NeitherAFileNorAPortKeepingAnotherSpeedIsOpened) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, folder);
+  const std::wstring file = std::wstring(folder) + L"kit-not-a-port.txt";
+  {
+    const kit::win32::UniqueFileHandle made(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(made);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(made.get(), "keep", 4, &written, nullptr));
+  }
+  Win32SerialWriter writer;
+  EXPECT_FALSE(writer.open(std::u16string(file.begin(), file.end()), ParitySelector::kNone, 9600));
+  EXPECT_FALSE(writer.is_open());
+  EXPECT_FALSE(writer.write(Bytes{'X'}));
+  {
+    const kit::win32::UniqueFileHandle read(
+        CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char content[8] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(read.get(), content, sizeof content, &got, nullptr));
+    EXPECT_EQ(std::string(content, got), "keep");
+  }
+  DeleteFileW(file.c_str());
+
+  // Wine takes any speed on a pseudo-terminal and keeps 38400 for one it has no setting for.
+  EXPECT_FALSE(writer.open(u"COM7", ParitySelector::kNone, 12345));
+  EXPECT_FALSE(writer.is_open()) << "a port that failed to open must not stay held";
+  EXPECT_TRUE(writer.open(u"COM7", ParitySelector::kNone, 9600));
+}
+
+// The display's line pulled out: the next write says the port is lost, and the port opens
+// again once the line is back.
+TEST_F(Win32SerialWriterTest, UnpluggedLineIsLostAndOpensAgainWhenPluggedBackIn) {
+  Win32SerialWriter writer;
+  ASSERT_TRUE(writer.open(u"COM12", ParitySelector::kNone, 9600));
+  ASSERT_EQ(write_and_trace(writer, *com12_, {'A'}, 1), std::vector<std::string>{text_line('A')});
+  ASSERT_TRUE(com12_->unplug());
+  EXPECT_EQ(writer.write_within(Bytes{'B'}, std::nullopt), WriteResult::kPortLost);
+  EXPECT_FALSE(writer.open(u"COM12", ParitySelector::kNone, 9600)) << "the port is still out";
+  ASSERT_TRUE(com12_->plug_in());
+  ASSERT_TRUE(writer.open(u"COM12", ParitySelector::kNone, 9600));
+  EXPECT_EQ(write_and_trace(writer, *com12_, {'C'}, 1), std::vector<std::string>{text_line('C')});
+}
+
 TEST_F(Win32SerialWriterTest, EveryHandleIsReleasedOnEveryPath) {
   EXPECT_TRUE(test_support::leaves_no_handle_open([] {
     Win32SerialWriter closed_by_close;
@@ -264,6 +311,11 @@ TEST_F(Win32SerialWriterTest, WriteToADisplayThatStoppedReadingEndsWithinItsBoun
     }
   }
   EXPECT_TRUE(refused) << "256 KiB went into a line nobody reads";
+
+  // A write given a short limit gives up after it, not after the port's whole time-out.
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(writer.write_within(block, std::chrono::milliseconds(100)), WriteResult::kTimedOut);
+  EXPECT_LT(GetTickCount64() - start, 1000u) << "the port's own time-out is 1640 ms for 64 bytes";
 
   // Once the display reads again, the port works: the marker arrives after the backlog.
   ASSERT_TRUE(com12_->resume());

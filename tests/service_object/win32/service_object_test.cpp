@@ -62,6 +62,9 @@ class InstalledDevice {
   void set_number(const wchar_t* value, DWORD number) const {
     write(value, REG_DWORD, &number, sizeof number);
   }
+  void set_value(const wchar_t* value, DWORD type, const std::wstring& data) const {
+    write(value, type, data.data(), static_cast<DWORD>(data.size()) * DWORD{sizeof(wchar_t)});
+  }
   void write_name_file(const std::string& content) const {
     FILE* f = _wfopen(file_path_.c_str(), L"wb");
     ASSERT_NE(f, nullptr);
@@ -153,13 +156,42 @@ TEST_F(ServiceObjectOnWindows, InstalledDeviceShowsText) {
   EXPECT_FALSE(module.state().port_open);
 }
 
+// A device-name file saved as "Unicode" (UTF-16 with its byte-order mark) names the key as
+// well as an 8-bit one.
+TEST_F(ServiceObjectOnWindows, DeviceNameFileInUtf16NamesTheKey) {
+  device_.set_string(L"Comport", L"7");
+  device_.set_string(L"Baudrate", L"9600");
+  const std::string name = device_.name();
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : name + "\r\n") utf16 += std::string{c, '\0'};
+  device_.write_name_file(utf16);
+  ID_TARVO_VARNEL& so = open_claim_enable();
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(so.enabled());
+  EXPECT_EQ(so.result_code(), OPOS_SUCCESS);
+  so.CloseService();
+}
+
+// The three string types hold text: an expandable string as stored, a multi-string by its first.
+TEST_F(ServiceObjectOnWindows, ExpandableAndMultiStringValuesAreRead) {
+  device_.set_value(L"Comport", REG_MULTI_SZ, std::wstring{L'7', L'\0', L'1', L'2', L'\0', L'\0'});
+  device_.set_value(L"Baudrate", REG_EXPAND_SZ, std::wstring(L"19200\0", 6));
+  device_.write_name_file(device_.name());
+  ID_TARVO_VARNEL& so = open_claim_enable();
+  EXPECT_TRUE(messages_.shown.empty());
+  ASSERT_TRUE(so.enabled());
+  EXPECT_EQ(port_.port_name(), u"COM7");
+  EXPECT_EQ(port_.baud_rate(), 19200);
+  so.CloseService();
+}
+
 TEST_F(ServiceObjectOnWindows, MissingKeyShowsThreeMessagesAndOpensNothing) {
   device_.write_name_file("NoSuchPoleDevice");
   ID_TARVO_VARNEL& so = open_claim_enable();
   EXPECT_EQ(messages_.shown, (std::vector<std::u16string>{u"Register Open Error", u"Baudrate Read Error",
                                                           u"Comport Read Error"}));
   EXPECT_FALSE(so.enabled());
-  EXPECT_EQ(so.result_code(), OPOS_SUCCESS);
+  EXPECT_EQ(so.result_code(), OPOS_E_NOSERVICE) << "an enable that cannot proceed is no success";
   EXPECT_FALSE(port_.is_open());
 }
 
@@ -195,6 +227,7 @@ TEST_F(ServiceObjectOnWindows, ValuesStoredAsNumbersAreNotReadAsText) {
   ID_TARVO_VARNEL& so = open_claim_enable();
   EXPECT_EQ(messages_.shown, (std::vector<std::u16string>{u"Baudrate Read Error", u"Comport Read Error"}));
   EXPECT_FALSE(so.enabled());
+  EXPECT_EQ(so.result_code(), OPOS_E_NOSERVICE);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -213,6 +214,38 @@ TEST(SimProcess, SurvivesHostsClosingAndReopeningThePort) {
             (std::vector<std::string>{"text 41 A", "text 42 B", "text 43 C"}));
   EXPECT_TRUE(simulator.running()) << simulator.error_output();
   EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
+}
+
+// SIGUSR1 pulls the display's line out as an unplugged adapter would: a host
+// holding the old port gets an error, and the port's device goes away.
+// SIGUSR2 plugs it back in on a new port under the same link; what the display
+// showed stays.
+TEST(SimProcess, UnplugsAndPlugsBackInOnSignals) {
+  SimulatorProcess simulator;
+  const std::string first_tty = simulator.tty_path();
+  const kit::posix::UniqueFd old_port = open_port(simulator.port_path(), true);
+  send(old_port.get(), {'A'});
+  ASSERT_EQ(simulator.wait_for_trace_lines(1, kTraceTimeout), std::vector<std::string>{"text 41 A"});
+
+  simulator.signal(SIGUSR1);
+  ASSERT_EQ(simulator.wait_for_trace_lines(2, kTraceTimeout).back(), "unplugged");
+  const std::uint8_t byte = 'B';
+  EXPECT_EQ(::write(old_port.get(), &byte, 1), -1);
+  EXPECT_EQ(errno, EIO);
+  EXPECT_FALSE(path_exists(first_tty)) << "the unplugged port's device is gone";
+
+  simulator.signal(SIGUSR2);
+  const std::vector<std::string> lines = simulator.wait_for_trace_lines(3, kTraceTimeout);
+  ASSERT_EQ(lines.size(), 3u);
+  const std::string second_tty = simulator.tty_path();
+  EXPECT_EQ(lines.back(), "plugged in " + second_tty);
+  const kit::posix::UniqueFd new_port = open_port(simulator.port_path(), true);
+  send(new_port.get(), {'C'});
+  EXPECT_EQ(simulator.wait_for_trace_lines(4, kTraceTimeout).back(), "text 43 C");
+  EXPECT_EQ(sim::row_text(simulator.state().rows[0]), "AC                  ");
+  simulator.signal(SIGUSR2);  // plugged in already: nothing happens
+  EXPECT_EQ(simulator.stop(), 0) << simulator.error_output();
+  EXPECT_EQ(simulator.trace_lines().size(), 4u);
 }
 
 TEST(SimProcess, StopsCleanlyOnSigtermAndRemovesItsLink) {

@@ -1,4 +1,4 @@
-#include "sim/runtime/stop_signals.h"
+#include "sim/runtime/control_signals.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,12 +17,17 @@ namespace {
 std::atomic<int> g_wake_fd{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void wake_on_signal(int /*signal*/) {
+constexpr char kStop = 's';
+constexpr char kUnplug = 'u';
+constexpr char kPlugIn = 'p';
+
+extern "C" void wake_on_signal(int signal) {
   const int saved_errno = errno;
   const int fd = g_wake_fd.load();
-  // A full pipe already holds a wake-up, so a failed write loses nothing.
+  const char letter = signal == SIGUSR1 ? kUnplug : signal == SIGUSR2 ? kPlugIn : kStop;
+  // A full pipe (thousands of signals not yet taken) loses the newest.
   if (fd >= 0) {
-    const ssize_t written = ::write(fd, "s", 1);
+    const ssize_t written = ::write(fd, &letter, 1);
     static_cast<void>(written);
   }
   errno = saved_errno;
@@ -35,15 +40,13 @@ struct Disposition {
 
 // SIG_IGN is a cast, so this table cannot be constexpr.
 const Disposition kDispositions[] = {
-    {SIGTERM, wake_on_signal},
-    {SIGINT, wake_on_signal},
-    {SIGHUP, wake_on_signal},
-    {SIGPIPE, SIG_IGN},
+    {SIGTERM, wake_on_signal}, {SIGINT, wake_on_signal},  {SIGHUP, wake_on_signal},
+    {SIGUSR1, wake_on_signal}, {SIGUSR2, wake_on_signal}, {SIGPIPE, SIG_IGN},
 };
 
 }  // namespace
 
-StopSignals::StopSignals() {
+ControlSignals::ControlSignals() {
   int ends[2];
   // pipe2() returns 0 or -1.
   if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) throw_errno("cannot create the signal pipe");
@@ -51,7 +54,7 @@ StopSignals::StopSignals() {
   write_end_.reset(ends[1]);
   int expected = -1;
   if (!g_wake_fd.compare_exchange_strong(expected, write_end_.get())) {
-    throw std::logic_error("StopSignals is already installed");
+    throw std::logic_error("ControlSignals is already installed");
   }
   for (const Disposition& disposition : kDispositions) {
     struct sigaction action {};
@@ -70,9 +73,26 @@ StopSignals::StopSignals() {
   }
 }
 
-StopSignals::~StopSignals() { restore(); }
+ControlSignals::~ControlSignals() { restore(); }
 
-void StopSignals::restore() {
+std::vector<ControlSignal> ControlSignals::take() {
+  std::vector<ControlSignal> taken;
+  std::array<char, 64> letters;
+  for (;;) {
+    // read() returns the count, or -1 (EAGAIN once the pipe is empty).
+    const ssize_t count = ::read(read_end_.get(), letters.data(), letters.size());
+    if (count <= 0) break;
+    for (ssize_t i = 0; i < count; ++i) {
+      const char letter = letters[static_cast<std::size_t>(i)];
+      taken.push_back(letter == kUnplug   ? ControlSignal::unplug
+                      : letter == kPlugIn ? ControlSignal::plug_in
+                                          : ControlSignal::stop);
+    }
+  }
+  return taken;
+}
+
+void ControlSignals::restore() {
   while (installed_ > 0) {
     --installed_;
     ::sigaction(kDispositions[installed_].signal, &previous_[installed_], nullptr);
