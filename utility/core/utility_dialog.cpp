@@ -9,13 +9,6 @@
 #include "utility/core/selection_lists.h"
 
 namespace {
-constexpr std::size_t kVersionFirst = 3;
-constexpr std::size_t kVersionLast = 14;
-constexpr std::size_t kCommandSetPosition = 15;
-constexpr std::size_t kDefaultFontPosition = 16;
-constexpr std::size_t kLanguagePosition = 17;
-constexpr std::size_t kBaudPosition = 18;
-constexpr std::size_t kRecordSize = 22;
 constexpr int kUpperSetBytes = 640;
 constexpr std::size_t kInternationalSecondHalf = 28;  // bytes 32 to 59
 
@@ -37,24 +30,21 @@ std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex) {
   return {'U', ',', '0', ',', 'S', ',', '1', ',', static_cast<std::uint8_t>('0' + portIndex), ','};
 }
 
-std::string FormatInformation(std::span<const std::uint8_t> reply) {
+std::string FormatInformation(const InformationRecord& record) {
   std::string text = "\n\nVersion :\n";
-  for (std::size_t i = kVersionFirst; i <= kVersionLast && i < reply.size(); ++i) {
-    if (reply[i] != 0) {
-      text.push_back(static_cast<char>(reply[i]));
+  for (const char c : record.firmwareVersion) {
+    if (c != 0) {
+      text.push_back(c);
     }
   }
-  const auto code = [&reply](std::size_t position) -> std::uint8_t {
-    return position < reply.size() ? reply[position] : 0;
-  };
   text += "\n\nCommand Set :\n";
-  AppendHex(text, code(kCommandSetPosition));
+  AppendHex(text, record.commandSetCode);
   text += "\n\nDefault Font :\n";
-  AppendHex(text, code(kDefaultFontPosition));
+  AppendHex(text, record.defaultFontCode);
   text += "\n\nLanguage :\n";
-  AppendHex(text, code(kLanguagePosition));
+  AppendHex(text, record.languageCode);
   text += "\n\nBPS :\n";
-  AppendHex(text, code(kBaudPosition));
+  AppendHex(text, record.baudCode);
   return text;
 }
 
@@ -253,7 +243,7 @@ void CZorn_UtilityDlg::OnReceiveNotification() {
 }
 
 void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
-  if (waiting < static_cast<std::int32_t>(kRecordSize)) {
+  if (waiting < 0 || !IsInformationRecordComplete(static_cast<std::size_t>(waiting))) {
     return;
   }
   std::array<std::uint8_t, kReplyBufferSize> reply{};
@@ -271,8 +261,11 @@ void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
   // The box is modal: leave the exchange before showing it, so a
   // notification handled while it is open does not show it a second time.
   m_PendingReply = PendingReply::None;
-  m_View.ShowMessage(FormatInformation(std::span(reply.data(), kept)), dialog_text::kInformationTitle,
-                     MessageIcon::Information);
+  const auto record = ReadInformationRecord(std::span(reply.data(), kept));
+  if (!record) {
+    return;  // the ring gave up fewer bytes than it counted
+  }
+  m_View.ShowMessage(FormatInformation(*record), dialog_text::kInformationTitle, MessageIcon::Information);
 }
 
 void CZorn_UtilityDlg::DownloadStep() {

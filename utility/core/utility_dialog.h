@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "utility/core/dialog_view.h"
+#include "utility/core/information_record.h"
 #include "utility/core/language_font_table.h"
 #include "utility/core/utility_link.h"
 
@@ -47,10 +48,9 @@ inline constexpr std::uint8_t kAck = 0x06;
 // the separator keeps the digit apart from whatever the file holds after it.
 std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex);
 
-// The text of the information box for a reply: the version characters at
-// positions 3 to 14 (zero bytes left out) and the four codes in "%2X" form.
-// `reply` holds at least 22 bytes.
-std::string FormatInformation(std::span<const std::uint8_t> reply);
+// The text of the information box: the version characters (zero bytes left
+// out) and the four codes in "%2X" form.
+std::string FormatInformation(const InformationRecord& record);
 
 // The main dialog's behaviour: what each button, the receive notification and
 // the response timer do. A window (or a front end without one) forwards its

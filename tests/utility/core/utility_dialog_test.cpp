@@ -380,7 +380,9 @@ TEST_F(UtilityDialogTest, InformationWaitsForTwentyTwoBytesAcrossNotifications) 
 
 TEST(FormatInformation, LeavesZeroVersionBytesOut) {
   Bytes reply = InformationReply(std::string("V1\0\0.0", 6) + "      ", {1, 2, 3, 4});
-  EXPECT_EQ(FormatInformation(reply).substr(0, 22), "\n\nVersion :\nV1.0      ");
+  const auto record = ReadInformationRecord(reply);
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(FormatInformation(*record).substr(0, 22), "\n\nVersion :\nV1.0      ");
 }
 
 TEST_F(UtilityDialogTest, ReplyLargerThanTheReplyBufferIsTakenWhole) {
