@@ -12,11 +12,12 @@
 #include "utility/core/information_record.h"
 #include "utility/core/language_font_table.h"
 #include "utility/core/utility_link.h"
+#include "utility/core/utility_title.h"
 
 // Texts the dialog shows.
 namespace dialog_text {
 // The title of every message box that has none of its own.
-inline constexpr std::string_view kTitle = " Zorn Utility Ver 2.03  ";
+inline constexpr std::string_view kTitle = kUtilityTitle;
 inline constexpr std::string_view kCaption = "Zorn Utility Ver 2.03";
 inline constexpr std::string_view kOpenFailed = "Com port open failed !";
 inline constexpr std::string_view kClosed = "Com port closed !";
