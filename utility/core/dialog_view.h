@@ -84,9 +84,3 @@ class ProgramStarter {
   // (the dialog does not look at the answer; a command line can report it).
   virtual bool Start(std::string_view commandLine) = 0;
 };
-
-// SettingsFile on the C++ standard library's file streams.
-class StreamSettingsFile final : public SettingsFile {
- public:
-  Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) override;
-};

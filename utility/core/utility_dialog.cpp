@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "utility/core/config_frames.h"
@@ -46,19 +45,6 @@ std::string FormatInformation(const InformationRecord& record) {
   text += "\n\nBPS :\n";
   AppendHex(text, record.baudCode);
   return text;
-}
-
-SettingsFile::Result StreamSettingsFile::OverwriteStart(std::string_view fileName,
-                                                        std::span<const std::uint8_t> bytes) {
-  // in|out opens an existing file only: it neither creates nor truncates.
-  std::fstream file(std::string(fileName), std::ios::in | std::ios::out | std::ios::binary);
-  if (!file.is_open()) {
-    return Result::NotOpened;
-  }
-  file.seekp(0);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.flush();
-  return file.good() ? Result::Written : Result::WriteFailed;
 }
 
 CZorn_UtilityDlg::CZorn_UtilityDlg(DialogView& view, UtilityLink& link, SettingsFile& settings,

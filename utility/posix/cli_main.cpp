@@ -6,13 +6,14 @@
 #include "utility/core/cli_front_end.h"
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
+#include "utility/posix/settings_file.h"
 
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CallbackNotificationWaiter waiter;
     CSerialLink link([&waiter] { waiter.Notify(); });
-    StreamSettingsFile settings;
+    DiskSettingsFile settings;
     SpawnProgramStarter starter;
     CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
     return RunUtilityCli(arguments, platform);

@@ -9,6 +9,7 @@
 #include "utility/core/cli_front_end.h"
 #include "utility/win32/notify_window.h"
 #include "utility/win32/serial_link.h"
+#include "utility/win32/settings_file.h"
 #include "utility/win32/win_exec_starter.h"
 
 namespace {
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     }
     CSerialLink link(&PrintLinkMessage);
     link.SetNotifyWindow(waiter.Window());
-    StreamSettingsFile settings;
+    DiskSettingsFile settings;
     WinExecStarter starter;
     CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
     return RunUtilityCli(arguments, platform);

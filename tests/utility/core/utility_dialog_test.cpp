@@ -5,11 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -678,41 +675,6 @@ TEST_F(UtilityDialogTest, ProgramDownLoadStartsTheToolUnlessTheRecordCouldNotBeW
   dialog.OnProgramDownLoad();
   EXPECT_EQ(CountEvents("start NuvoISP.exe"), 0U);
   EXPECT_EQ(view.messages.back().text, "An error occurred while writing config.data.");
-}
-
-// config.data on the file system: written over an existing file only.
-class SettingsFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("zorn_settings_") + info->name() + "_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "config.data").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::filesystem::path dir_;
-  std::string path_;
-};
-
-TEST_F(SettingsFileTest, OverwritesTheStartOfAnExistingFileOnly) {
-  {
-    std::ofstream out(path_, std::ios::binary);
-    out << "abcdefghijklmnopqrst";
-  }
-  StreamSettingsFile file;
-  const auto record = BuildSettingsRecord(3);
-  EXPECT_EQ(file.OverwriteStart(path_, record), SettingsFile::Result::Written);
-  std::ifstream in(path_, std::ios::binary);
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, "U,0,S,1,3,klmnopqrst");
-}
-
-TEST_F(SettingsFileTest, CreatesNothingWhenTheFileIsMissing) {
-  StreamSettingsFile file;
-  EXPECT_EQ(file.OverwriteStart(path_, BuildSettingsRecord(0)), SettingsFile::Result::NotOpened);
-  EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 }  // namespace
