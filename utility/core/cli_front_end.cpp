@@ -65,7 +65,8 @@ class CliView final : public DialogView {
  public:
   CliView(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
-  void EnableControl(int controlId, bool enabled) override { enabled_[controlId] = enabled; }
+  // The dialog's outcome, not its buttons, tells the command line what happened.
+  void EnableControl(int /*controlId*/, bool /*enabled*/) override {}
   void AddListEntry(int listId, std::string_view entry) override { lists_[listId].emplace_back(entry); }
   void SelectListEntry(int listId, int index) override { selected_[listId] = index; }
   int SelectedIndex(int listId) const override {
@@ -79,8 +80,6 @@ class CliView final : public DialogView {
   void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override {
     std::ostream& stream = icon == MessageIcon::Information ? out_ : err_;
     stream << Trim(title) << ": " << Printable(text) << '\n';
-    lastMessage = std::string(text);
-    ++messageCount;
     stream.flush();
   }
   void StartTimer(unsigned timerId, unsigned periodMs) override {
@@ -90,10 +89,6 @@ class CliView final : public DialogView {
   void EndDialog() override {}
 
   void SetEdit(int editId, std::string text) { edits_[editId] = std::move(text); }
-  bool Enabled(int controlId) const {
-    const auto found = enabled_.find(controlId);
-    return found != enabled_.end() && found->second;
-  }
   // The earliest running timer, if any.
   std::optional<std::pair<unsigned, Clock::time_point>> NextTimer() const {
     if (timers_.empty()) {
@@ -103,9 +98,6 @@ class CliView final : public DialogView {
                                         [](const auto& a, const auto& b) { return a.second < b.second; });
     return *first;
   }
-
-  std::string lastMessage;
-  std::size_t messageCount = 0;
 
  private:
   static std::string_view Trim(std::string_view text) {
@@ -132,7 +124,6 @@ class CliView final : public DialogView {
 
   std::ostream& out_;
   std::ostream& err_;
-  std::map<int, bool> enabled_;
   std::map<int, std::vector<std::string>> lists_;
   std::map<int, int> selected_;
   std::map<int, std::string> edits_;
@@ -162,20 +153,6 @@ class CliLink final : public UtilityLink {
  private:
   UtilityLink& inner_;
   std::string devicePath_;
-};
-
-// Passes the start on and remembers whether the tool started.
-class RecordingStarter final : public ProgramStarter {
- public:
-  explicit RecordingStarter(ProgramStarter& inner) : inner_(inner) {}
-  bool Start(std::string_view commandLine) override {
-    started = inner_.Start(commandLine);
-    return started;
-  }
-  bool started = false;
-
- private:
-  ProgramStarter& inner_;
 };
 
 struct CliOptions {
@@ -268,8 +245,7 @@ class CliSession {
         options_(options),
         view_(platform.out, platform.err),
         link_(platform.link, std::move(devicePath)),
-        starter_(platform.starter),
-        dialog_(view_, link_, platform.settings, starter_) {
+        dialog_(view_, link_, platform.settings, platform.starter) {
     dialog_.OnInitDialog();
   }
   CliSession(const CliSession&) = delete;
@@ -278,13 +254,12 @@ class CliSession {
 
   CliView& View() { return view_; }
   CZorn_UtilityDlg& Dialog() { return dialog_; }
-  bool ToolStarted() const { return starter_.started; }
 
   int Open(int portIndex) {
     view_.SelectListEntry(control_id::kPortList, portIndex);
     view_.SelectListEntry(control_id::kCurrentBaud, BaudRateIndex(options_.baud));
     dialog_.OnPortOpen();
-    if (!view_.Enabled(control_id::kInformation)) {
+    if (dialog_.LastOutcome() != ActionOutcome::PortOpened) {
       platform_.err << "cannot open " << options_.port << " at " << options_.baud << " bit/s\n";
       return kExitPort;
     }
@@ -313,10 +288,9 @@ class CliSession {
       }
       const auto wait = std::chrono::duration_cast<milliseconds>(until - now) + milliseconds(1);
       if (platform_.waiter.WaitForNotification(static_cast<std::uint32_t>(wait.count()))) {
-        const std::size_t messages = view_.messageCount;
         dialog_.OnReceiveNotification();
-        if (view_.messageCount != messages && (view_.lastMessage == dialog_text::kQueueFull ||
-                                               view_.lastMessage == dialog_text::kDisconnected)) {
+        const ActionOutcome outcome = dialog_.LastOutcome();
+        if (outcome == ActionOutcome::QueueFull || outcome == ActionOutcome::Disconnected) {
           return false;
         }
       }
@@ -339,7 +313,6 @@ class CliSession {
   const CliOptions& options_;
   CliView view_;
   CliLink link_;
-  RecordingStarter starter_;
   CZorn_UtilityDlg dialog_;
 };
 
@@ -443,17 +416,16 @@ int RunCommand(CliSession& session, const std::vector<std::string>& command, con
     // exchange; the outer limit is a last resort.
     const auto limit = milliseconds(std::max<std::uint32_t>(options.timeoutMs, 60000));
     const bool ended = session.RunExchange(limit, true);
-    if (!ended || session.View().lastMessage == dialog_text::kResponseTimeout ||
-        dialog.Progress().framesSent != kDownloadFrames) {
+    if (!ended || dialog.LastOutcome() != ActionOutcome::Downloaded) {
       return Fail(platform, "glyph download not completed", kExitNoAnswer);
     }
     platform.out << "font-set: done\n";
   } else if (verb == "download") {
     dialog.OnProgramDownLoad();
-    if (session.View().lastMessage == dialog_text::kSettingsWriteFailed) {
-      return kExitHandOver;
+    if (dialog.LastOutcome() == ActionOutcome::SettingsWriteFailed) {
+      return kExitHandOver;  // the dialog's message said why
     }
-    if (!session.ToolStarted()) {
+    if (dialog.LastOutcome() != ActionOutcome::ToolStarted) {
       return Fail(platform,
                   "could not start " + std::string(dialog_text::kFirmwareTool) +
                       "; the display waits in its download mode, start the tool by hand",

@@ -81,6 +81,6 @@ class ProgramStarter {
  public:
   virtual ~ProgramStarter() = default;
   // Starts the program; does not wait for it. Answers whether it started
-  // (the dialog does not look at the answer; a command line can report it).
+  // (no box tells it; the dialog's outcome does, for a command line).
   virtual bool Start(std::string_view commandLine) = 0;
 };

@@ -97,6 +97,7 @@ void CZorn_UtilityDlg::OnPortOpen() {
     const std::string device = "COM" + std::to_string(m_PortNumber);
     opened = m_Link.OpenLink(device, m_BaudRate, static_cast<std::uint16_t>(m_PortNumber));
   }
+  m_Outcome = opened ? ActionOutcome::PortOpened : ActionOutcome::OpenFailed;
   if (opened) {
     SetPortControls(true);
   } else {
@@ -109,6 +110,7 @@ bool CZorn_UtilityDlg::ReportOverflow() {
   if (!m_Link.ApplyPendingClear()) {
     return false;
   }
+  m_Outcome = ActionOutcome::QueueFull;
   m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
   return true;
 }
@@ -123,6 +125,7 @@ bool CZorn_UtilityDlg::HandleLineLost() {
   m_PendingReply = PendingReply::None;
   m_Link.CloseLink();
   SetPortControls(false);
+  m_Outcome = ActionOutcome::Disconnected;
   m_View.ShowMessage(dialog_text::kDisconnected, dialog_text::kTitle, MessageIcon::Error);
   return true;
 }
@@ -142,6 +145,7 @@ void CZorn_UtilityDlg::CloseLinkIfHeld() {
 
 void CZorn_UtilityDlg::OnClose() {
   CloseLinkIfHeld();
+  m_Outcome = ActionOutcome::PortClosed;
   m_View.ShowMessage(dialog_text::kClosed, dialog_text::kTitle, MessageIcon::Information);
   SetPortControls(false);
 }
@@ -159,20 +163,24 @@ void CZorn_UtilityDlg::OnDestroy() {
 }
 
 void CZorn_UtilityDlg::OnChange() {
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(BaudRateChangeFrame(m_View.SelectedIndex(control_id::kChangingBaud)));
 }
 
 void CZorn_UtilityDlg::OnInputString() {
   const std::string line1 = m_View.EditText(control_id::kLine1, kLineLength);
   const std::string line2 = m_View.EditText(control_id::kLine2, kLineLength);
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(InputStringFrame(line1, line2));
 }
 
 void CZorn_UtilityDlg::OnSetCommandSet() {
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(CommandSetChangeFrame(m_View.SelectedIndex(control_id::kCommandSetList)));
 }
 
 void CZorn_UtilityDlg::OnSetDefaultFont() {
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(DefaultFontChangeFrame(m_View.SelectedIndex(control_id::kDefaultFontList)));
 }
 
@@ -191,6 +199,7 @@ void CZorn_UtilityDlg::OnInformation() {
     StopDownload();
   }
   m_PendingReply = PendingReply::Information;
+  m_Outcome = ActionOutcome::AwaitingReply;
   SendAndCount(InformationRequestFrame());
 }
 
@@ -200,10 +209,12 @@ void CZorn_UtilityDlg::OnFontSet() {
                  ? &LanguageFontTable()[static_cast<std::size_t>(row)]
                  : nullptr;
   if (m_Glyphs == nullptr) {
+    m_Outcome = ActionOutcome::NoLanguage;
     m_View.ShowMessage(dialog_text::kNoLanguage, dialog_text::kTitle, MessageIcon::Warning);
     return;
   }
   m_PendingReply = PendingReply::FontSet;
+  m_Outcome = ActionOutcome::AwaitingReply;
   m_Download = DownloadProgress{};
   m_Download.row = row;
   SendAndCount(InternationalGlyphFrame(0, m_Glyphs->InternationalGlyphs.subspan<0, kGlyphBlockSize>()));
@@ -251,6 +262,7 @@ void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
   if (!record) {
     return;  // the ring gave up fewer bytes than it counted
   }
+  m_Outcome = ActionOutcome::Answered;
   m_View.ShowMessage(FormatInformation(*record), dialog_text::kInformationTitle, MessageIcon::Information);
 }
 
@@ -295,6 +307,7 @@ void CZorn_UtilityDlg::DownloadStep() {
     SendAndCount(LanguageCodeFrame(m_Glyphs->code[0], m_Glyphs->code[1]));
     ++m_Download.framesSent;
     m_PendingReply = PendingReply::None;
+    m_Outcome = ActionOutcome::Downloaded;
     m_View.StopTimer(ID_TIMER_RESPONSE);
   }
 }
@@ -317,6 +330,7 @@ bool CZorn_UtilityDlg::OnTimer(unsigned timerId) {
     return true;
   }
   StopDownload();
+  m_Outcome = ActionOutcome::TimedOut;
   m_View.ShowMessage(dialog_text::kResponseTimeout, dialog_text::kTitle, MessageIcon::Information);
   return true;
 }
@@ -332,8 +346,10 @@ void CZorn_UtilityDlg::OnProgramDownLoad() {
   const std::array<std::uint8_t, 10> record = BuildSettingsRecord(portIndex);
   if (m_Settings.OverwriteStart(dialog_text::kSettingsFileName, record) ==
       SettingsFile::Result::WriteFailed) {
+    m_Outcome = ActionOutcome::SettingsWriteFailed;
     m_View.ShowMessage(dialog_text::kSettingsWriteFailed, dialog_text::kTitle, MessageIcon::Error);
     return;
   }
-  m_Starter.Start(dialog_text::kFirmwareTool);
+  m_Outcome = m_Starter.Start(dialog_text::kFirmwareTool) ? ActionOutcome::ToolStarted
+                                                          : ActionOutcome::ToolNotStarted;
 }

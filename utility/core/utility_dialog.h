@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "utility/core/action_outcome.h"
 #include "utility/core/dialog_view.h"
 #include "utility/core/information_record.h"
 #include "utility/core/language_font_table.h"
@@ -129,6 +130,7 @@ class CZorn_UtilityDlg {
   void SetPortControls(bool open);
 
   PendingReply Pending() const { return m_PendingReply; }
+  ActionOutcome LastOutcome() const { return m_Outcome; }
   const DownloadProgress& Progress() const { return m_Download; }
   int PortNumber() const { return m_PortNumber; }
   int BaudRate() const { return m_BaudRate; }
@@ -155,6 +157,7 @@ class CZorn_UtilityDlg {
   int m_PortNumber = 0;
   int m_BaudRate = 0;
   PendingReply m_PendingReply = PendingReply::None;
+  ActionOutcome m_Outcome = ActionOutcome::None;
   DownloadProgress m_Download;
   const LanguageFontRow* m_Glyphs = nullptr;  // the row being downloaded
 };

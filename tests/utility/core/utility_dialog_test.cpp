@@ -156,16 +156,17 @@ class RecordingStarter final : public ProgramStarter {
   explicit RecordingStarter(EventLog& log) : log_(log) {}
   bool Start(std::string_view commandLine) override {
     log_.push_back("start " + std::string(commandLine));
-    return true;
+    return starts;
   }
+  bool starts = true;
 
  private:
   EventLog& log_;
 };
 
-class UtilityDialogTest : public ::testing::Test {
- protected:
-  UtilityDialogTest() { dialog.OnInitDialog(); }
+// The dialog on its fakes, started as the window starts it.
+struct DialogHarness {
+  DialogHarness() { dialog.OnInitDialog(); }
 
   void OpenPort() {
     dialog.OnPortOpen();
@@ -185,6 +186,8 @@ class UtilityDialogTest : public ::testing::Test {
   RecordingStarter starter{log};
   CZorn_UtilityDlg dialog{view, link, settings, starter};
 };
+
+class UtilityDialogTest : public ::testing::Test, public DialogHarness {};
 
 constexpr std::array<int, 7> kCommandButtons = {
     control_id::kChange,         control_id::kInputString,     control_id::kSetCommandSet,
@@ -675,6 +678,128 @@ TEST_F(UtilityDialogTest, ProgramDownLoadStartsTheToolUnlessTheRecordCouldNotBeW
   dialog.OnProgramDownLoad();
   EXPECT_EQ(CountEvents("start NuvoISP.exe"), 0U);
   EXPECT_EQ(view.messages.back().text, "An error occurred while writing config.data.");
+}
+
+// What each action comes to, as a front end without boxes reads it.
+TEST(DialogOutcome, EachActionReportsWhatItCameTo) {
+  const auto acknowledgeAll = [](DialogHarness& h) {
+    for (int frame = 0; frame < 30 && h.dialog.Pending() != CZorn_UtilityDlg::PendingReply::None; ++frame) {
+      h.link.Receive({kAck});
+      h.dialog.OnReceiveNotification();
+    }
+  };
+  struct Case {
+    const char* action;
+    bool open;
+    std::function<void(DialogHarness&)> play;
+    ActionOutcome expected;
+  };
+  const std::vector<Case> cases = {
+      {"nothing yet", false, [](DialogHarness&) {}, ActionOutcome::None},
+      {"port opened", false, [](DialogHarness& h) { h.dialog.OnPortOpen(); }, ActionOutcome::PortOpened},
+      {"port refused", false,
+       [](DialogHarness& h) {
+         h.link.openSucceeds = false;
+         h.dialog.OnPortOpen();
+       },
+       ActionOutcome::OpenFailed},
+      {"close", true, [](DialogHarness& h) { h.dialog.OnClose(); }, ActionOutcome::PortClosed},
+      {"speed change", true, [](DialogHarness& h) { h.dialog.OnChange(); }, ActionOutcome::Sent},
+      {"input string", true, [](DialogHarness& h) { h.dialog.OnInputString(); }, ActionOutcome::Sent},
+      {"command set", true, [](DialogHarness& h) { h.dialog.OnSetCommandSet(); }, ActionOutcome::Sent},
+      {"default font", true, [](DialogHarness& h) { h.dialog.OnSetDefaultFont(); }, ActionOutcome::Sent},
+      {"information unanswered", true, [](DialogHarness& h) { h.dialog.OnInformation(); },
+       ActionOutcome::AwaitingReply},
+      {"information answered", true,
+       [](DialogHarness& h) {
+         h.dialog.OnInformation();
+         h.link.Receive(InformationReply("FW 1.23 ABCD", {7, 0, 0, 4}));
+         h.dialog.OnReceiveNotification();
+       },
+       ActionOutcome::Answered},
+      {"information on a lost line", true,
+       [](DialogHarness& h) {
+         h.link.LoseLine();
+         h.dialog.OnInformation();
+       },
+       ActionOutcome::Disconnected},
+      {"overflow during information", true,
+       [](DialogHarness& h) {
+         h.dialog.OnInformation();
+         h.link.overflowPending = true;
+         h.dialog.OnReceiveNotification();
+       },
+       ActionOutcome::QueueFull},
+      {"overflow before information", true,
+       [](DialogHarness& h) {
+         h.link.overflowPending = true;
+         h.dialog.OnInformation();
+       },
+       ActionOutcome::AwaitingReply},
+      {"font set without a language", true,
+       [](DialogHarness& h) {
+         h.view.SelectListEntry(control_id::kLanguageList, -1);
+         h.dialog.OnFontSet();
+       },
+       ActionOutcome::NoLanguage},
+      {"font set under way", true, [](DialogHarness& h) { h.dialog.OnFontSet(); },
+       ActionOutcome::AwaitingReply},
+      {"font set acknowledged to the end", true,
+       [&](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         acknowledgeAll(h);
+       },
+       ActionOutcome::Downloaded},
+      {"late timer tick after the download", true,
+       [&](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         acknowledgeAll(h);
+         h.dialog.OnTimer(ID_TIMER_RESPONSE);
+       },
+       ActionOutcome::Downloaded},
+      {"font set silent", true,
+       [](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         h.dialog.OnTimer(ID_TIMER_RESPONSE);
+       },
+       ActionOutcome::TimedOut},
+      {"font set line lost", true,
+       [](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         h.link.LoseLine();
+         h.dialog.OnReceiveNotification();
+       },
+       ActionOutcome::Disconnected},
+      {"hand-over, tool started", true, [](DialogHarness& h) { h.dialog.OnProgramDownLoad(); },
+       ActionOutcome::ToolStarted},
+      {"hand-over, no config.data", true,
+       [](DialogHarness& h) {
+         h.settings.result = SettingsFile::Result::NotOpened;
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::ToolStarted},
+      {"hand-over, tool missing", true,
+       [](DialogHarness& h) {
+         h.starter.starts = false;
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::ToolNotStarted},
+      {"hand-over, config.data not written", true,
+       [](DialogHarness& h) {
+         h.settings.result = SettingsFile::Result::WriteFailed;
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::SettingsWriteFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    DialogHarness h;
+    if (c.open) {
+      h.OpenPort();
+    }
+    c.play(h);
+    EXPECT_EQ(h.dialog.LastOutcome(), c.expected);
+  }
 }
 
 }  // namespace
