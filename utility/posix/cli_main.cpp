@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "utility/core/cli_front_end.h"
+#include "utility/cli/cli_front_end.h"
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
 #include "utility/posix/settings_file.h"

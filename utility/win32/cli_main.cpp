@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "utility/core/cli_front_end.h"
+#include "utility/cli/cli_front_end.h"
 #include "utility/win32/notify_window.h"
 #include "utility/win32/serial_link.h"
 #include "utility/win32/settings_file.h"

@@ -1,15 +1,15 @@
-#include "utility/core/cli_front_end.h"
+#include "utility/cli/cli_front_end.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <chrono>
-#include <map>
 #include <optional>
 #include <variant>
 #include <vector>
 
+#include "utility/cli/cli_commands.h"
+#include "utility/cli/cli_view.h"
 #include "utility/core/language_font_table.h"
 #include "utility/core/selection_lists.h"
 #include "utility/core/utility_dialog.h"
@@ -23,22 +23,6 @@ constexpr std::uint32_t kDefaultReplyTimeoutMs = 3000;
 constexpr std::uint32_t kMaxTimeoutMs = 600000;
 constexpr int kDownloadFrames = 23;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-template <typename List>
-int FindEntry(const List& list, std::string_view name) {
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (EqualsIgnoringCase(list[i], name)) {
-      return static_cast<int>(i);
-    }
-  }
-  return kNoSelection;
-}
-
 std::optional<std::uint32_t> ParseNumber(std::string_view text) {
   std::uint32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -50,8 +34,13 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text) {
 
 // "COM4" (any case) gives port 4; anything else is not a COM name.
 std::optional<int> ComPortNumber(std::string_view name) {
-  if (name.size() < 4 || !EqualsIgnoringCase(name.substr(0, 3), "COM")) {
+  if (name.size() < 4) {
     return std::nullopt;
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
+      return std::nullopt;
+    }
   }
   const auto number = ParseNumber(name.substr(3));
   if (!number) {
@@ -59,76 +48,6 @@ std::optional<int> ComPortNumber(std::string_view name) {
   }
   return static_cast<int>(std::min<std::uint32_t>(*number, 1000));
 }
-
-// The dialog's controls as plain state; message boxes become lines of output.
-class CliView final : public DialogView {
- public:
-  CliView(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
-
-  // The dialog's outcome, not its buttons, tells the command line what happened.
-  void EnableControl(int /*controlId*/, bool /*enabled*/) override {}
-  void AddListEntry(int listId, std::string_view entry) override { lists_[listId].emplace_back(entry); }
-  void SelectListEntry(int listId, int index) override { selected_[listId] = index; }
-  int SelectedIndex(int listId) const override {
-    const auto found = selected_.find(listId);
-    return found == selected_.end() ? kNoSelection : found->second;
-  }
-  std::string EditText(int editId, std::size_t maxChars) const override {
-    const auto found = edits_.find(editId);
-    return found == edits_.end() ? std::string() : found->second.substr(0, maxChars);
-  }
-  void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override {
-    std::ostream& stream = icon == MessageIcon::Information ? out_ : err_;
-    stream << Trim(title) << ": " << Printable(text) << '\n';
-    stream.flush();
-  }
-  void StartTimer(unsigned timerId, unsigned periodMs) override {
-    timers_[timerId] = Clock::now() + milliseconds(periodMs);
-  }
-  void StopTimer(unsigned timerId) override { timers_.erase(timerId); }
-  void EndDialog() override {}
-
-  void SetEdit(int editId, std::string text) { edits_[editId] = std::move(text); }
-  // The earliest running timer, if any.
-  std::optional<std::pair<unsigned, Clock::time_point>> NextTimer() const {
-    if (timers_.empty()) {
-      return std::nullopt;
-    }
-    const auto first = std::min_element(timers_.begin(), timers_.end(),
-                                        [](const auto& a, const auto& b) { return a.second < b.second; });
-    return *first;
-  }
-
- private:
-  static std::string_view Trim(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') {
-      text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == ' ') {
-      text.remove_suffix(1);
-    }
-    return text;
-  }
-  // Line breaks stay; other control bytes from the display are shown as
-  // dots so a terminal never receives control sequences.
-  static std::string Printable(std::string_view text) {
-    std::string shown(text);
-    for (char& c : shown) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 && c != '\n') {
-        c = '.';
-      }
-    }
-    return shown;
-  }
-
-  std::ostream& out_;
-  std::ostream& err_;
-  std::map<int, std::vector<std::string>> lists_;
-  std::map<int, int> selected_;
-  std::map<int, std::string> edits_;
-  std::map<unsigned, Clock::time_point> timers_;
-};
 
 // The platform's link, with a port given as a device path in place of the
 // dialog's "COMn" name.
@@ -237,6 +156,14 @@ const char* FrameName(int frame) {
   return frame == kDownloadFrames ? "language code" : "upper block";
 }
 
+int Fail(CliPlatform& platform, const std::string& message, int code) {
+  platform.err << "zorn-utility-cli: " << message << '\n';
+  if (code == kExitUsage) {
+    platform.err << "Try 'zorn-utility-cli --help'.\n";
+  }
+  return code;
+}
+
 // One command's run: the dialog on the command line's view.
 class CliSession {
  public:
@@ -252,8 +179,21 @@ class CliSession {
   CliSession& operator=(const CliSession&) = delete;
   ~CliSession() { dialog_.OnDestroy(); }
 
-  CliView& View() { return view_; }
-  CZorn_UtilityDlg& Dialog() { return dialog_; }
+  // Chooses what the command's arguments name, before the port is opened, so
+  // a misspelt name never touches the display.
+  int Select(const CliCommand& command, const std::vector<std::string>& arguments) {
+    if (command.selects == CliSelection::Lines) {
+      SetLines(arguments);
+    } else if (command.selects != CliSelection::None) {
+      const ListChoiceOrError chosen = ChooseListEntry(command.selects, arguments[1]);
+      if (!chosen.choice) {
+        return Fail(platform_, chosen.error, kExitUsage);
+      }
+      view_.SelectListEntry(chosen.choice->listId, chosen.choice->index);
+      entry_ = chosen.choice->entry;
+    }
+    return kExitOk;
+  }
 
   int Open(int portIndex) {
     view_.SelectListEntry(control_id::kPortList, portIndex);
@@ -263,6 +203,70 @@ class CliSession {
       platform_.err << "cannot open " << options_.port << " at " << options_.baud << " bit/s\n";
       return kExitPort;
     }
+    return kExitOk;
+  }
+
+  int Press(const CliCommand& command, const std::vector<std::string>& arguments) {
+    (dialog_.*command.presses)();
+    int code = kExitOk;
+    switch (command.finish) {
+      case CliFinish::Announce:
+        platform_.out << AnnounceText(command.announce, arguments.size() > 1 ? arguments[1] : "", entry_)
+                      << '\n';
+        break;
+      case CliFinish::Information: code = AwaitInformation(); break;
+      case CliFinish::GlyphDownload: code = AwaitGlyphDownload(); break;
+      case CliFinish::HandOver: code = ReportHandOver(); break;
+      case CliFinish::ListNames: break;  // answered before any port is opened
+    }
+    dialog_.OnExit();
+    return code;
+  }
+
+ private:
+  void SetLines(const std::vector<std::string>& arguments) {
+    for (std::size_t line = 1; line < arguments.size(); ++line) {
+      if (arguments[line].size() > kLineLength) {
+        platform_.err << "zorn-utility-cli: line " << line << " has " << arguments[line].size()
+                      << " characters; the display shows the first 20\n";
+      }
+    }
+    view_.SetEdit(control_id::kLine1, arguments[1]);
+    view_.SetEdit(control_id::kLine2, arguments.size() > 2 ? arguments[2] : std::string());
+  }
+
+  int AwaitInformation() {
+    if (!RunExchange(milliseconds(options_.timeoutMs), false)) {
+      return Fail(platform_,
+                  "no complete information reply within " + std::to_string(options_.timeoutMs) + " ms",
+                  kExitNoAnswer);
+    }
+    return kExitOk;
+  }
+
+  int AwaitGlyphDownload() {
+    // The dialog's own 5000 ms response timer ends a silent or chattering
+    // exchange; the outer limit is a last resort.
+    const auto limit = milliseconds(std::max<std::uint32_t>(options_.timeoutMs, 60000));
+    if (!RunExchange(limit, true) || dialog_.LastOutcome() != ActionOutcome::Downloaded) {
+      return Fail(platform_, "glyph download not completed", kExitNoAnswer);
+    }
+    platform_.out << "font-set: done\n";
+    return kExitOk;
+  }
+
+  int ReportHandOver() {
+    const ActionOutcome outcome = dialog_.LastOutcome();
+    if (outcome == ActionOutcome::SettingsWriteFailed) {
+      return kExitHandOver;  // the dialog's message said why
+    }
+    if (outcome != ActionOutcome::ToolStarted) {
+      return Fail(platform_,
+                  "could not start " + std::string(dialog_text::kFirmwareTool) +
+                      "; the display waits in its download mode, start the tool by hand",
+                  kExitHandOver);
+    }
+    platform_.out << std::string(dialog_text::kFirmwareTool) << " started\n";
     return kExitOk;
   }
 
@@ -299,7 +303,6 @@ class CliSession {
     return true;
   }
 
- private:
   void Report(bool showProgress, int& reported) {
     const int sent = dialog_.Progress().framesSent;
     for (; showProgress && reported < sent; ++reported) {
@@ -314,127 +317,8 @@ class CliSession {
   CliView view_;
   CliLink link_;
   CZorn_UtilityDlg dialog_;
+  std::string_view entry_;  // the list entry the command's argument chose
 };
-
-struct Command {
-  std::string_view name;
-  std::size_t minArgs;
-  std::size_t maxArgs;
-};
-
-constexpr std::array<Command, 8> kCommands = {{
-    {"info", 0, 0},
-    {"baud", 1, 1},
-    {"text", 1, 2},
-    {"command-set", 1, 1},
-    {"font", 1, 1},
-    {"font-set", 1, 1},
-    {"download", 0, 0},
-    {"list", 0, 0},
-}};
-
-int Fail(CliPlatform& platform, const std::string& message, int code) {
-  platform.err << "zorn-utility-cli: " << message << '\n';
-  if (code == kExitUsage) {
-    platform.err << "Try 'zorn-utility-cli --help'.\n";
-  }
-  return code;
-}
-
-// Chooses the list entry a command names, before the port is opened, so a
-// misspelt name never touches the display.
-int SelectFor(const std::vector<std::string>& command, CliView& view, CliPlatform& platform) {
-  const std::string& verb = command[0];
-  if (verb == "baud") {
-    const auto rate = ParseNumber(command[1]);
-    const int index = rate ? BaudRateIndex(*rate) : kNoSelection;
-    if (index == kNoSelection) {
-      return Fail(platform, "unknown speed \"" + command[1] + "\"; use 9600, 19200, 38400, 57600 or 115200",
-                  kExitUsage);
-    }
-    view.SelectListEntry(control_id::kChangingBaud, index);
-  } else if (verb == "command-set") {
-    const int index = FindEntry(kCommandSets, command[1]);
-    if (index == kNoSelection) {
-      return Fail(platform, "unknown command set \"" + command[1] + "\"; 'list' shows the names", kExitUsage);
-    }
-    view.SelectListEntry(control_id::kCommandSetList, index);
-  } else if (verb == "font") {
-    const int index = FindEntry(kDefaultFonts, command[1]);
-    if (index == kNoSelection) {
-      return Fail(platform, "unknown default font \"" + command[1] + "\"; 'list' shows the names",
-                  kExitUsage);
-    }
-    view.SelectListEntry(control_id::kDefaultFontList, index);
-  } else if (verb == "font-set") {
-    const int index = LanguageIndex(command[1]);
-    if (index == kNoSelection) {
-      return Fail(platform, "unknown language \"" + command[1] + "\"; 'list' shows the names", kExitUsage);
-    }
-    view.SelectListEntry(control_id::kLanguageList, index);
-  } else if (verb == "text") {
-    for (std::size_t line = 1; line < command.size(); ++line) {
-      if (command[line].size() > kLineLength) {
-        platform.err << "zorn-utility-cli: line " << line << " has " << command[line].size()
-                     << " characters; the display shows the first 20\n";
-      }
-    }
-    view.SetEdit(control_id::kLine1, command[1]);
-    view.SetEdit(control_id::kLine2, command.size() > 2 ? command[2] : std::string());
-  }
-  return kExitOk;
-}
-
-int RunCommand(CliSession& session, const std::vector<std::string>& command, const CliOptions& options,
-               CliPlatform& platform) {
-  CZorn_UtilityDlg& dialog = session.Dialog();
-  const std::string& verb = command[0];
-  if (verb == "baud") {
-    dialog.OnChange();
-    platform.out << "speed change to " << command[1] << " bit/s sent; reopen the port at that speed\n";
-  } else if (verb == "text") {
-    dialog.OnInputString();
-    platform.out << "text sent\n";
-  } else if (verb == "command-set") {
-    dialog.OnSetCommandSet();
-    platform.out << "command set \""
-                 << CommandSetAt(session.View().SelectedIndex(control_id::kCommandSetList)) << "\" sent\n";
-  } else if (verb == "font") {
-    dialog.OnSetDefaultFont();
-    platform.out << "default font \""
-                 << DefaultFontAt(session.View().SelectedIndex(control_id::kDefaultFontList)) << "\" sent\n";
-  } else if (verb == "info") {
-    dialog.OnInformation();
-    if (!session.RunExchange(milliseconds(options.timeoutMs), false)) {
-      return Fail(platform,
-                  "no complete information reply within " + std::to_string(options.timeoutMs) + " ms",
-                  kExitNoAnswer);
-    }
-  } else if (verb == "font-set") {
-    dialog.OnFontSet();
-    // The dialog's own 5000 ms response timer ends a silent or chattering
-    // exchange; the outer limit is a last resort.
-    const auto limit = milliseconds(std::max<std::uint32_t>(options.timeoutMs, 60000));
-    const bool ended = session.RunExchange(limit, true);
-    if (!ended || dialog.LastOutcome() != ActionOutcome::Downloaded) {
-      return Fail(platform, "glyph download not completed", kExitNoAnswer);
-    }
-    platform.out << "font-set: done\n";
-  } else if (verb == "download") {
-    dialog.OnProgramDownLoad();
-    if (dialog.LastOutcome() == ActionOutcome::SettingsWriteFailed) {
-      return kExitHandOver;  // the dialog's message said why
-    }
-    if (dialog.LastOutcome() != ActionOutcome::ToolStarted) {
-      return Fail(platform,
-                  "could not start " + std::string(dialog_text::kFirmwareTool) +
-                      "; the display waits in its download mode, start the tool by hand",
-                  kExitHandOver);
-    }
-    platform.out << std::string(dialog_text::kFirmwareTool) << " started\n";
-  }
-  return kExitOk;
-}
 
 }  // namespace
 
@@ -449,17 +333,8 @@ std::string CliUsage() {
          "                    57600 or 115200\n"
          "  --timeout-ms N    how long 'info' waits for the reply (default 3000)\n"
          "  -h, --help        this text\n"
-         "\n"
-         "Commands:\n"
-         "  info                  show the firmware version and the four stored codes\n"
-         "  baud RATE             set the display's speed (reopen at RATE afterwards)\n"
-         "  text LINE1 [LINE2]    show two lines of up to 20 characters\n"
-         "  command-set NAME      choose the command-set emulation, e.g. \"CD5220\"\n"
-         "  font NAME             store the default code page, e.g. \"Euro(CP-858)\"\n"
-         "  font-set LANGUAGE     download a national character set, e.g. \"(DE) Germany\" or DE\n"
-         "  download              hand the display over to the firmware tool NuvoISP.exe\n"
-         "                        (needs --port COMn: config.data names the port by number)\n"
-         "  list                  show the names the commands accept\n"
+         "\n" +
+         CommandUsage() +
          "\n"
          "Names are matched without regard to case. Exit codes: 0 done, 2 wrong command line,\n"
          "3 port not opened, 4 no answer from the display, 5 firmware hand-over failed.\n";
@@ -478,16 +353,16 @@ int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform)
   if (options.command.empty()) {
     return Fail(platform, "no command given", kExitUsage);
   }
-  const auto known = std::find_if(kCommands.begin(), kCommands.end(),
-                                  [&](const Command& c) { return c.name == options.command[0]; });
-  if (known == kCommands.end()) {
+  const CliCommand* command = FindCliCommand(options.command[0]);
+  if (command == nullptr) {
     return Fail(platform, "unknown command \"" + options.command[0] + "\"", kExitUsage);
   }
   const std::size_t args = options.command.size() - 1;
-  if (args < known->minArgs || args > known->maxArgs) {
+  const ArgumentCount allowed = CountArguments(command->arguments);
+  if (args < allowed.least || args > allowed.most) {
     return Fail(platform, "wrong number of arguments for \"" + options.command[0] + "\"", kExitUsage);
   }
-  if (known->name == "list") {
+  if (command->finish == CliFinish::ListNames) {
     platform.out << ListNames();
     return kExitOk;
   }
@@ -505,9 +380,7 @@ int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform)
   } else {
     devicePath = options.port;
   }
-  if (known->name == "download" && !devicePath.empty()) {
-    // config.data tells the firmware tool the port by the digit of its
-    // COM number, which a device path does not have.
+  if (command->needsComName && !devicePath.empty()) {
     return Fail(platform,
                 "download needs the port as COM1 to COM20, the name the firmware tool knows it by"
                 " (on Linux ZORN_COMn may name its device)",
@@ -515,13 +388,11 @@ int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform)
   }
 
   CliSession session(platform, options, devicePath);
-  if (const int code = SelectFor(options.command, session.View(), platform); code != kExitOk) {
+  if (const int code = session.Select(*command, options.command); code != kExitOk) {
     return code;
   }
   if (const int code = session.Open(portIndex); code != kExitOk) {
     return code;
   }
-  const int code = RunCommand(session, options.command, options, platform);
-  session.Dialog().OnExit();
-  return code;
+  return session.Press(*command, options.command);
 }
