@@ -17,6 +17,7 @@
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
 
+namespace utility {
 namespace {
 
 constexpr int kBaud = 115200;
@@ -147,3 +148,4 @@ void BM_InformationRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_InformationRoundTrip)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
 
 }  // namespace
+}  // namespace utility

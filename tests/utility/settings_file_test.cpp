@@ -16,6 +16,7 @@
 
 #include "utility/core/utility_dialog.h"
 
+namespace utility {
 namespace {
 
 class SettingsFileTest : public ::testing::Test {
@@ -65,3 +66,4 @@ TEST_F(SettingsFileTest, WritesTheWholeRecordOverAShorterFile) {
 }
 
 }  // namespace
+}  // namespace utility

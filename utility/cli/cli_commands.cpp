@@ -10,6 +10,8 @@
 #include "utility/core/language_font_table.h"
 #include "utility/core/selection_lists.h"
 
+namespace utility {
+
 namespace {
 
 constexpr std::size_t kHelpColumn = 24;
@@ -153,3 +155,5 @@ std::string AnnounceText(std::string_view announce, std::string_view argument, s
   }
   return text;
 }
+
+}  // namespace utility

@@ -8,6 +8,8 @@
 
 #include "utility/core/utility_dialog.h"
 
+namespace utility {
+
 // The commands of zorn-utility-cli, one row each: the usage text, the
 // argument check, the list entry or edit boxes a command fills and the
 // button it presses all come from this table.
@@ -82,3 +84,5 @@ ListChoiceOrError ChooseListEntry(CliSelection selection, std::string_view argum
 
 // Fills the announce text of a command with its argument and entry.
 std::string AnnounceText(std::string_view announce, std::string_view argument, std::string_view entry);
+
+}  // namespace utility

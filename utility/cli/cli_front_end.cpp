@@ -14,6 +14,8 @@
 #include "utility/core/selection_lists.h"
 #include "utility/core/utility_dialog.h"
 
+namespace utility {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -396,3 +398,5 @@ int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform)
   }
   return session.Press(*command, options.command);
 }
+
+}  // namespace utility

@@ -4,6 +4,8 @@
 
 #include "utility/core/selection_lists.h"
 
+namespace utility {
+
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -59,3 +61,5 @@ std::optional<std::pair<unsigned, CliView::Clock::time_point>> CliView::NextTime
                                       [](const auto& a, const auto& b) { return a.second < b.second; });
   return *first;
 }
+
+}  // namespace utility

@@ -10,6 +10,8 @@
 
 #include "utility/core/dialog_view.h"
 
+namespace utility {
+
 // The dialog's controls for a command line: plain state in place of a window,
 // message boxes as lines of output (information on the output stream, errors
 // and warnings on the error stream), timers as deadlines the front end checks.
@@ -42,3 +44,5 @@ class CliView final : public DialogView {
   std::map<int, std::string> edits_;
   std::map<unsigned, Clock::time_point> timers_;
 };
+
+}  // namespace utility

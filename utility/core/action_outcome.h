@@ -1,5 +1,7 @@
 #pragma once
 
+namespace utility {
+
 // What the dialog's last action came to, for a front end that reports it
 // without reading the texts of the message boxes. Every button sets it; the
 // receive notification and the response timer set it when an exchange ends
@@ -22,3 +24,5 @@ enum class ActionOutcome {
   ToolStarted,          // the firmware tool runs
   ToolNotStarted,       // config.data is written but the firmware tool did not start
 };
+
+}  // namespace utility

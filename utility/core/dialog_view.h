@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace utility {
+
 // What the utility's dialog behaviour needs from the world around it: the
 // window's controls, message boxes and timers (DialogView), the settings file
 // left for the firmware tool (SettingsFile) and the start of that tool
@@ -84,3 +86,5 @@ class ProgramStarter {
   // (no box tells it; the dialog's outcome does, for a command line).
   virtual bool Start(std::string_view commandLine) = 0;
 };
+
+}  // namespace utility

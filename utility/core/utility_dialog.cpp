@@ -7,6 +7,8 @@
 #include "utility/core/config_frames.h"
 #include "utility/core/selection_lists.h"
 
+namespace utility {
+
 namespace {
 constexpr int kUpperSetBytes = 640;
 constexpr std::size_t kInternationalSecondHalf = 28;  // bytes 32 to 59
@@ -353,3 +355,5 @@ void CZorn_UtilityDlg::OnProgramDownLoad() {
   m_Outcome = m_Starter.Start(dialog_text::kFirmwareTool) ? ActionOutcome::ToolStarted
                                                           : ActionOutcome::ToolNotStarted;
 }
+
+}  // namespace utility

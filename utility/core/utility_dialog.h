@@ -15,6 +15,8 @@
 #include "utility/core/utility_link.h"
 #include "utility/core/utility_title.h"
 
+namespace utility {
+
 // Texts the dialog shows.
 namespace dialog_text {
 // The title of every message box that has none of its own.
@@ -161,3 +163,5 @@ class CZorn_UtilityDlg {
   DownloadProgress m_Download;
   const LanguageFontRow* m_Glyphs = nullptr;  // the row being downloaded
 };
+
+}  // namespace utility

@@ -11,12 +11,12 @@
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    CallbackNotificationWaiter waiter;
-    CSerialLink link([&waiter] { waiter.Notify(); });
-    DiskSettingsFile settings;
-    SpawnProgramStarter starter;
-    CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
-    return RunUtilityCli(arguments, platform);
+    utility::CallbackNotificationWaiter waiter;
+    utility::CSerialLink link([&waiter] { waiter.Notify(); });
+    utility::DiskSettingsFile settings;
+    utility::SpawnProgramStarter starter;
+    utility::CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
+    return utility::RunUtilityCli(arguments, platform);
   } catch (const std::exception& error) {
     std::cerr << "zorn-utility-cli: " << error.what() << '\n';
     return 1;

@@ -8,6 +8,8 @@
 
 #include "shared/posix/unique_fd.h"
 
+namespace utility {
+
 SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
                                                       std::span<const std::uint8_t> bytes) {
   const std::string path(fileName);
@@ -29,3 +31,5 @@ SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
   }
   return Result::Written;
 }
+
+}  // namespace utility

@@ -8,6 +8,8 @@
 #include "utility/win32/settings_file.h"
 #include "utility/win32/win_exec_starter.h"
 
+namespace utility {
+
 // The utility's main dialog as a Win32 window (template IDD_ZORN_UTILITY_DIALOG). What each
 // button, notification and timer does belongs to CZorn_UtilityDlg; this class owns the window,
 // the port object and the other parts the behaviour works on, and routes the window's messages
@@ -66,3 +68,5 @@ class MainDialogWindow {
   WinExecStarter m_Starter;
   CZorn_UtilityDlg m_Dialog;
 };
+
+}  // namespace utility

@@ -11,6 +11,8 @@
 #include "utility/core/utility_link.h"
 #include "utility/core/utility_title.h"
 
+namespace utility {
+
 // The utility's serial port on Windows: 8 data bits, no parity, one stop bit, no XON/XOFF, held
 // without sharing. A watch thread, ThreadWatchComm, collects received bytes into m_QueueRead and
 // posts WM_USER+1 (wParam the port number, lParam the position of the burst's last queued byte
@@ -166,3 +168,5 @@ class CSerialLink final : public UtilityLink {
   std::int32_t m_BaudRate = 0;
   std::atomic<WatchState> m_WatchState{WatchState::kServing};
 };
+
+}  // namespace utility

@@ -6,6 +6,8 @@
 
 #include "shared/win32/unique_handle.h"
 
+namespace utility {
+
 SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
                                                       std::span<const std::uint8_t> bytes) {
   const std::string path(fileName);
@@ -26,3 +28,5 @@ SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
   }
   return Result::Written;
 }
+
+}  // namespace utility

@@ -10,6 +10,7 @@
 
 #include "utility/core/language_font_table.h"
 
+namespace utility {
 namespace {
 
 TEST(CliCommands, ArgumentCountsComeFromTheUsageSpelling) {
@@ -96,3 +97,4 @@ TEST(CliCommands, AnnouncementsNameTheArgumentAndTheEntry) {
 }
 
 }  // namespace
+}  // namespace utility

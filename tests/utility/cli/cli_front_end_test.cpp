@@ -13,6 +13,7 @@
 
 #include "utility/cli/cli_commands.h"
 
+namespace utility {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -279,3 +280,4 @@ TEST_F(CliTest, EveryCommandRefusesOneArgumentTooManyOrTooFew) {
 }
 
 }  // namespace
+}  // namespace utility

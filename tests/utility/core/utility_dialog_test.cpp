@@ -14,6 +14,7 @@
 #include "utility/core/config_frames.h"
 #include "utility/core/language_font_table.h"
 
+namespace utility {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -803,3 +804,4 @@ TEST(DialogOutcome, EachActionReportsWhatItCameTo) {
 }
 
 }  // namespace
+}  // namespace utility
