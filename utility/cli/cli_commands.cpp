@@ -64,6 +64,28 @@ int SpeedIndex(std::string_view text) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+constexpr std::string_view kSeeList = "'list' shows the names";
+
+// The lists a command's argument can choose from, and how a name finds its entry.
+struct ListKind {
+  CliSelection selection;
+  int listId;
+  std::string_view noun;
+  int (*find)(std::string_view);
+  std::string_view (*entryAt)(int);  // null: the argument is the entry's spelling
+  std::string_view hint;
+};
+
+constexpr std::array<ListKind, 4> kListKinds = {{
+    {CliSelection::ChangingBaud, control_id::kChangingBaud, "speed", SpeedIndex, nullptr,
+     "use 9600, 19200, 38400, 57600 or 115200"},
+    {CliSelection::CommandSet, control_id::kCommandSetList, "command set",
+     [](std::string_view name) { return FindEntry(kCommandSets, name); }, CommandSetAt, kSeeList},
+    {CliSelection::DefaultFont, control_id::kDefaultFontList, "default font",
+     [](std::string_view name) { return FindEntry(kDefaultFonts, name); }, DefaultFontAt, kSeeList},
+    {CliSelection::Language, control_id::kLanguageList, "language", LanguageIndex, LanguageEntryAt, kSeeList},
+}};
+
 }  // namespace
 
 std::span<const CliCommand> CliCommands() { return kCommands; }
@@ -111,38 +133,17 @@ std::string CommandUsage() {
 }
 
 ListChoiceOrError ChooseListEntry(CliSelection selection, std::string_view argument) {
-  ListChoice choice;
-  std::string error;
-  switch (selection) {
-    case CliSelection::ChangingBaud:
-      choice = {control_id::kChangingBaud, SpeedIndex(argument), argument};
-      error = "unknown speed " + Quoted(argument) + "; use 9600, 19200, 38400, 57600 or 115200";
-      break;
-    case CliSelection::CommandSet:
-      choice.listId = control_id::kCommandSetList;
-      choice.index = FindEntry(kCommandSets, argument);
-      choice.entry = CommandSetAt(choice.index);
-      error = "unknown command set " + Quoted(argument) + "; 'list' shows the names";
-      break;
-    case CliSelection::DefaultFont:
-      choice.listId = control_id::kDefaultFontList;
-      choice.index = FindEntry(kDefaultFonts, argument);
-      choice.entry = DefaultFontAt(choice.index);
-      error = "unknown default font " + Quoted(argument) + "; 'list' shows the names";
-      break;
-    case CliSelection::Language:
-      choice.listId = control_id::kLanguageList;
-      choice.index = LanguageIndex(argument);
-      choice.entry = LanguageEntryAt(choice.index);
-      error = "unknown language " + Quoted(argument) + "; 'list' shows the names";
-      break;
-    case CliSelection::None:
-    case CliSelection::Lines: return {std::nullopt, "no list entry to choose"};
+  const auto kind = std::find_if(kListKinds.begin(), kListKinds.end(),
+                                 [selection](const ListKind& k) { return k.selection == selection; });
+  if (kind == kListKinds.end()) {
+    return {std::nullopt, "no list entry to choose"};
   }
-  if (choice.index == kNoSelection) {
-    return {std::nullopt, error};
+  const int index = kind->find(argument);
+  if (index == kNoSelection) {
+    return {std::nullopt,
+            "unknown " + std::string(kind->noun) + " " + Quoted(argument) + "; " + std::string(kind->hint)};
   }
-  return {choice, {}};
+  return {ListChoice{kind->listId, index, kind->entryAt != nullptr ? kind->entryAt(index) : argument}, {}};
 }
 
 std::string AnnounceText(std::string_view announce, std::string_view argument, std::string_view entry) {
