@@ -12,8 +12,8 @@ SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
                                                       std::span<const std::uint8_t> bytes) {
   const std::string path(fileName);
   const kit::win32::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.is_valid()) {
     return Result::NotOpened;
   }
