@@ -17,6 +17,7 @@
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
 
+namespace utility {
 namespace {
 
 constexpr int kBaud = 115200;
@@ -24,7 +25,8 @@ constexpr int kDownloadFrames = 23;
 constexpr double kGlyphFrameBytes = 38.0;
 constexpr std::uint32_t kWaitLimitMs = 6000;
 
-// Just enough of a window for the dialog: selections and the last message.
+// Just enough of a window for the dialog: its selections. What an action came
+// to is read from the dialog's outcome.
 class BenchView final : public DialogView {
  public:
   void EnableControl(int /*controlId*/, bool /*enabled*/) override {}
@@ -35,16 +37,10 @@ class BenchView final : public DialogView {
     return found == selected_.end() ? -1 : found->second;
   }
   std::string EditText(int /*editId*/, std::size_t /*maxChars*/) const override { return {}; }
-  void ShowMessage(std::string_view text, std::string_view /*title*/, MessageIcon /*icon*/) override {
-    lastMessage = std::string(text);
-    ++messages;
-  }
+  void ShowMessage(std::string_view /*text*/, std::string_view /*title*/, MessageIcon /*icon*/) override {}
   void StartTimer(unsigned /*timerId*/, unsigned /*periodMs*/) override {}
   void StopTimer(unsigned /*timerId*/) override {}
   void EndDialog() override {}
-
-  std::string lastMessage;
-  int messages = 0;
 
  private:
   std::map<int, int> selected_;
@@ -116,7 +112,7 @@ void BM_GlyphDownload(benchmark::State& state) {
   rig.View().SelectListEntry(control_id::kLanguageList, 1);  // (DE) Germany
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     rig.Dialog().OnFontSet();
-    if (!rig.Finish() || rig.Dialog().Progress().framesSent != kDownloadFrames) {
+    if (!rig.Finish() || rig.Dialog().LastOutcome() != ActionOutcome::Downloaded) {
       state.SkipWithError("download did not complete");
       return;
     }
@@ -136,9 +132,8 @@ void BM_InformationRoundTrip(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
-    const int before = rig.View().messages;
     rig.Dialog().OnInformation();
-    if (!rig.Finish() || rig.View().messages != before + 1) {
+    if (!rig.Finish() || rig.Dialog().LastOutcome() != ActionOutcome::Answered) {
       state.SkipWithError("no information reply");
       return;
     }
@@ -147,3 +142,4 @@ void BM_InformationRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_InformationRoundTrip)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
 
 }  // namespace
+}  // namespace utility

@@ -1,5 +1,7 @@
 #include "utility/core/byte_queue.h"
 
+namespace utility {
+
 std::int32_t CByteQueue::Count() const {
   const std::int32_t tail = tail_.load(std::memory_order_acquire);
   const std::int32_t head = head_.load(std::memory_order_acquire);
@@ -38,3 +40,5 @@ void CByteQueue::Clear() {
   }
   tail_.store(head, std::memory_order_release);
 }
+
+}  // namespace utility

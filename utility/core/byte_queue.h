@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace utility {
+
 // The receive ring between the watch thread and the dialog.
 //
 // 8192 slots; one always stays free so that a full ring can be told from an
@@ -58,3 +60,5 @@ class CByteQueue {
   std::atomic<std::int32_t> head_{0};
   std::atomic<std::int32_t> tail_{0};
 };
+
+}  // namespace utility

@@ -6,6 +6,8 @@
 
 #include "utility/core/selection_lists.h"
 
+namespace utility {
+
 namespace {
 constexpr std::uint8_t kStx = 0x02;
 constexpr std::uint8_t kEtx = 0x03;
@@ -97,3 +99,5 @@ Frame LanguageCodeFrame(char first, char second) {
   const std::array<std::uint8_t, 2> data{static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second)};
   return BuildFrame(frame_command::kLanguageCode, data);
 }
+
+}  // namespace utility

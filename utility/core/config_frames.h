@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace utility {
+
 // Configuration frames sent to the display:
 //   STX 0x02 | LEN | CMD | DATA (LEN - 1 bytes) | ETX 0x03 | BCC
 // LEN counts CMD and DATA; BCC is the plain XOR of LEN through ETX. Nothing is
@@ -64,3 +66,5 @@ Frame EnterDownloadFrame();
 Frame InternationalGlyphFrame(std::uint8_t blockIndex, GlyphBlock glyphs);
 Frame UpperGlyphFrame(std::uint8_t blockIndex, GlyphBlock glyphs);
 Frame LanguageCodeFrame(char first, char second);
+
+}  // namespace utility

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace utility {
+
 // What the utility's dialog behaviour needs from the world around it: the
 // window's controls, message boxes and timers (DialogView), the settings file
 // left for the firmware tool (SettingsFile) and the start of that tool
@@ -81,12 +83,8 @@ class ProgramStarter {
  public:
   virtual ~ProgramStarter() = default;
   // Starts the program; does not wait for it. Answers whether it started
-  // (the dialog does not look at the answer; a command line can report it).
+  // (no box tells it; the dialog's outcome does, for a command line).
   virtual bool Start(std::string_view commandLine) = 0;
 };
 
-// SettingsFile on the C++ standard library's file streams.
-class StreamSettingsFile final : public SettingsFile {
- public:
-  Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) override;
-};
+}  // namespace utility

@@ -1,5 +1,7 @@
 #include "utility/core/information_record.h"
 
+namespace utility {
+
 namespace {
 constexpr std::size_t kCommandSetPosition = 15;
 constexpr std::size_t kDefaultFontPosition = 16;
@@ -24,3 +26,5 @@ std::optional<InformationRecord> ReadInformationRecord(std::span<const std::uint
   record.baudCode = reply[kBaudPosition];
   return record;
 }
+
+}  // namespace utility

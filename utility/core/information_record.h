@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+namespace utility {
+
 // The display's answer to the information request, read by position from
 // the first byte received after the request. Framing bytes are not checked:
 // the record is recognised by its size alone.
@@ -26,3 +28,5 @@ bool IsInformationRecordComplete(std::size_t bytesWaiting);
 
 // The record's fields, or nothing while fewer than 22 bytes have arrived.
 std::optional<InformationRecord> ReadInformationRecord(std::span<const std::uint8_t> reply);
+
+}  // namespace utility

@@ -1,5 +1,7 @@
 #include "utility/core/language_font_table.h"
 
+namespace utility {
+
 namespace {
 
 // The glyph sets: kInternational<code> and kUpper<set>, generated from a 5x7
@@ -60,3 +62,5 @@ std::string_view LanguageEntryAt(int index) {
   }
   return kTable[static_cast<std::size_t>(index)].listEntry;
 }
+
+}  // namespace utility

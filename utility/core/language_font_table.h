@@ -6,6 +6,8 @@
 #include <span>
 #include <string_view>
 
+namespace utility {
+
 // The national character sets the utility can load into the display, one row
 // per entry of the dialog's language list.
 //
@@ -39,3 +41,5 @@ int LanguageIndex(std::string_view entryOrCode);
 
 // The list entry at an index; empty when the index is outside the list.
 std::string_view LanguageEntryAt(int index);
+
+}  // namespace utility

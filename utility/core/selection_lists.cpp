@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+namespace utility {
+
 namespace {
 template <typename List, typename Value>
 int IndexOf(const List& list, const Value& value) {
@@ -31,3 +33,5 @@ std::string_view DefaultFontAt(int index) { return EntryAt(kDefaultFonts, index)
 std::uint8_t BaudCode(int index) { return static_cast<std::uint8_t>(index); }
 std::uint8_t CommandSetCode(int index) { return static_cast<std::uint8_t>(index & 0x0F); }
 std::uint8_t DefaultFontCode(int index) { return static_cast<std::uint8_t>(index & 0x1F); }
+
+}  // namespace utility

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace utility {
+
 // The entries of the dialog's three setting lists, in list order. A list
 // index is the code the display is sent; -1 means nothing is selected.
 
@@ -52,3 +54,5 @@ std::string_view DefaultFontAt(int index);
 std::uint8_t BaudCode(int index);         // the index as a byte
 std::uint8_t CommandSetCode(int index);   // index AND 0x0F
 std::uint8_t DefaultFontCode(int index);  // index AND 0x1F
+
+}  // namespace utility

@@ -2,20 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "utility/core/config_frames.h"
 #include "utility/core/selection_lists.h"
 
+namespace utility {
+
 namespace {
-constexpr std::size_t kVersionFirst = 3;
-constexpr std::size_t kVersionLast = 14;
-constexpr std::size_t kCommandSetPosition = 15;
-constexpr std::size_t kDefaultFontPosition = 16;
-constexpr std::size_t kLanguagePosition = 17;
-constexpr std::size_t kBaudPosition = 18;
-constexpr std::size_t kRecordSize = 22;
 constexpr int kUpperSetBytes = 640;
 constexpr std::size_t kInternationalSecondHalf = 28;  // bytes 32 to 59
 
@@ -37,38 +31,22 @@ std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex) {
   return {'U', ',', '0', ',', 'S', ',', '1', ',', static_cast<std::uint8_t>('0' + portIndex), ','};
 }
 
-std::string FormatInformation(std::span<const std::uint8_t> reply) {
+std::string FormatInformation(const InformationRecord& record) {
   std::string text = "\n\nVersion :\n";
-  for (std::size_t i = kVersionFirst; i <= kVersionLast && i < reply.size(); ++i) {
-    if (reply[i] != 0) {
-      text.push_back(static_cast<char>(reply[i]));
+  for (const char c : record.firmwareVersion) {
+    if (c != 0) {
+      text.push_back(c);
     }
   }
-  const auto code = [&reply](std::size_t position) -> std::uint8_t {
-    return position < reply.size() ? reply[position] : 0;
-  };
   text += "\n\nCommand Set :\n";
-  AppendHex(text, code(kCommandSetPosition));
+  AppendHex(text, record.commandSetCode);
   text += "\n\nDefault Font :\n";
-  AppendHex(text, code(kDefaultFontPosition));
+  AppendHex(text, record.defaultFontCode);
   text += "\n\nLanguage :\n";
-  AppendHex(text, code(kLanguagePosition));
+  AppendHex(text, record.languageCode);
   text += "\n\nBPS :\n";
-  AppendHex(text, code(kBaudPosition));
+  AppendHex(text, record.baudCode);
   return text;
-}
-
-SettingsFile::Result StreamSettingsFile::OverwriteStart(std::string_view fileName,
-                                                        std::span<const std::uint8_t> bytes) {
-  // in|out opens an existing file only: it neither creates nor truncates.
-  std::fstream file(std::string(fileName), std::ios::in | std::ios::out | std::ios::binary);
-  if (!file.is_open()) {
-    return Result::NotOpened;
-  }
-  file.seekp(0);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.flush();
-  return file.good() ? Result::Written : Result::WriteFailed;
 }
 
 CZorn_UtilityDlg::CZorn_UtilityDlg(DialogView& view, UtilityLink& link, SettingsFile& settings,
@@ -121,6 +99,7 @@ void CZorn_UtilityDlg::OnPortOpen() {
     const std::string device = "COM" + std::to_string(m_PortNumber);
     opened = m_Link.OpenLink(device, m_BaudRate, static_cast<std::uint16_t>(m_PortNumber));
   }
+  m_Outcome = opened ? ActionOutcome::PortOpened : ActionOutcome::OpenFailed;
   if (opened) {
     SetPortControls(true);
   } else {
@@ -133,6 +112,7 @@ bool CZorn_UtilityDlg::ReportOverflow() {
   if (!m_Link.ApplyPendingClear()) {
     return false;
   }
+  m_Outcome = ActionOutcome::QueueFull;
   m_View.ShowMessage(dialog_text::kQueueFull, dialog_text::kTitle, MessageIcon::Warning);
   return true;
 }
@@ -147,6 +127,7 @@ bool CZorn_UtilityDlg::HandleLineLost() {
   m_PendingReply = PendingReply::None;
   m_Link.CloseLink();
   SetPortControls(false);
+  m_Outcome = ActionOutcome::Disconnected;
   m_View.ShowMessage(dialog_text::kDisconnected, dialog_text::kTitle, MessageIcon::Error);
   return true;
 }
@@ -166,6 +147,7 @@ void CZorn_UtilityDlg::CloseLinkIfHeld() {
 
 void CZorn_UtilityDlg::OnClose() {
   CloseLinkIfHeld();
+  m_Outcome = ActionOutcome::PortClosed;
   m_View.ShowMessage(dialog_text::kClosed, dialog_text::kTitle, MessageIcon::Information);
   SetPortControls(false);
 }
@@ -183,20 +165,24 @@ void CZorn_UtilityDlg::OnDestroy() {
 }
 
 void CZorn_UtilityDlg::OnChange() {
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(BaudRateChangeFrame(m_View.SelectedIndex(control_id::kChangingBaud)));
 }
 
 void CZorn_UtilityDlg::OnInputString() {
   const std::string line1 = m_View.EditText(control_id::kLine1, kLineLength);
   const std::string line2 = m_View.EditText(control_id::kLine2, kLineLength);
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(InputStringFrame(line1, line2));
 }
 
 void CZorn_UtilityDlg::OnSetCommandSet() {
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(CommandSetChangeFrame(m_View.SelectedIndex(control_id::kCommandSetList)));
 }
 
 void CZorn_UtilityDlg::OnSetDefaultFont() {
+  m_Outcome = ActionOutcome::Sent;
   SendAndCount(DefaultFontChangeFrame(m_View.SelectedIndex(control_id::kDefaultFontList)));
 }
 
@@ -215,6 +201,7 @@ void CZorn_UtilityDlg::OnInformation() {
     StopDownload();
   }
   m_PendingReply = PendingReply::Information;
+  m_Outcome = ActionOutcome::AwaitingReply;
   SendAndCount(InformationRequestFrame());
 }
 
@@ -224,10 +211,12 @@ void CZorn_UtilityDlg::OnFontSet() {
                  ? &LanguageFontTable()[static_cast<std::size_t>(row)]
                  : nullptr;
   if (m_Glyphs == nullptr) {
+    m_Outcome = ActionOutcome::NoLanguage;
     m_View.ShowMessage(dialog_text::kNoLanguage, dialog_text::kTitle, MessageIcon::Warning);
     return;
   }
   m_PendingReply = PendingReply::FontSet;
+  m_Outcome = ActionOutcome::AwaitingReply;
   m_Download = DownloadProgress{};
   m_Download.row = row;
   SendAndCount(InternationalGlyphFrame(0, m_Glyphs->InternationalGlyphs.subspan<0, kGlyphBlockSize>()));
@@ -253,7 +242,7 @@ void CZorn_UtilityDlg::OnReceiveNotification() {
 }
 
 void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
-  if (waiting < static_cast<std::int32_t>(kRecordSize)) {
+  if (waiting < 0 || !IsInformationRecordComplete(static_cast<std::size_t>(waiting))) {
     return;
   }
   std::array<std::uint8_t, kReplyBufferSize> reply{};
@@ -271,8 +260,12 @@ void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
   // The box is modal: leave the exchange before showing it, so a
   // notification handled while it is open does not show it a second time.
   m_PendingReply = PendingReply::None;
-  m_View.ShowMessage(FormatInformation(std::span(reply.data(), kept)), dialog_text::kInformationTitle,
-                     MessageIcon::Information);
+  const auto record = ReadInformationRecord(std::span(reply.data(), kept));
+  if (!record) {
+    return;  // the ring gave up fewer bytes than it counted
+  }
+  m_Outcome = ActionOutcome::Answered;
+  m_View.ShowMessage(FormatInformation(*record), dialog_text::kInformationTitle, MessageIcon::Information);
 }
 
 void CZorn_UtilityDlg::DownloadStep() {
@@ -316,6 +309,7 @@ void CZorn_UtilityDlg::DownloadStep() {
     SendAndCount(LanguageCodeFrame(m_Glyphs->code[0], m_Glyphs->code[1]));
     ++m_Download.framesSent;
     m_PendingReply = PendingReply::None;
+    m_Outcome = ActionOutcome::Downloaded;
     m_View.StopTimer(ID_TIMER_RESPONSE);
   }
 }
@@ -338,6 +332,7 @@ bool CZorn_UtilityDlg::OnTimer(unsigned timerId) {
     return true;
   }
   StopDownload();
+  m_Outcome = ActionOutcome::TimedOut;
   m_View.ShowMessage(dialog_text::kResponseTimeout, dialog_text::kTitle, MessageIcon::Information);
   return true;
 }
@@ -353,8 +348,12 @@ void CZorn_UtilityDlg::OnProgramDownLoad() {
   const std::array<std::uint8_t, 10> record = BuildSettingsRecord(portIndex);
   if (m_Settings.OverwriteStart(dialog_text::kSettingsFileName, record) ==
       SettingsFile::Result::WriteFailed) {
+    m_Outcome = ActionOutcome::SettingsWriteFailed;
     m_View.ShowMessage(dialog_text::kSettingsWriteFailed, dialog_text::kTitle, MessageIcon::Error);
     return;
   }
-  m_Starter.Start(dialog_text::kFirmwareTool);
+  m_Outcome = m_Starter.Start(dialog_text::kFirmwareTool) ? ActionOutcome::ToolStarted
+                                                          : ActionOutcome::ToolNotStarted;
 }
+
+}  // namespace utility

@@ -8,14 +8,19 @@
 #include <string_view>
 #include <vector>
 
+#include "utility/core/action_outcome.h"
 #include "utility/core/dialog_view.h"
+#include "utility/core/information_record.h"
 #include "utility/core/language_font_table.h"
 #include "utility/core/utility_link.h"
+#include "utility/core/utility_title.h"
+
+namespace utility {
 
 // Texts the dialog shows.
 namespace dialog_text {
 // The title of every message box that has none of its own.
-inline constexpr std::string_view kTitle = " Zorn Utility Ver 2.03  ";
+inline constexpr std::string_view kTitle = kUtilityTitle;
 inline constexpr std::string_view kCaption = "Zorn Utility Ver 2.03";
 inline constexpr std::string_view kOpenFailed = "Com port open failed !";
 inline constexpr std::string_view kClosed = "Com port closed !";
@@ -47,10 +52,9 @@ inline constexpr std::uint8_t kAck = 0x06;
 // the separator keeps the digit apart from whatever the file holds after it.
 std::array<std::uint8_t, 10> BuildSettingsRecord(int portIndex);
 
-// The text of the information box for a reply: the version characters at
-// positions 3 to 14 (zero bytes left out) and the four codes in "%2X" form.
-// `reply` holds at least 22 bytes.
-std::string FormatInformation(std::span<const std::uint8_t> reply);
+// The text of the information box: the version characters (zero bytes left
+// out) and the four codes in "%2X" form.
+std::string FormatInformation(const InformationRecord& record);
 
 // The main dialog's behaviour: what each button, the receive notification and
 // the response timer do. A window (or a front end without one) forwards its
@@ -128,6 +132,7 @@ class CZorn_UtilityDlg {
   void SetPortControls(bool open);
 
   PendingReply Pending() const { return m_PendingReply; }
+  ActionOutcome LastOutcome() const { return m_Outcome; }
   const DownloadProgress& Progress() const { return m_Download; }
   int PortNumber() const { return m_PortNumber; }
   int BaudRate() const { return m_BaudRate; }
@@ -154,6 +159,9 @@ class CZorn_UtilityDlg {
   int m_PortNumber = 0;
   int m_BaudRate = 0;
   PendingReply m_PendingReply = PendingReply::None;
+  ActionOutcome m_Outcome = ActionOutcome::None;
   DownloadProgress m_Download;
   const LanguageFontRow* m_Glyphs = nullptr;  // the row being downloaded
 };
+
+}  // namespace utility

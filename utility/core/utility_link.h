@@ -6,6 +6,8 @@
 #include "utility/core/byte_queue.h"
 #include "utility/core/config_frames.h"
 
+namespace utility {
+
 // What the dialog needs of its port object. CSerialLink implements it on
 // each platform; tests substitute a scripted fake.
 //
@@ -51,3 +53,5 @@ class NotificationWaiter {
   // none came within `limitMs` milliseconds.
   virtual bool WaitForNotification(std::uint32_t limitMs) = 0;
 };
+
+}  // namespace utility

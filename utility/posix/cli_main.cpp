@@ -3,19 +3,20 @@
 #include <string>
 #include <vector>
 
-#include "utility/core/cli_front_end.h"
+#include "utility/cli/cli_front_end.h"
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
+#include "utility/posix/settings_file.h"
 
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    CallbackNotificationWaiter waiter;
-    CSerialLink link([&waiter] { waiter.Notify(); });
-    StreamSettingsFile settings;
-    SpawnProgramStarter starter;
-    CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
-    return RunUtilityCli(arguments, platform);
+    utility::CallbackNotificationWaiter waiter;
+    utility::CSerialLink link([&waiter] { waiter.Notify(); });
+    utility::DiskSettingsFile settings;
+    utility::SpawnProgramStarter starter;
+    utility::CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
+    return utility::RunUtilityCli(arguments, platform);
   } catch (const std::exception& error) {
     std::cerr << "zorn-utility-cli: " << error.what() << '\n';
     return 1;

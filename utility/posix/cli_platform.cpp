@@ -8,6 +8,8 @@
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX declares it nowhere
 
+namespace utility {
+
 void CallbackNotificationWaiter::Notify() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -33,3 +35,5 @@ bool SpawnProgramStarter::Start(std::string_view commandLine) {
   // child is not waited for; it is reaped when this short-lived process ends.
   return ::posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
+
+}  // namespace utility

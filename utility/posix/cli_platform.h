@@ -8,6 +8,8 @@
 #include "utility/core/dialog_view.h"
 #include "utility/core/utility_link.h"
 
+namespace utility {
+
 // Collects the link's receive callbacks (watch thread) for a front end that
 // waits for them on its own thread.
 class CallbackNotificationWaiter final : public NotificationWaiter {
@@ -28,3 +30,5 @@ class SpawnProgramStarter final : public ProgramStarter {
  public:
   bool Start(std::string_view commandLine) override;
 };
+
+}  // namespace utility

@@ -15,6 +15,8 @@
 
 #include "shared/posix/termios_speed.h"
 
+namespace utility {
+
 namespace {
 
 int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
@@ -221,3 +223,5 @@ CSerialLink::BurstEnd CSerialLink::ReadBurst(bool hungUp) {
     if (m_StopRequested.load(std::memory_order_acquire)) return BurstEnd::kDone;
   }
 }
+
+}  // namespace utility

@@ -12,6 +12,8 @@
 #include "utility/core/config_frames.h"
 #include "utility/core/utility_link.h"
 
+namespace utility {
+
 // The utility's serial port: 8 data bits, no parity, one stop bit, raw bytes,
 // held exclusively. A watch thread collects received bytes into m_QueueRead
 // and calls the receive callback once per burst.
@@ -122,3 +124,5 @@ class CSerialLink final : public UtilityLink {
   ReceiveCallback m_OnReceive;
   std::thread m_WatchThread;
 };
+
+}  // namespace utility

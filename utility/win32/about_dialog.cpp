@@ -2,6 +2,8 @@
 
 #include "utility/win32/resource.h"
 
+namespace utility {
+
 INT_PTR CAboutDlg::DoModal(HWND owner) const {
   return DialogBoxParamA(m_hInstance, MAKEINTRESOURCEA(IDD_ABOUTBOX), owner, &CAboutDlg::DialogProcedure, 0);
 }
@@ -18,3 +20,5 @@ INT_PTR CALLBACK CAboutDlg::DialogProcedure(HWND dialog, UINT message, WPARAM wP
     default: return FALSE;
   }
 }
+
+}  // namespace utility

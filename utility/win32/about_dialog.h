@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace utility {
+
 // The About box (template IDD_ABOUTBOX): the utility's icon, name and version, and OK.
 class CAboutDlg {
  public:
@@ -15,3 +17,5 @@ class CAboutDlg {
 
   HINSTANCE m_hInstance;
 };
+
+}  // namespace utility

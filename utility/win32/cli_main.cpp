@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "utility/core/cli_front_end.h"
+#include "utility/cli/cli_front_end.h"
 #include "utility/win32/notify_window.h"
 #include "utility/win32/serial_link.h"
+#include "utility/win32/settings_file.h"
 #include "utility/win32/win_exec_starter.h"
 
 namespace {
@@ -21,17 +22,17 @@ void PrintLinkMessage(const std::string& text) { std::cerr << "zorn-utility-cli:
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    Win32NotificationWaiter waiter;
+    utility::Win32NotificationWaiter waiter;
     if (waiter.Window() == nullptr) {
       std::cerr << "zorn-utility-cli: cannot create the notification window\n";
       return 1;
     }
-    CSerialLink link(&PrintLinkMessage);
+    utility::CSerialLink link(&PrintLinkMessage);
     link.SetNotifyWindow(waiter.Window());
-    StreamSettingsFile settings;
-    WinExecStarter starter;
-    CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
-    return RunUtilityCli(arguments, platform);
+    utility::DiskSettingsFile settings;
+    utility::WinExecStarter starter;
+    utility::CliPlatform platform{link, waiter, settings, starter, std::cout, std::cerr};
+    return utility::RunUtilityCli(arguments, platform);
   } catch (const std::exception& error) {
     std::cerr << "zorn-utility-cli: " << error.what() << '\n';
     return 1;

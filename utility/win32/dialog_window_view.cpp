@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace utility {
+
 namespace {
 
 UINT IconStyle(MessageIcon icon) {
@@ -54,3 +56,5 @@ void DialogWindowView::StartTimer(unsigned timerId, unsigned periodMs) {
 void DialogWindowView::StopTimer(unsigned timerId) { KillTimer(m_hWnd, timerId); }
 
 void DialogWindowView::EndDialog() { SendMessageA(m_hWnd, WM_CLOSE, 0, 0); }
+
+}  // namespace utility

@@ -7,6 +7,8 @@
 
 #include "utility/core/dialog_view.h"
 
+namespace utility {
+
 // CZorn_UtilityDlg's view of the main dialog window: its controls by identifier, its timers,
 // and message boxes owned by it. ANSI throughout: list entries, edit texts and messages are
 // bytes of the system's code page.
@@ -30,3 +32,5 @@ class DialogWindowView final : public DialogView {
  private:
   HWND m_hWnd = nullptr;
 };
+
+}  // namespace utility

@@ -6,6 +6,8 @@
 #include "utility/win32/minimized_icon.h"
 #include "utility/win32/resource.h"
 
+namespace utility {
+
 static_assert((IDM_ABOUTBOX & 0x000F) == 0, "system-menu commands keep their four low bits clear");
 static_assert(IDM_ABOUTBOX < 0xF000, "the system's own commands start at 0xF000");
 
@@ -145,3 +147,5 @@ INT_PTR MainDialogWindow::OnReceiveNotification(WPARAM /*wParam*/, LPARAM /*lPar
   m_Dialog.OnReceiveNotification();
   return TRUE;
 }
+
+}  // namespace utility

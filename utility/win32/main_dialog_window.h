@@ -5,7 +5,10 @@
 #include "utility/core/utility_dialog.h"
 #include "utility/win32/dialog_window_view.h"
 #include "utility/win32/serial_link.h"
+#include "utility/win32/settings_file.h"
 #include "utility/win32/win_exec_starter.h"
+
+namespace utility {
 
 // The utility's main dialog as a Win32 window (template IDD_ZORN_UTILITY_DIALOG). What each
 // button, notification and timer does belongs to CZorn_UtilityDlg; this class owns the window,
@@ -61,7 +64,9 @@ class MainDialogWindow {
   // Before the behaviour: destroyed after it, and its destructor ends the watch thread.
   CSerialLink m_Link;
   DialogWindowView m_View;
-  StreamSettingsFile m_Settings;
+  DiskSettingsFile m_Settings;
   WinExecStarter m_Starter;
   CZorn_UtilityDlg m_Dialog;
 };
+
+}  // namespace utility

@@ -1,5 +1,7 @@
 #include "utility/win32/notify_window.h"
 
+namespace utility {
+
 namespace {
 
 constexpr const wchar_t* kClassName = L"ZornUtilityNotificationWaiter";
@@ -67,3 +69,5 @@ bool Win32NotificationWaiter::WaitForNotification(std::uint32_t limitMs) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_POSTMESSAGE);
   }
 }
+
+}  // namespace utility

@@ -6,6 +6,8 @@
 
 #include "utility/core/utility_link.h"
 
+namespace utility {
+
 // Receives the port object's WM_USER+1 notifications for a front end that has no dialog: a
 // message-only window of its own class, counting each notification it is posted. The window
 // belongs to the thread that constructs the waiter; only that thread may wait.
@@ -38,3 +40,5 @@ class Win32NotificationWaiter final : public NotificationWaiter {
   WPARAM lastWParam_ = 0;
   LPARAM lastLParam_ = 0;
 };
+
+}  // namespace utility

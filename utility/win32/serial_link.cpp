@@ -4,6 +4,8 @@
 #include <array>
 #include <new>
 
+namespace utility {
+
 namespace {
 
 // PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR: both directions, both the
@@ -440,3 +442,5 @@ void CSerialLink::ParkUntilReadEnds() {
   WaitForSingleObject(stop, INFINITE);
   WaitForSingleObject(readEnded, INFINITE);
 }
+
+}  // namespace utility

@@ -9,6 +9,9 @@
 
 #include "shared/win32/unique_handle.h"
 #include "utility/core/utility_link.h"
+#include "utility/core/utility_title.h"
+
+namespace utility {
 
 // The utility's serial port on Windows: 8 data bits, no parity, one stop bit, no XON/XOFF, held
 // without sharing. A watch thread, ThreadWatchComm, collects received bytes into m_QueueRead and
@@ -75,7 +78,7 @@ class CSerialLink final : public UtilityLink {
   static constexpr DWORD kDriverQueueBytes = 4096;
   static constexpr DWORD kDrainPollMs = 2;
   static constexpr DWORD kUartFifoBytes = 16;
-  static constexpr const char* kMessageCaption = " Zorn Utility Ver 2.03  ";
+  static constexpr const char* kMessageCaption = kUtilityTitle;
 
   // The default shows a modal message box with the utility's caption and an OK button.
   static void ShowMessageBox(const std::string& text);
@@ -165,3 +168,5 @@ class CSerialLink final : public UtilityLink {
   std::int32_t m_BaudRate = 0;
   std::atomic<WatchState> m_WatchState{WatchState::kServing};
 };
+
+}  // namespace utility

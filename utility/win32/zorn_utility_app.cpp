@@ -5,6 +5,8 @@
 
 #include "utility/win32/main_dialog_window.h"
 
+namespace utility {
+
 bool CZorn_UtilityApp::InitInstance() {
   // The dialog object holds the port object with its ring; it lives on the heap, not the stack.
   const std::unique_ptr<MainDialogWindow> dialog(new (std::nothrow) MainDialogWindow(m_hInstance));
@@ -12,10 +14,12 @@ bool CZorn_UtilityApp::InitInstance() {
   return false;
 }
 
+}  // namespace utility
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
   // No exception may leave the program's entry point.
   try {
-    CZorn_UtilityApp app(instance);
+    utility::CZorn_UtilityApp app(instance);
     app.InitInstance();
   } catch (...) {
     return 1;

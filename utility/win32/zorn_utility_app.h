@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace utility {
+
 // The application object of Zorn_Utility.exe: runs the main dialog modally as the program's
 // main window; the program ends when the dialog does.
 class CZorn_UtilityApp {
@@ -16,3 +18,5 @@ class CZorn_UtilityApp {
  private:
   HINSTANCE m_hInstance;
 };
+
+}  // namespace utility

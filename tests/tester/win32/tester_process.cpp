@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "tester/core/form_controls.h"
+#include "tests/support/process_window.h"
 
 namespace kit::tester_test {
 namespace {
@@ -21,27 +22,6 @@ LRESULT send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return -1;
   }
   return static_cast<LRESULT>(answer);
-}
-
-struct FormSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK find_form_callback(HWND window, LPARAM out) {
-  // EnumWindows hands our pointer back as an integer.
-  auto* search = reinterpret_cast<FormSearch*>(out);  // NOLINT(performance-no-int-to-ptr)
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  std::array<wchar_t, 64> caption{};
-  GetWindowTextW(window, caption.data(), static_cast<int>(caption.size()));
-  const std::u16string_view wanted = zorntest::kFormCaption;
-  if (process == search->process && IsWindowVisible(window) &&
-      std::wstring_view(caption.data()) == std::wstring(wanted.begin(), wanted.end())) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 // Whether a message box shows an icon: a visible static control of style SS_ICON holding one.
@@ -104,9 +84,8 @@ TesterProcess::~TesterProcess() {
 }
 
 HWND TesterProcess::find_form() const {
-  FormSearch search{process_id_, nullptr};
-  EnumWindows(find_form_callback, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  const std::u16string_view caption = zorntest::kFormCaption;
+  return test_support::find_process_window(process_id_, std::wstring(caption.begin(), caption.end()));
 }
 
 HWND TesterProcess::wait_for_form(DWORD timeout_ms) {

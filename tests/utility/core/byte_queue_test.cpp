@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <thread>
 
+namespace utility {
 namespace {
 
 void PutN(CByteQueue& queue, int n, std::uint8_t first = 0) {
@@ -151,3 +152,4 @@ TEST(ByteQueueTest, ConsumerClearDuringProductionKeepsLaterBytesInOrder) {
 }
 
 }  // namespace
+}  // namespace utility

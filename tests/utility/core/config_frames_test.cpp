@@ -12,6 +12,7 @@
 
 #include "utility/core/selection_lists.h"
 
+namespace utility {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -166,3 +167,4 @@ TEST(SelectionListsTest, UnknownEntriesAndIndicesOutsideTheLists) {
 }
 
 }  // namespace
+}  // namespace utility

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+namespace utility {
 namespace {
 
 std::vector<std::uint8_t> SampleReply() {
@@ -38,3 +39,4 @@ TEST(InformationRecordTest, ReadsVersionAndCodesByPosition) {
 }
 
 }  // namespace
+}  // namespace utility

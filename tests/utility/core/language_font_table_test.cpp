@@ -16,6 +16,7 @@
 #include <tuple>
 #include <vector>
 
+namespace utility {
 namespace {
 
 using Glyph = std::array<std::uint8_t, kGlyphBytes>;
@@ -395,3 +396,4 @@ TEST(LanguageFontTable, EighthRowStaysClear) {
 }
 
 }  // namespace
+}  // namespace utility

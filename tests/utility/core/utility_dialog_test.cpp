@@ -5,11 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +14,7 @@
 #include "utility/core/config_frames.h"
 #include "utility/core/language_font_table.h"
 
+namespace utility {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -159,16 +157,17 @@ class RecordingStarter final : public ProgramStarter {
   explicit RecordingStarter(EventLog& log) : log_(log) {}
   bool Start(std::string_view commandLine) override {
     log_.push_back("start " + std::string(commandLine));
-    return true;
+    return starts;
   }
+  bool starts = true;
 
  private:
   EventLog& log_;
 };
 
-class UtilityDialogTest : public ::testing::Test {
- protected:
-  UtilityDialogTest() { dialog.OnInitDialog(); }
+// The dialog on its fakes, started as the window starts it.
+struct DialogHarness {
+  DialogHarness() { dialog.OnInitDialog(); }
 
   void OpenPort() {
     dialog.OnPortOpen();
@@ -188,6 +187,8 @@ class UtilityDialogTest : public ::testing::Test {
   RecordingStarter starter{log};
   CZorn_UtilityDlg dialog{view, link, settings, starter};
 };
+
+class UtilityDialogTest : public ::testing::Test, public DialogHarness {};
 
 constexpr std::array<int, 7> kCommandButtons = {
     control_id::kChange,         control_id::kInputString,     control_id::kSetCommandSet,
@@ -380,7 +381,9 @@ TEST_F(UtilityDialogTest, InformationWaitsForTwentyTwoBytesAcrossNotifications) 
 
 TEST(FormatInformation, LeavesZeroVersionBytesOut) {
   Bytes reply = InformationReply(std::string("V1\0\0.0", 6) + "      ", {1, 2, 3, 4});
-  EXPECT_EQ(FormatInformation(reply).substr(0, 22), "\n\nVersion :\nV1.0      ");
+  const auto record = ReadInformationRecord(reply);
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(FormatInformation(*record).substr(0, 22), "\n\nVersion :\nV1.0      ");
 }
 
 TEST_F(UtilityDialogTest, ReplyLargerThanTheReplyBufferIsTakenWhole) {
@@ -678,39 +681,127 @@ TEST_F(UtilityDialogTest, ProgramDownLoadStartsTheToolUnlessTheRecordCouldNotBeW
   EXPECT_EQ(view.messages.back().text, "An error occurred while writing config.data.");
 }
 
-// config.data on the file system: written over an existing file only.
-class SettingsFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("zorn_settings_") + info->name() + "_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "config.data").string();
+// What each action comes to, as a front end without boxes reads it.
+TEST(DialogOutcome, EachActionReportsWhatItCameTo) {
+  const auto acknowledgeAll = [](DialogHarness& h) {
+    for (int frame = 0; frame < 30 && h.dialog.Pending() != CZorn_UtilityDlg::PendingReply::None; ++frame) {
+      h.link.Receive({kAck});
+      h.dialog.OnReceiveNotification();
+    }
+  };
+  struct Case {
+    const char* action;
+    bool open;
+    std::function<void(DialogHarness&)> play;
+    ActionOutcome expected;
+  };
+  const std::vector<Case> cases = {
+      {"nothing yet", false, [](DialogHarness&) {}, ActionOutcome::None},
+      {"port opened", false, [](DialogHarness& h) { h.dialog.OnPortOpen(); }, ActionOutcome::PortOpened},
+      {"port refused", false,
+       [](DialogHarness& h) {
+         h.link.openSucceeds = false;
+         h.dialog.OnPortOpen();
+       },
+       ActionOutcome::OpenFailed},
+      {"close", true, [](DialogHarness& h) { h.dialog.OnClose(); }, ActionOutcome::PortClosed},
+      {"speed change", true, [](DialogHarness& h) { h.dialog.OnChange(); }, ActionOutcome::Sent},
+      {"input string", true, [](DialogHarness& h) { h.dialog.OnInputString(); }, ActionOutcome::Sent},
+      {"command set", true, [](DialogHarness& h) { h.dialog.OnSetCommandSet(); }, ActionOutcome::Sent},
+      {"default font", true, [](DialogHarness& h) { h.dialog.OnSetDefaultFont(); }, ActionOutcome::Sent},
+      {"information unanswered", true, [](DialogHarness& h) { h.dialog.OnInformation(); },
+       ActionOutcome::AwaitingReply},
+      {"information answered", true,
+       [](DialogHarness& h) {
+         h.dialog.OnInformation();
+         h.link.Receive(InformationReply("FW 1.23 ABCD", {7, 0, 0, 4}));
+         h.dialog.OnReceiveNotification();
+       },
+       ActionOutcome::Answered},
+      {"information on a lost line", true,
+       [](DialogHarness& h) {
+         h.link.LoseLine();
+         h.dialog.OnInformation();
+       },
+       ActionOutcome::Disconnected},
+      {"overflow during information", true,
+       [](DialogHarness& h) {
+         h.dialog.OnInformation();
+         h.link.overflowPending = true;
+         h.dialog.OnReceiveNotification();
+       },
+       ActionOutcome::QueueFull},
+      {"overflow before information", true,
+       [](DialogHarness& h) {
+         h.link.overflowPending = true;
+         h.dialog.OnInformation();
+       },
+       ActionOutcome::AwaitingReply},
+      {"font set without a language", true,
+       [](DialogHarness& h) {
+         h.view.SelectListEntry(control_id::kLanguageList, -1);
+         h.dialog.OnFontSet();
+       },
+       ActionOutcome::NoLanguage},
+      {"font set under way", true, [](DialogHarness& h) { h.dialog.OnFontSet(); },
+       ActionOutcome::AwaitingReply},
+      {"font set acknowledged to the end", true,
+       [&](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         acknowledgeAll(h);
+       },
+       ActionOutcome::Downloaded},
+      {"late timer tick after the download", true,
+       [&](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         acknowledgeAll(h);
+         h.dialog.OnTimer(ID_TIMER_RESPONSE);
+       },
+       ActionOutcome::Downloaded},
+      {"font set silent", true,
+       [](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         h.dialog.OnTimer(ID_TIMER_RESPONSE);
+       },
+       ActionOutcome::TimedOut},
+      {"font set line lost", true,
+       [](DialogHarness& h) {
+         h.dialog.OnFontSet();
+         h.link.LoseLine();
+         h.dialog.OnReceiveNotification();
+       },
+       ActionOutcome::Disconnected},
+      {"hand-over, tool started", true, [](DialogHarness& h) { h.dialog.OnProgramDownLoad(); },
+       ActionOutcome::ToolStarted},
+      {"hand-over, no config.data", true,
+       [](DialogHarness& h) {
+         h.settings.result = SettingsFile::Result::NotOpened;
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::ToolStarted},
+      {"hand-over, tool missing", true,
+       [](DialogHarness& h) {
+         h.starter.starts = false;
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::ToolNotStarted},
+      {"hand-over, config.data not written", true,
+       [](DialogHarness& h) {
+         h.settings.result = SettingsFile::Result::WriteFailed;
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::SettingsWriteFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    DialogHarness h;
+    if (c.open) {
+      h.OpenPort();
+    }
+    c.play(h);
+    EXPECT_EQ(h.dialog.LastOutcome(), c.expected);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::filesystem::path dir_;
-  std::string path_;
-};
-
-TEST_F(SettingsFileTest, OverwritesTheStartOfAnExistingFileOnly) {
-  {
-    std::ofstream out(path_, std::ios::binary);
-    out << "abcdefghijklmnopqrst";
-  }
-  StreamSettingsFile file;
-  const auto record = BuildSettingsRecord(3);
-  EXPECT_EQ(file.OverwriteStart(path_, record), SettingsFile::Result::Written);
-  std::ifstream in(path_, std::ios::binary);
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, "U,0,S,1,3,klmnopqrst");
-}
-
-TEST_F(SettingsFileTest, CreatesNothingWhenTheFileIsMissing) {
-  StreamSettingsFile file;
-  EXPECT_EQ(file.OverwriteStart(path_, BuildSettingsRecord(0)), SettingsFile::Result::NotOpened);
-  EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 }  // namespace
+}  // namespace utility

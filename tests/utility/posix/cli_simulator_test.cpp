@@ -12,6 +12,7 @@
 #include "tests/support/temp_directory.h"
 #include "utility/core/language_font_table.h"
 
+namespace utility {
 namespace {
 
 using std::chrono::milliseconds;
@@ -207,3 +208,4 @@ TEST(CliOnSimulator, MissingPortGivesExitThree) {
 }
 
 }  // namespace
+}  // namespace utility

@@ -17,6 +17,7 @@
 
 #include "tests/support/simulator_process.h"
 
+namespace utility {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -363,3 +364,4 @@ TEST(SerialLinkClose, DestructorStopsARunningLink) {
 }
 
 }  // namespace
+}  // namespace utility

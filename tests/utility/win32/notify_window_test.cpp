@@ -13,6 +13,7 @@
 #include "utility/win32/minimized_icon.h"
 #include "utility/win32/serial_link.h"
 
+namespace utility {
 namespace {
 
 TEST(Win32NotificationWaiter, CountsEachPostOnceAndKeepsItsParameters) {
@@ -135,3 +136,4 @@ TEST(MinimizedIcon, IsCentredInIntegerArithmetic) {
 }
 
 }  // namespace
+}  // namespace utility

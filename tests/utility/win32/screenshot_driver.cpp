@@ -16,6 +16,8 @@
 
 namespace {
 
+namespace control_id = utility::control_id;
+
 constexpr DWORD kShotLimitMs = 60000;
 constexpr int kCom7 = 6;
 

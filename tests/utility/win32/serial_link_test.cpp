@@ -15,6 +15,7 @@
 
 #include "utility/win32/notify_window.h"
 
+namespace utility {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -321,3 +322,4 @@ TEST_F(LinkedPorts, OpeningAnOpenLinkClosesItFirst) {
 }
 
 }  // namespace
+}  // namespace utility

@@ -10,6 +10,7 @@
 #include "tests/utility/win32/utility_window_fixture.h"
 #include "utility/core/dialog_view.h"
 
+namespace utility {
 namespace {
 
 using zorn::test::window::kCommandButtons;
@@ -40,3 +41,4 @@ TEST_F(UtilityWindowHangUp, ALineDroppedMidDownloadIsReportedAndClosesThePort) {
 }
 
 }  // namespace
+}  // namespace utility

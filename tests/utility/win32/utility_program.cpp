@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "tests/support/process_window.h"
 #include "tests/support/simulator_link.h"
 
 namespace zorn::test {
@@ -11,22 +12,6 @@ namespace {
 constexpr DWORD kStartLimitMs = 30000;
 constexpr DWORD kSendLimitMs = 10000;
 constexpr const wchar_t* kCaption = L"Zorn Utility Ver 2.03";
-
-struct DialogSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM searchAddress) {
-  // EnumWindows hands our pointer back as an integer.
-  auto* search = reinterpret_cast<DialogSearch*>(searchAddress);  // NOLINT(performance-no-int-to-ptr)
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != search->process || !IsWindowVisible(window)) return TRUE;
-  if (UtilityProgram::Text(window) != kCaption) return TRUE;
-  search->found = window;
-  return FALSE;
-}
 
 // The test's environment with PATH starting at `folder`, as a block for CreateProcessW.
 std::wstring EnvironmentWithPathFirst(const std::wstring& folder) {
@@ -61,9 +46,7 @@ LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 HWND UtilityProgram::FindDialog(DWORD processId) {
-  DialogSearch search{processId, nullptr};
-  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return test_support::find_process_window(processId, kCaption);
 }
 
 std::wstring UtilityProgram::ProgramPath() {

@@ -13,6 +13,8 @@
 
 namespace zorn::test::window {
 
+namespace control_id = utility::control_id;
+
 inline constexpr int kCom7 = 6;  // its index in the port list
 inline constexpr const wchar_t* kTitle = L" Zorn Utility Ver 2.03  ";
 inline constexpr std::array<int, 7> kCommandButtons = {

@@ -21,6 +21,7 @@
 #include "tests/utility/win32/utility_window_fixture.h"
 #include "utility/core/dialog_view.h"
 
+namespace utility {
 namespace {
 
 using zorn::test::UtilityProgram;
@@ -522,3 +523,4 @@ TEST(UtilityWindowEnd, ExitEnterEscapeAndTheCloseBoxEndTheProgram) {
 }
 
 }  // namespace
+}  // namespace utility

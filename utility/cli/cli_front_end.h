@@ -7,6 +7,8 @@
 #include "utility/core/dialog_view.h"
 #include "utility/core/utility_link.h"
 
+namespace utility {
+
 // zorn-utility-cli: the utility's dialog without a window, for technicians
 // and scripts. It drives the same dialog behaviour as the window does: the
 // command line chooses the list entries and fills the edit boxes, presses one
@@ -42,3 +44,5 @@ std::string CliUsage();
 // Runs one command line (the arguments after the program name) and answers
 // the exit code.
 int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform);
+
+}  // namespace utility

@@ -1,6 +1,6 @@
 // The command-line front end over a scripted display: argument handling,
 // exit codes and the exchanges it waits for.
-#include "utility/core/cli_front_end.h"
+#include "utility/cli/cli_front_end.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "utility/cli/cli_commands.h"
+
+namespace utility {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -261,4 +264,20 @@ TEST_F(CliTest, DownloadHandsOverOrSaysWhatFailed) {
   EXPECT_EQ(starter.started.size(), 2U);
 }
 
+TEST_F(CliTest, EveryCommandRefusesOneArgumentTooManyOrTooFew) {
+  for (const CliCommand& command : CliCommands()) {
+    SCOPED_TRACE(std::string(command.name));
+    const ArgumentCount allowed = CountArguments(command.arguments);
+    std::vector<std::string> arguments = {"--port", "COM4", std::string(command.name)};
+    arguments.resize(arguments.size() + allowed.most + 1, "9600");
+    EXPECT_EQ(Run(arguments), kExitUsage);
+    if (allowed.least > 0) {
+      arguments.resize(3 + allowed.least - 1);
+      EXPECT_EQ(Run(arguments), kExitUsage);
+    }
+  }
+  EXPECT_TRUE(display.opened.empty());
+}
+
 }  // namespace
+}  // namespace utility

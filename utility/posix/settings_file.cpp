@@ -1,0 +1,35 @@
+#include "utility/posix/settings_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "shared/posix/unique_fd.h"
+
+namespace utility {
+
+SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
+                                                      std::span<const std::uint8_t> bytes) {
+  const std::string path(fileName);
+  const kit::posix::UniqueFd file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (!file.is_valid()) {
+    return Result::NotOpened;
+  }
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count =
+        ::pwrite(file.get(), bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count <= 0) {
+      return Result::WriteFailed;
+    }
+    written += static_cast<std::size_t>(count);
+  }
+  return Result::Written;
+}
+
+}  // namespace utility

@@ -1,0 +1,32 @@
+#include "utility/win32/settings_file.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "shared/win32/unique_handle.h"
+
+namespace utility {
+
+SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
+                                                      std::span<const std::uint8_t> bytes) {
+  const std::string path(fileName);
+  const kit::win32::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) {
+    return Result::NotOpened;
+  }
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    DWORD count = 0;
+    const auto chunk = static_cast<DWORD>(bytes.size() - written);
+    if (!::WriteFile(file.get(), bytes.data() + written, chunk, &count, nullptr) || count == 0) {
+      return Result::WriteFailed;
+    }
+    written += count;
+  }
+  return Result::Written;
+}
+
+}  // namespace utility
