@@ -3,8 +3,8 @@
 ;
 ; Built by scripts/package.sh through installer/build-installer.sh, which passes
 ;   KIT_VERSION   the version (four numbers)
-;   KIT_STAGE     a folder with x86/ (VARNEL.dll, zorn-utility-cli.exe, and Zorn_Utility.exe and
-;                 ZornTest.exe where the build made them) and x64/ (VARNEL.dll)
+;   KIT_STAGE     a folder with x86/ (VARNEL.dll, zorn-utility-cli.exe, Zorn_Utility.exe,
+;                 ZornTest.exe) and x64/ (VARNEL.dll)
 ;   KIT_OUTFILE   the setup program to write
 ; and, for tests on machines that cannot run 32-bit programs only, KIT_AMD64_VEHICLE: the same
 ; script as a 64-bit program that leaves the 32-bit library unregistered.
@@ -27,12 +27,6 @@ SetCompressor /SOLID lzma
 
 !ifndef KIT_VERSION | KIT_STAGE | KIT_OUTFILE
   !error "KIT_VERSION, KIT_STAGE and KIT_OUTFILE must be defined (see installer/build-installer.sh)"
-!endif
-!if /FileExists "${KIT_STAGE}/x86/Zorn_Utility.exe"
-  !define KIT_HAVE_UTILITY
-!endif
-!if /FileExists "${KIT_STAGE}/x86/ZornTest.exe"
-  !define KIT_HAVE_TESTER
 !endif
 
 !include LogicLib.nsh
@@ -248,12 +242,8 @@ FunctionEnd
 Function CreateShortcuts
   SetOutPath "$INSTDIR"
   CreateDirectory "$SMPROGRAMS\${KIT_START_MENU}"
-  !ifdef KIT_HAVE_UTILITY
-    CreateShortcut "$SMPROGRAMS\${KIT_START_MENU}\Zorn Utility.lnk" "$INSTDIR\Zorn_Utility.exe"
-  !endif
-  !ifdef KIT_HAVE_TESTER
-    CreateShortcut "$SMPROGRAMS\${KIT_START_MENU}\ZornTest.lnk" "$INSTDIR\ZornTest.exe"
-  !endif
+  CreateShortcut "$SMPROGRAMS\${KIT_START_MENU}\Zorn Utility.lnk" "$INSTDIR\Zorn_Utility.exe"
+  CreateShortcut "$SMPROGRAMS\${KIT_START_MENU}\ZornTest.lnk" "$INSTDIR\ZornTest.exe"
   ; A console program: the shortcut opens a command prompt in the installation folder with its help.
   CreateShortcut "$SMPROGRAMS\${KIT_START_MENU}\zorn-utility-cli.lnk" "$SYSDIR\cmd.exe" \
       '/k zorn-utility-cli.exe --help' "$INSTDIR\zorn-utility-cli.exe"
@@ -264,12 +254,8 @@ Section "-Install"
   SetOutPath "$INSTDIR"
   File "${KIT_STAGE}/x86/VARNEL.dll"
   File "${KIT_STAGE}/x86/zorn-utility-cli.exe"
-  !ifdef KIT_HAVE_UTILITY
-    File "${KIT_STAGE}/x86/Zorn_Utility.exe"
-  !endif
-  !ifdef KIT_HAVE_TESTER
-    File "${KIT_STAGE}/x86/ZornTest.exe"
-  !endif
+  File "${KIT_STAGE}/x86/Zorn_Utility.exe"
+  File "${KIT_STAGE}/x86/ZornTest.exe"
   ; A 64-bit library is of no use on 32-bit Windows.
   ${If} ${RunningX64}
     SetOutPath "$INSTDIR\x64"

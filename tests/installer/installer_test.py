@@ -110,14 +110,14 @@ class Installation:
         return lines
 
     def file_paths(self):
-        programs = sorted(p.name for p in (self.t.stage / "x86").iterdir())
+        programs = ["VARNEL.dll", "ZornTest.exe", "Zorn_Utility.exe", "zorn-utility-cli.exe"]
         paths = {f"D {INSTALL_FOLDER}", f"D {INSTALL_FOLDER}/x64", f"D {START_MENU_FOLDER}",
                  f"F {INSTALL_FOLDER}/x64/VARNEL.dll", f"F {INSTALL_FOLDER}/DeviceName.txt",
                  f"F {INSTALL_FOLDER}/Uninstall.exe", f"F {START_MENU_FOLDER}/Uninstall.lnk",
                  f"F {START_MENU_FOLDER}/zorn-utility-cli.lnk"}
         paths |= {f"F {INSTALL_FOLDER}/{name}" for name in programs}
         shortcuts = {"Zorn_Utility.exe": "Zorn Utility.lnk", "ZornTest.exe": "ZornTest.lnk"}
-        paths |= {f"F {START_MENU_FOLDER}/{shortcuts[name]}" for name in programs if name in shortcuts}
+        paths |= {f"F {START_MENU_FOLDER}/{link}" for link in shortcuts.values()}
         return paths
 
     def check(self, before, after):
