@@ -11,25 +11,11 @@
 #include <vector>
 
 #include "tests/service_object/com/com_test_support.h"
+#include "tests/support/service_method_names.h"
 
 namespace varnel::test {
 namespace {
 
-constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
-                                           L"SetPropertyNumber", L"GetPropertyString",
-                                           L"SetPropertyString", L"OpenService",
-                                           L"CheckHealth",       L"ClaimDevice",
-                                           L"CloseService",      L"DirectIO",
-                                           L"ReleaseDevice",     L"ClearDescriptors",
-                                           L"ClearText",         L"CreateWindow",
-                                           L"DestroyWindow",     L"DisplayText",
-                                           L"DisplayTextAt",     L"RefreshWindow",
-                                           L"ScrollText",        L"SetDescriptor",
-                                           L"DefineGlyph",       L"ReadCharacterAtCursor",
-                                           L"DisplayBitmap",     L"SetBitmap",
-                                           L"ResetStatistics",   L"RetrieveStatistics",
-                                           L"UpdateStatistics",  L"CompareFirmwareVersion",
-                                           L"UpdateFirmware"};
 constexpr const wchar_t* kPropertyNames[] = {L"ServiceObjectVersion", L"DeviceName", L"DeviceDescription",
                                              L"DeviceControlDescription", L"OnbDeviceEnable"};
 
@@ -96,7 +82,7 @@ TEST_F(DispatchTest, EveryNameMapsToItsDispidInAnyCase) {
     DISPID id;
   };
   std::vector<Name> names;
-  for (DISPID i = 0; i < 29; ++i) names.push_back({kMethodNames[i], i + 1});
+  for (DISPID i = 0; i < 29; ++i) names.push_back({test_support::kServiceMethodNames[i], i + 1});
   for (DISPID i = 0; i < 5; ++i) names.push_back({kPropertyNames[i], i + 1});
   for (const Name& entry : names) {
     for (const std::wstring& spelled :

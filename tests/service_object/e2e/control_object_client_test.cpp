@@ -14,6 +14,7 @@
 
 #include "tests/support/installed_device.h"
 #include "tests/support/message_box_watcher.h"
+#include "tests/support/service_method_names.h"
 #include "tests/support/simulator_link.h"
 
 namespace varnel::test {
@@ -35,22 +36,6 @@ std::wstring library_path() {
 }
 
 constexpr const wchar_t* kDeviceName = L"KitControlClientPole";
-
-constexpr const wchar_t* kMethodNames[] = {L"COFreezeEvents",    L"GetPropertyNumber",
-                                           L"SetPropertyNumber", L"GetPropertyString",
-                                           L"SetPropertyString", L"OpenService",
-                                           L"CheckHealth",       L"ClaimDevice",
-                                           L"CloseService",      L"DirectIO",
-                                           L"ReleaseDevice",     L"ClearDescriptors",
-                                           L"ClearText",         L"CreateWindow",
-                                           L"DestroyWindow",     L"DisplayText",
-                                           L"DisplayTextAt",     L"RefreshWindow",
-                                           L"ScrollText",        L"SetDescriptor",
-                                           L"DefineGlyph",       L"ReadCharacterAtCursor",
-                                           L"DisplayBitmap",     L"SetBitmap",
-                                           L"ResetStatistics",   L"RetrieveStatistics",
-                                           L"UpdateStatistics",  L"CompareFirmwareVersion",
-                                           L"UpdateFirmware"};
 
 // An argument for Invoke; owns what it holds.
 class Arg {
@@ -202,8 +187,9 @@ class ControlObjectClient : public ::testing::Test {
 HMODULE ControlObjectClient::library_ = nullptr;
 
 TEST_F(ControlObjectClient, ResolvesEveryServiceMethodByName) {
-  for (std::size_t i = 0; i < std::size(kMethodNames); ++i) {
-    EXPECT_EQ(id_of(kMethodNames[i]), static_cast<DISPID>(i + 1)) << kMethodNames[i];
+  for (std::size_t i = 0; i < std::size(test_support::kServiceMethodNames); ++i) {
+    EXPECT_EQ(id_of(test_support::kServiceMethodNames[i]), static_cast<DISPID>(i + 1))
+        << test_support::kServiceMethodNames[i];
   }
 }
 
