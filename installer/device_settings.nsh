@@ -7,7 +7,7 @@
 ; The service object reads the device's key through a path of at most 99 characters. A 32-bit
 ; program on 64-bit Windows reads it below the longest base path,
 ; "SOFTWARE\Wow6432Node\OLEforRetail\ServiceOPOS\LineDisplay\" (58 characters), which leaves 41
-; for the name. The same limit holds everywhere, so one name works for every program (README:
+; for the name. The same limit holds everywhere, so one name works for every program (docs/integrator.md:
 ; the integrator's installing section).
 !define KIT_DEVICE_NAME_MAX 41
 !define KIT_PORT_MAX 256

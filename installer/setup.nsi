@@ -37,7 +37,7 @@ SetCompressor /SOLID lzma
 !include MUI2.nsh
 
 ; The service object reads its device-name file from this fixed folder, whatever the system's
-; program-files folder is called, so the installation goes there and nowhere else (README: the
+; program-files folder is called, so the installation goes there and nowhere else (docs/integrator.md: the
 ; integrator's installing section).
 !define KIT_INSTALL_DIR "C:\Program Files (x86)\OPOSLD_SETUP"
 !define KIT_PRODUCT "Zorn Pole Display Kit"

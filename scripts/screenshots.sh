@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the pictures of Zorn_Utility.exe that the technician's guide in the README shows:
+# Takes the pictures of Zorn_Utility.exe that the technician's guide (docs/technician.md) shows:
 #   docs/utility-start.png        the dialog as it starts
 #   docs/utility-port-open.png    with the port open
 #   docs/utility-information.png  the "Zorn Information" box, answered by the display simulator

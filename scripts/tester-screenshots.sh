@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of ZornTest.exe: the form at start (Idle) and after Open on the
+# Takes the technician's guide's pictures of ZornTest.exe: the form at start (Idle) and after Open on the
 # display simulator, written to docs/zorntest-idle.png and docs/zorntest-open.png.
 #   scripts/tester-screenshots.sh
 #

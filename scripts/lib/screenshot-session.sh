@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# The setting in which the README's pictures are taken (scripts/screenshots.sh for the utility,
+# The setting in which the guides' pictures are taken (scripts/screenshots.sh for the utility,
 # scripts/tester-screenshots.sh for the tester): a Wine prefix of its own that draws with the X11
 # driver (the test prefix uses the null driver, which draws nothing) and an Xvfb display.
 #

@@ -39,7 +39,7 @@ inline constexpr std::int32_t kMaxPortNumber = 256;
 
 // The port number in the "Comport" text: decimal digits, blanks around them allowed, 1 to
 // kMaxPortNumber. Anything else (a name, a path, a sign, an empty text) answers nothing: only a
-// serial port may be opened from the configuration, never a file the text might name (README:
+// serial port may be opened from the configuration, never a file the text might name (docs/integrator.md:
 // how the service object finds its display).
 [[nodiscard]] std::optional<std::int32_t> parse_port_number(std::u16string_view text);
 

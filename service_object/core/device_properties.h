@@ -6,7 +6,7 @@
 //
 // An index that names nothing the service object knows answers 0 (numbers) or an empty string,
 // as before: an application that lays out text by Columns reads 20, and one that reads a
-// property this display lacks reads what OPOS defines for "not supported". The README's table
+// property this display lacks reads what OPOS defines for "not supported". The integrator's guide's table
 // lists every answer.
 
 #include <cstdint>

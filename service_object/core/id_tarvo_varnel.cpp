@@ -193,7 +193,7 @@ void ID_TARVO_VARNEL::enable_locked(Messages& messages) {
   // The key stays open until the port has been opened or has failed.
   const DeviceSettings settings = read_settings(messages);
   // A rate that is not a positive number cannot be set on the line: the device stays disabled,
-  // and the configuration error is the result (README: result codes).
+  // and the configuration error is the result (docs/integrator.md: result codes).
   if (settings.baud_rate <= 0) {
     result_code_ = OPOS_E_NOSERVICE;
     return;

@@ -6,7 +6,7 @@
 // fails fast instead of blocking for the whole write time-out again, until one goes through. A
 // port that vanished (a USB adapter unplugged) is closed, and the next output call opens it
 // again with the same name and speed: replugging the adapter recovers without a new enable.
-// The result codes are listed for integrators in the README ("result codes").
+// The result codes are listed in the integrator's guide (docs/integrator.md) ("result codes").
 
 #include <chrono>
 #include <cstddef>

@@ -16,7 +16,7 @@ constexpr DWORD kValueCapacityBytes = 100;
 
 // The three string types. The text read ends at the first NUL: of a REG_MULTI_SZ that is its
 // first string, and a REG_EXPAND_SZ is taken as stored, without expanding %NAME% references
-// (README: how the service object finds its display).
+// (docs/integrator.md: how the service object finds its display).
 bool holds_text(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace varnel {
 //
 // Where nobody can answer a box (a service, session 0, a window station that is not visible),
 // none is shown: the text goes to the Application event log under the source "VARNEL" and the
-// call goes on at once, exactly as after a dismissed box (README: the message table).
+// call goes on at once, exactly as after a dismissed box (docs/integrator.md: the message table).
 class Win32MessageBox final : public MessageSink {
  public:
   // What show() asks of its surroundings; tests put their own in.

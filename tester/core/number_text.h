@@ -18,7 +18,7 @@ double LeadingNumber(std::u16string_view text);
 // The 32-bit signed integer nearest to `value`; a value exactly halfway between two goes to
 // the even one (2.5 gives 2, 3.5 gives 4). Beyond the 32-bit range the nearest 32-bit value is
 // the limit on that side (3e9 and infinity give 2147483647); NaN, which is near nothing, gives
-// 0. See the README ("Numbers in the text boxes").
+// 0. See docs/developer.md ("Numbers in the text boxes").
 std::int32_t NearestInt32(double value);
 
 // The number in a text box: NearestInt32(LeadingNumber(text)).

@@ -1,7 +1,7 @@
 #pragma once
 // The font of the form's controls: Consolas, 12 point, bold. Where Consolas is not installed
 // the first installed face of a short list of monospaced faces of similar proportions stands in
-// for it (README: "The form's font").
+// for it (docs/developer.md: "The font").
 
 #include <windows.h>
 

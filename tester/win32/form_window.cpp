@@ -203,7 +203,7 @@ LRESULT FormWindow::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   switch (message) {
     case WM_COMMAND:
       // While a call runs, the form takes no other input (a message box shown by the device's
-      // software lets messages through; README: "While a call runs").
+      // software lets messages through; docs/developer.md: "While a call runs").
       if (HIWORD(wparam) == BN_CLICKED && form_ != nullptr && !busy_) {
         const FormControl* control = FindControl(LOWORD(wparam));
         if (control != nullptr && control->kind == ControlKind::Button) form_->OnClick(control->id);

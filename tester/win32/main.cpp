@@ -60,7 +60,7 @@ int RunTester(HINSTANCE instance) {
   window.Attach(form);
 
   if (!form.Form_Load()) return 0;
-  // Without its Control Object the form says so and opens all the same (README: "No Control
+  // Without its Control Object the form says so and opens all the same (docs/developer.md: "No Control
   // Object").
   if (control_missing) {
     window.ShowMessage(ToU16(ControlObjectMissingMessage(prog_id, created.result, title)),

@@ -1,7 +1,7 @@
 #pragma once
 // Whether another instance of this program runs: a named mutex per executable name in the
 // user's session. Renaming the executable makes it another program, with its own name in the
-// message (README: "One instance per executable name").
+// message (docs/developer.md: "One instance per executable name").
 
 #include <string>
 

@@ -1,4 +1,4 @@
-// Puts ZornTest.exe into the states the README shows, for scripts/tester-screenshots.sh: the
+// Puts ZornTest.exe into the states the technician's guide shows, for scripts/tester-screenshots.sh: the
 // form at start (Idle) and after Open on the display simulator. At each state it prints
 //   <state> <left> <top> <right> <bottom>
 // (the form's place on the screen) and waits for a line on its input before going on, so the
