@@ -7,8 +7,8 @@
 // chosen in the display itself. Selecting an offered code page (CharacterSetList) converts the
 // text to it instead, an unmappable or control character becoming '?'. Selecting 998 again
 // returns to the default. The display is not told: its own default font must be set to the same
-// code page (with the configuration utility). The integrator's guide (docs/integrator.md) lists these choices (properties and
-// character sets).
+// code page (with the configuration utility). The integrator's guide (docs/integrator.md) lists these choices
+// (properties and character sets).
 
 #include <cstdint>
 #include <string>
