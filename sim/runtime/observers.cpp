@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "sim/model/display_picture.h"
 #include "sim/model/dot_matrix.h"
 
 namespace sim {
@@ -13,6 +14,7 @@ Observers::Observers(const SimOptions& options) {
   if (!options.trace_file.empty()) trace_file_.emplace(options.trace_file);
   if (!options.flash_file.empty()) flash_file_.emplace(options.flash_file);
   if (!options.dots_file.empty()) dots_file_.emplace(options.dots_file);
+  if (!options.png_file.empty()) png_file_.emplace(options.png_file);
   if (!options.capture_file.empty()) capture_file_.emplace(options.capture_file);
   show_view_ = !options.quiet && ::isatty(STDOUT_FILENO);
 }
@@ -48,9 +50,10 @@ void Observers::received(std::span<const std::uint8_t> bytes) {
 }
 
 void Observers::draw_pictures(const ObservableState& state) {
-  if (!dots_file_) return;
+  if (!dots_file_ && !png_file_) return;
   if (pictures_written_ && state.rows == pictured_rows_ && state.flash == pictured_flash_) return;
-  dots_file_->write(render_dots(state));
+  if (dots_file_) dots_file_->write(render_dots(state));
+  if (png_file_) png_file_->write(draw_display(state));
   pictures_written_ = true;
   pictured_rows_ = state.rows;
   pictured_flash_ = state.flash;

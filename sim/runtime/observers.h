@@ -12,6 +12,7 @@
 #include "sim/model/input_layer.h"
 #include "sim/model/observable_state.h"
 #include "sim/runtime/output_files.h"
+#include "sim/runtime/png_file.h"
 #include "sim/runtime/sim_options.h"
 #include "sim/runtime/terminal_view.h"
 
@@ -50,6 +51,7 @@ class Observers {
   std::optional<TraceFile> trace_file_;
   std::optional<FlashFile> flash_file_;
   std::optional<WholeFile> dots_file_;
+  std::optional<PngFile> png_file_;
   std::optional<CaptureFile> capture_file_;
   std::optional<TerminalView> view_;
   bool show_view_ = false;
