@@ -4,7 +4,8 @@
 // what the dot-matrix text picture shows (dot_matrix.h): downloaded glyphs,
 // the built-in font, or an outlined box. The cursor is not drawn.
 //
-// Pixels only; the simulator's runtime writes them to a PNG file.
+// Pixels only; the simulator's runtime writes them to a PNG file (when: docs/simulator.md, "A
+// picture of the display").
 #pragma once
 
 #include <cstddef>
