@@ -2,7 +2,8 @@
 // two rows of twenty 5x8 dot cells, lit dots glowing blue-green, dark dots
 // faintly visible, gaps between the cells and between the rows. Cells show
 // what the dot-matrix text picture shows (dot_matrix.h): downloaded glyphs,
-// the built-in font, or an outlined box. The cursor is not drawn.
+// the built-in font, or an outlined box. The cursor is not drawn, and a
+// blinking screen is drawn lit.
 //
 // Pixels only; the simulator's runtime writes them to a PNG file (when: docs/simulator.md, "A
 // picture of the display").
