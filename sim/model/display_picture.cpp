@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "sim/model/dot_matrix.h"
 
@@ -91,7 +92,7 @@ std::vector<float> glow_of(std::vector<float> light) {
 }
 
 std::uint8_t channel(float value) {
-  return static_cast<std::uint8_t>(std::clamp(value, 0.0F, 1.0F) * 255.0F + 0.5F);
+  return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0F, 1.0F) * 255.0F));
 }
 
 Colour pixel_colour(const Canvas& canvas, const std::vector<float>& glow, std::size_t x, std::size_t y) {
