@@ -8,7 +8,8 @@
 # the Wine prefix, start the simulator on a pseudo-terminal that the prefix maps to COM7, register
 # the library (regsvr32), configure the device as an installation would (the OPOS registry key
 # with Comport and Baudrate, and the device-name file), run the sample, show what the simulated
-# display shows, and leave the prefix as it was (unregister, remove the device).
+# display shows (as text here, and as a picture in build/demo-display.png), and leave the prefix as
+# it was (unregister, remove the device).
 #
 # The library is the 32-bit product. On a machine whose kernel cannot execute 32-bit programs (so
 # 32-bit Wine cannot start) the demo says so and runs the x86-64 build of the same sources under
@@ -55,7 +56,8 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== starting the display simulator on COM7"
-sim_args=(--link "$prefix/sim-com7" --state "$run_dir/state" --trace "$run_dir/trace")
+picture=build/demo-display.png
+sim_args=(--link "$prefix/sim-com7" --state "$run_dir/state" --trace "$run_dir/trace" --png "$root/$picture")
 if [ "$live" = 1 ] && [ -t 1 ]; then
   build/native/sim/pole_display_sim "${sim_args[@]}" &
 else
@@ -92,3 +94,5 @@ awk -F= '
   }' "$run_dir/state"
 echo "  (decoded commands: $(wc -l <"$run_dir/trace"); the last ones follow)"
 tail -n 6 "$run_dir/trace" | sed 's/^/    /'
+echo
+echo "== a picture of the display as a customer sees it: $picture"

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the kit needs to build and test on Debian 12: the native toolchain and test
-# libraries, the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb (with the X utilities the
-# screenshots use) and socat, and the fonts the tester's form and Wine's own windows are drawn with.
+# libraries, libpng (the simulator's picture of the display), the mingw-w64 i686 cross compiler,
+# 32-bit Wine, Xvfb (with the X utilities the screenshots use) and socat, and the fonts the
+# tester's form and Wine's own windows are drawn with.
 # Idempotent: packages already present are left alone, and apt is not called at all when
 # everything is there.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   clang-tidy cppcheck clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
   wine wine32:i386 wine64

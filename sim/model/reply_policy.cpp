@@ -8,17 +8,53 @@
 namespace sim {
 namespace {
 
-// The number after '=' of a fault mode (`has_value`: there is an '='), from `min` to `max`.
-Parsed<std::uint64_t> mode_number(std::string_view name, bool has_value, std::string_view value,
-                                  std::uint64_t min, std::uint64_t max) {
+// A mode written without a value, and what it sets.
+struct FlagMode {
+  std::string_view name;
+  void (*set)(FaultModes& modes);
+};
+
+constexpr FlagMode kFlagModes[] = {
+    {"no-ack", [](FaultModes& modes) { modes.ack_limit = 0; }},
+    {"nak-last", [](FaultModes& modes) { modes.ack_shape = AckShape::nak_last; }},
+    {"nak-first", [](FaultModes& modes) { modes.ack_shape = AckShape::nak_first; }},
+    {"silence", [](FaultModes& modes) { modes.silence = true; }},
+    {"split-info", [](FaultModes& modes) { modes.split_info = true; }},
+};
+
+// A mode written as NAME=N, the range of N, and what it sets.
+struct NumberMode {
+  std::string_view name;
+  std::uint64_t min;
+  std::uint64_t max;
+  void (*set)(FaultModes& modes, std::uint64_t number);
+};
+
+constexpr std::uint64_t kMaxCount = std::numeric_limits<std::uint32_t>::max();
+constexpr auto kMaxDelayMs = static_cast<std::uint64_t>(kMaxDelay.count());
+
+constexpr NumberMode kNumberModes[] = {
+    {"no-ack-after", 0, kMaxCount, [](FaultModes& modes, std::uint64_t n) { modes.ack_limit = n; }},
+    {"delay", 0, kMaxDelayMs,
+     [](FaultModes& modes, std::uint64_t n) { modes.delay = std::chrono::milliseconds(n); }},
+    {"hangup-after", 0, kMaxCount, [](FaultModes& modes, std::uint64_t n) { modes.hangup_after = n; }},
+    {"chatter", static_cast<std::uint64_t>(kMinChatter.count()), kMaxDelayMs,
+     [](FaultModes& modes, std::uint64_t n) { modes.chatter = std::chrono::milliseconds(n); }},
+    {"burst", 1, kMaxBurst,
+     [](FaultModes& modes, std::uint64_t n) { modes.burst = static_cast<std::size_t>(n); }},
+};
+
+// The number after '=' of a fault mode (`has_value`: there is an '='), within the mode's range.
+Parsed<std::uint64_t> mode_number(const NumberMode& mode, bool has_value, std::string_view value) {
   std::uint64_t number = 0;
   const char* const last = value.data() + value.size();
   const auto [end, code] = std::from_chars(value.data(), last, number);
-  if (has_value && !value.empty() && code == std::errc{} && end == last && number >= min && number <= max) {
+  if (has_value && !value.empty() && code == std::errc{} && end == last && number >= mode.min &&
+      number <= mode.max) {
     return Parsed<std::uint64_t>::success(number);
   }
-  return Parsed<std::uint64_t>::failure("fault mode " + std::string(name) + " needs =N, N from " +
-                                        std::to_string(min) + " to " + std::to_string(max));
+  return Parsed<std::uint64_t>::failure("fault mode " + std::string(mode.name) + " needs =N, N from " +
+                                        std::to_string(mode.min) + " to " + std::to_string(mode.max));
 }
 
 // `modes` with one more mode.
@@ -29,49 +65,23 @@ Parsed<FaultModes> add_fault_mode(std::string_view mode, FaultModes modes) {
   const bool has_value = equals != std::string_view::npos;
   const std::string_view value = has_value ? mode.substr(equals + 1) : std::string_view{};
 
-  if (!has_value && name == "no-ack") {
-    modes.ack_limit = 0;
-  } else if (!has_value && name == "nak-last") {
-    if (modes.ack_shape == AckShape::nak_first)
+  for (const FlagMode& flag : kFlagModes) {
+    if (has_value || name != flag.name) continue;
+    const AckShape shape = modes.ack_shape;
+    flag.set(modes);
+    // One acknowledgement cannot end both ways.
+    if (shape != AckShape::plain && modes.ack_shape != shape)
       return Result::failure("nak-last and nak-first exclude each other");
-    modes.ack_shape = AckShape::nak_last;
-  } else if (!has_value && name == "nak-first") {
-    if (modes.ack_shape == AckShape::nak_last)
-      return Result::failure("nak-last and nak-first exclude each other");
-    modes.ack_shape = AckShape::nak_first;
-  } else if (!has_value && name == "silence") {
-    modes.silence = true;
-  } else if (!has_value && name == "split-info") {
-    modes.split_info = true;
-  } else if (name == "no-ack-after") {
-    const Parsed<std::uint64_t> number =
-        mode_number(name, has_value, value, 0, std::numeric_limits<std::uint32_t>::max());
-    if (!number.value) return Result::failure(number.error);
-    modes.ack_limit = *number.value;
-  } else if (name == "delay") {
-    const Parsed<std::uint64_t> number =
-        mode_number(name, has_value, value, 0, static_cast<std::uint64_t>(kMaxDelay.count()));
-    if (!number.value) return Result::failure(number.error);
-    modes.delay = std::chrono::milliseconds(*number.value);
-  } else if (name == "hangup-after") {
-    const Parsed<std::uint64_t> number =
-        mode_number(name, has_value, value, 0, std::numeric_limits<std::uint32_t>::max());
-    if (!number.value) return Result::failure(number.error);
-    modes.hangup_after = *number.value;
-  } else if (name == "chatter") {
-    const Parsed<std::uint64_t> number =
-        mode_number(name, has_value, value, static_cast<std::uint64_t>(kMinChatter.count()),
-                    static_cast<std::uint64_t>(kMaxDelay.count()));
-    if (!number.value) return Result::failure(number.error);
-    modes.chatter = std::chrono::milliseconds(*number.value);
-  } else if (name == "burst") {
-    const Parsed<std::uint64_t> number = mode_number(name, has_value, value, 1, kMaxBurst);
-    if (!number.value) return Result::failure(number.error);
-    modes.burst = static_cast<std::size_t>(*number.value);
-  } else {
-    return Result::failure("unknown fault mode '" + std::string(mode) + "'");
+    return Result::success(modes);
   }
-  return Result::success(modes);
+  for (const NumberMode& number_mode : kNumberModes) {
+    if (name != number_mode.name) continue;
+    const Parsed<std::uint64_t> number = mode_number(number_mode, has_value, value);
+    if (!number.value) return Result::failure(number.error);
+    number_mode.set(modes, *number.value);
+    return Result::success(modes);
+  }
+  return Result::failure("unknown fault mode '" + std::string(mode) + "'");
 }
 
 }  // namespace

@@ -11,13 +11,10 @@ struct PathOption {
 };
 
 constexpr PathOption kPathOptions[] = {
-    {"--link", &SimOptions::link},
-    {"--device", &SimOptions::device},
-    {"--state", &SimOptions::state_file},
-    {"--trace", &SimOptions::trace_file},
-    {"--flash", &SimOptions::flash_file},
-    {"--dots", &SimOptions::dots_file},
-    {"--capture", &SimOptions::capture_file},
+    {"--link", &SimOptions::link},        {"--device", &SimOptions::device},
+    {"--state", &SimOptions::state_file}, {"--trace", &SimOptions::trace_file},
+    {"--flash", &SimOptions::flash_file}, {"--dots", &SimOptions::dots_file},
+    {"--png", &SimOptions::png_file},     {"--capture", &SimOptions::capture_file},
 };
 
 struct FlagOption {
@@ -86,7 +83,7 @@ Parsed<SimOptions> parse_options(std::span<const std::string_view> arguments) {
 
 std::string usage_text() {
   return "usage: pole_display_sim [--link PATH] [--device PATH] [--state FILE] [--trace FILE]\n"
-         "                        [--flash FILE] [--dots FILE] [--capture FILE]\n"
+         "                        [--flash FILE] [--dots FILE] [--png FILE] [--capture FILE]\n"
          "                        [--fault MODE[,MODE...]]...\n"
          "                        [--no-speed-check] [--quiet] [--help]\n"
          "\n"
@@ -102,6 +99,8 @@ std::string usage_text() {
          "                    start if it exists, rewritten after every change\n"
          "  --dots FILE       rewrite FILE with the screen as a 5x8 dot-matrix picture\n"
          "                    ('#' lit, '.' dark) after every change\n"
+         "  --png FILE        rewrite FILE with a PNG picture of the display as a\n"
+         "                    customer sees it after every change\n"
          "  --capture FILE    write every byte read from the line to FILE, raw and in\n"
          "                    order, as it arrives (emptied at start)\n"
          "  --fault MODE      misbehave on purpose; may be repeated, or a comma list:\n"

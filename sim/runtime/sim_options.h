@@ -18,6 +18,7 @@ struct SimOptions {
   std::string trace_file;    // empty: no trace file
   std::string flash_file;    // empty: the flash lasts only as long as the run
   std::string dots_file;     // empty: no dot-matrix picture
+  std::string png_file;      // empty: no picture of the display
   std::string capture_file;  // empty: no raw capture of the bytes received
   FaultModes faults;
   bool speed_check = true;  // bytes at a host speed other than the display's are garbage

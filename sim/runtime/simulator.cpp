@@ -15,15 +15,13 @@
 #include <stdexcept>
 
 #include "sim/model/display_firmware.h"
-#include "sim/model/dot_matrix.h"
 #include "sim/model/reply_policy.h"
 #include "sim/runtime/control_signals.h"
-#include "sim/runtime/output_files.h"
+#include "sim/runtime/observers.h"
 #include "sim/runtime/port_link.h"
 #include "sim/runtime/posix_io.h"
 #include "sim/runtime/reply_writer.h"
 #include "sim/runtime/serial_endpoint.h"
-#include "sim/runtime/terminal_view.h"
 
 namespace sim {
 namespace {
@@ -33,76 +31,6 @@ using Clock = std::chrono::steady_clock;
 // A frame whose line stays quiet this long is dropped, so a lone STX cannot
 // hold the line forever.
 constexpr auto kFrameIdleLimit = std::chrono::milliseconds(500);
-
-// Everything that hears about a change of the display.
-class Observers {
- public:
-  explicit Observers(const SimOptions& options) {
-    if (!options.state_file.empty()) state_file_.emplace(options.state_file);
-    if (!options.trace_file.empty()) trace_file_.emplace(options.trace_file);
-    if (!options.flash_file.empty()) flash_file_.emplace(options.flash_file);
-    if (!options.dots_file.empty()) dots_file_.emplace(options.dots_file);
-    if (!options.capture_file.empty()) capture_file_.emplace(options.capture_file);
-    show_view_ = !options.quiet && ::isatty(STDOUT_FILENO);
-  }
-
-  // The flash as the file holds it (factory settings without a file).
-  FlashSettings load_flash() const { return flash_file_ ? flash_file_->load() : FlashSettings{}; }
-
-  // The picture goes below the port line, so it starts after the announcement.
-  void start_view(const ObservableState& state) {
-    if (!show_view_) return;
-    view_.emplace(stdout);
-    view_->draw(state);
-  }
-
-  // The files go out before the trace lines: whoever has seen a trace line
-  // finds its effect in the state file already. `extra` lines (replies that
-  // went out garbled or not at all) follow those of the display.
-  void publish(DisplayFirmware& firmware, const TraceLines& extra = {}) {
-    TraceLines lines = firmware.take_trace();
-    lines.insert(lines.end(), extra.begin(), extra.end());
-    const ObservableState& state = firmware.state();
-    if (state_file_) state_file_->write(state);
-    if (flash_file_ && state.flash != written_flash_) {
-      flash_file_->write(state.flash);
-      written_flash_ = state.flash;
-    }
-    if (dots_file_ && (!dots_written_ || state.rows != dots_rows_ || state.flash != dots_flash_)) {
-      dots_file_->write(render_dots(state));
-      dots_written_ = true;
-      dots_rows_ = state.rows;
-      dots_flash_ = state.flash;
-    }
-    if (trace_file_ && !lines.empty()) trace_file_->append(lines);
-    if (view_) view_->draw(state);
-  }
-
-  // Bytes as read from the line, before anything decodes them.
-  void received(std::span<const std::uint8_t> bytes) {
-    if (capture_file_) capture_file_->append(bytes);
-  }
-
-  // Writes the flash file as loaded, so it exists from the start.
-  void start_flash(const FlashSettings& flash) {
-    if (!flash_file_) return;
-    flash_file_->write(flash);
-    written_flash_ = flash;
-  }
-
- private:
-  std::optional<StateFile> state_file_;
-  std::optional<TraceFile> trace_file_;
-  std::optional<FlashFile> flash_file_;
-  std::optional<WholeFile> dots_file_;
-  std::optional<CaptureFile> capture_file_;
-  std::optional<TerminalView> view_;
-  bool show_view_ = false;
-  FlashSettings written_flash_;
-  bool dots_written_ = false;
-  std::array<ScreenRow, kRows> dots_rows_{};
-  FlashSettings dots_flash_;
-};
 
 // Whether the host's end of the line runs at another speed than the display.
 bool speeds_differ(const SimOptions& options, const SerialEndpoint& endpoint, const ObservableState& state) {
@@ -236,99 +164,156 @@ class Line {
   std::optional<PortLink> link_;
 };
 
-}  // namespace
+// One run of the simulator: the display, its line and everything that
+// watches it, served by one loop of small steps.
+class Session {
+ public:
+  explicit Session(const SimOptions& options)
+      : options_(options),
+        observers_(options),
+        flash_(observers_.load_flash()),
+        firmware_(flash_),
+        line_(options, firmware_.state()),
+        policy_(options.faults) {}
 
-int run_simulator(const SimOptions& options) {
-  // Handlers first, so a stop signal from here on still removes the link.
-  ControlSignals control_signals;
-  Observers observers(options);
-  const FlashSettings flash = observers.load_flash();
-  DisplayFirmware firmware(flash);
-  Line line(options, firmware.state());
-  observers.start_flash(flash);
-  observers.publish(firmware);  // the initial state file, and an empty trace
+  // Serves the line until a stop signal (0) or, after the display dropped its
+  // line, until the stop signal that follows.
+  int run() {
+    start();
+    for (;;) {
+      const std::optional<Wake> wake = wait();
+      if (!wake) continue;
+      // Signals first: a line unplugged while bytes wait on it is not read.
+      if (wake->signalled) {
+        if (!take_signals()) return 0;
+        continue;
+      }
+      if (!line_.plugged_in()) continue;
+      if ((wake->port_events & POLLNVAL) != 0) throw std::logic_error("the port descriptor is not open");
+      bool changed = (wake->port_events & (POLLIN | POLLHUP | POLLERR)) != 0 && read_line();
+      const Clock::time_point now = Clock::now();
+      if (expire_frame(now)) changed = true;
+      queue_replies(now);
+      if (policy_.take_hang_up()) return drop_line();
+      schedule_chatter(policy_, now, next_chatter_, writer_);
+      send_due(now, changed);
+    }
+  }
 
-  // Ready to receive from here on; only now may the link appear.
-  line.make_link();
-  announce(line.endpoint().port_path());
-  observers.start_view(firmware.state());
+ private:
+  // What ended a wait: a control signal, and the events of the port.
+  struct Wake {
+    bool signalled;
+    short port_events;
+  };
 
-  ReplyPolicy policy(options.faults);
-  ReplyWriter writer;
-  Clock::time_point last_byte = Clock::now();
-  std::optional<Clock::time_point> next_chatter;
-  std::array<pollfd, 2> watched{{{line.fd(), POLLIN, 0}, {control_signals.fd(), POLLIN, 0}}};
-  for (;;) {
-    watched[0].fd = line.fd();
-    watched[0].events = static_cast<short>(POLLIN | (writer.wants_write() ? POLLOUT : 0));
+  // The first files and the announcement. Ready to receive from here on, so
+  // only now may the link appear.
+  void start() {
+    observers_.start_flash(flash_);
+    observers_.publish(firmware_);  // the initial state file, and an empty trace
+    line_.make_link();
+    announce(line_.endpoint().port_path());
+    observers_.start_view(firmware_.state());
+    last_byte_ = Clock::now();
+  }
+
+  // Waits for bytes, room for replies, a signal, or the next deadline;
+  // nothing if a signal handler interrupted the wait.
+  std::optional<Wake> wait() {
+    const auto port_events = static_cast<short>(POLLIN | (writer_.wants_write() ? POLLOUT : 0));
+    std::array<pollfd, 2> watched{{{line_.fd(), port_events, 0}, {control_signals_.fd(), POLLIN, 0}}};
     std::optional<Clock::time_point> frame_deadline;
-    if (firmware.frame_open()) frame_deadline = last_byte + kFrameIdleLimit;
+    if (firmware_.frame_open()) frame_deadline = last_byte_ + kFrameIdleLimit;
     // Unplugged, only a signal can change anything: the deadlines wait.
-    const int timeout = line.plugged_in()
-                            ? poll_timeout(Clock::now(), {writer.next_due(), frame_deadline, next_chatter})
+    const int timeout = line_.plugged_in()
+                            ? poll_timeout(Clock::now(), {writer_.next_due(), frame_deadline, next_chatter_})
                             : static_cast<int>(kLongestWait.count());
-    // poll() returns the number of ready descriptors, or -1. It waits for
-    // bytes, room for replies, a signal, or the next deadline.
+    // poll() returns the number of ready descriptors, or -1.
     if (::poll(watched.data(), watched.size(), timeout) < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) return std::nullopt;
       throw_errno("poll failed");
     }
-    // Signals first: a line unplugged while bytes wait on it is not read.
-    if (watched[1].revents != 0) {
-      TraceLines plug_lines;
-      for (const ControlSignal signal : control_signals.take()) {
-        if (signal == ControlSignal::stop) return 0;
-        if (signal == ControlSignal::unplug && line.plugged_in()) {
-          line.unplug();
-          plug_lines.emplace_back("unplugged");
-        } else if (signal == ControlSignal::plug_in && !line.plugged_in()) {
-          line.plug_in(firmware.state());
-          plug_lines.push_back("plugged in " + line.endpoint().port_path());
-        }
-      }
-      if (!plug_lines.empty()) observers.publish(firmware, plug_lines);
-      continue;
-    }
-    if (!line.plugged_in()) continue;
-    SerialEndpoint& endpoint = line.endpoint();
-    if ((watched[0].revents & POLLNVAL) != 0) throw std::logic_error("the port descriptor is not open");
-
-    bool changed = false;
-    if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      switch (read_port(options, endpoint, firmware, observers)) {
-        case ReadOutcome::data:
-          last_byte = Clock::now();
-          changed = true;
-          break;
-        case ReadOutcome::nothing: break;
-        case ReadOutcome::line_lost: throw std::runtime_error(endpoint.port_path() + " hung up");
-      }
-    }
-    const Clock::time_point now = Clock::now();
-    if (firmware.frame_open() && now - last_byte >= kFrameIdleLimit) {
-      firmware.abandon_frame();
-      changed = true;
-    }
-    for (const Reply& reply : firmware.take_replies()) {
-      for (Transmission& transmission : policy.shape(reply)) {
-        writer.schedule(now + transmission.delay, std::move(transmission.bytes));
-      }
-    }
-    if (policy.take_hang_up()) {
-      endpoint.hang_up();
-      observers.publish(firmware, {"line dropped"});
-      return wait_for_stop(control_signals);
-    }
-    schedule_chatter(policy, now, next_chatter, writer);
-    TraceLines reply_lines;
-    if (writer.next_due() && *writer.next_due() <= now) {
-      reply_lines = writer.release_due(now, speeds_differ(options, endpoint, firmware.state()));
-    }
-    // The state goes out first: a host that has read a reply finds the
-    // effect of its request in the state file.
-    if (changed || !reply_lines.empty()) observers.publish(firmware, reply_lines);
-    if (writer.wants_write()) writer.write_some(endpoint.fd());
+    return Wake{watched[1].revents != 0, watched[0].revents};
   }
-}
+
+  // Unplugs and plugs in the line as the signals ask; false on a stop signal.
+  bool take_signals() {
+    TraceLines plug_lines;
+    for (const ControlSignal signal : control_signals_.take()) {
+      if (signal == ControlSignal::stop) return false;
+      if (signal == ControlSignal::unplug && line_.plugged_in()) {
+        line_.unplug();
+        plug_lines.emplace_back("unplugged");
+      } else if (signal == ControlSignal::plug_in && !line_.plugged_in()) {
+        line_.plug_in(firmware_.state());
+        plug_lines.push_back("plugged in " + line_.endpoint().port_path());
+      }
+    }
+    if (!plug_lines.empty()) observers_.publish(firmware_, plug_lines);
+    return true;
+  }
+
+  // Feeds what the line holds to the display; true if bytes came.
+  bool read_line() {
+    switch (read_port(options_, line_.endpoint(), firmware_, observers_)) {
+      case ReadOutcome::data: last_byte_ = Clock::now(); return true;
+      case ReadOutcome::nothing: return false;
+      case ReadOutcome::line_lost: throw std::runtime_error(line_.endpoint().port_path() + " hung up");
+    }
+    return false;
+  }
+
+  // Drops a frame whose line has stayed quiet too long; true if it did.
+  bool expire_frame(Clock::time_point now) {
+    if (!firmware_.frame_open() || now - last_byte_ < kFrameIdleLimit) return false;
+    firmware_.abandon_frame();
+    return true;
+  }
+
+  // The display's new replies, shaped by the fault modes, into the writer.
+  void queue_replies(Clock::time_point now) {
+    for (const Reply& reply : firmware_.take_replies()) {
+      for (Transmission& transmission : policy_.shape(reply)) {
+        writer_.schedule(now + transmission.delay, std::move(transmission.bytes));
+      }
+    }
+  }
+
+  int drop_line() {
+    line_.endpoint().hang_up();
+    observers_.publish(firmware_, {"line dropped"});
+    return wait_for_stop(control_signals_);
+  }
+
+  // Releases the replies that are due, publishes the display if anything
+  // changed and writes what the line takes. The state goes out first: a host
+  // that has read a reply finds the effect of its request in the state file.
+  void send_due(Clock::time_point now, bool changed) {
+    SerialEndpoint& endpoint = line_.endpoint();
+    TraceLines reply_lines;
+    if (writer_.next_due() && *writer_.next_due() <= now) {
+      reply_lines = writer_.release_due(now, speeds_differ(options_, endpoint, firmware_.state()));
+    }
+    if (changed || !reply_lines.empty()) observers_.publish(firmware_, reply_lines);
+    if (writer_.wants_write()) writer_.write_some(endpoint.fd());
+  }
+
+  const SimOptions& options_;
+  // Handlers first, so a stop signal from here on still removes the link.
+  ControlSignals control_signals_;
+  Observers observers_;
+  const FlashSettings flash_;
+  DisplayFirmware firmware_;
+  Line line_;
+  ReplyPolicy policy_;
+  ReplyWriter writer_;
+  Clock::time_point last_byte_ = Clock::now();
+  std::optional<Clock::time_point> next_chatter_;
+};
+
+}  // namespace
+
+int run_simulator(const SimOptions& options) { return Session(options).run(); }
 
 }  // namespace sim
