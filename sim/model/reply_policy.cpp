@@ -43,6 +43,8 @@ Parsed<FaultModes> add_fault_mode(std::string_view mode, FaultModes modes) {
     modes.silence = true;
   } else if (!has_value && name == "split-info") {
     modes.split_info = true;
+  } else if (!has_value && name == "late-ack") {
+    modes.late_ack = true;
   } else if (name == "no-ack-after") {
     const Parsed<std::uint64_t> number =
         mode_number(name, has_value, value, 0, std::numeric_limits<std::uint32_t>::max());
@@ -131,11 +133,19 @@ std::vector<Transmission> ReplyPolicy::shape_acknowledgement() {
 std::vector<Transmission> ReplyPolicy::shape_information(const Bytes& record) const {
   Bytes bytes = record;
   if (modes_.burst) bytes.resize(*modes_.burst, 0x00);
-  if (!modes_.split_info || bytes.size() <= kSplitInfoFirstPart)
-    return {{std::chrono::milliseconds(0), bytes}};
-  const auto split = bytes.begin() + static_cast<std::ptrdiff_t>(kSplitInfoFirstPart);
-  return {{std::chrono::milliseconds(0), Bytes(bytes.begin(), split)},
-          {kSplitInfoPause, Bytes(split, bytes.end())}};
+  std::vector<Transmission> transmissions;
+  if (!modes_.split_info || bytes.size() <= kSplitInfoFirstPart) {
+    transmissions = {{std::chrono::milliseconds(0), bytes}};
+  } else {
+    const auto split = bytes.begin() + static_cast<std::ptrdiff_t>(kSplitInfoFirstPart);
+    transmissions = {{std::chrono::milliseconds(0), Bytes(bytes.begin(), split)},
+                     {kSplitInfoPause, Bytes(split, bytes.end())}};
+  }
+  if (modes_.late_ack) {
+    for (Transmission& transmission : transmissions) transmission.delay += kLateAckLead;
+    transmissions.insert(transmissions.begin(), {std::chrono::milliseconds(0), {kAck}});
+  }
+  return transmissions;
 }
 
 Bytes garble(std::span<const std::uint8_t> bytes) { return Bytes(bytes.size(), 0xFF); }
