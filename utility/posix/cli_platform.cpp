@@ -43,8 +43,9 @@ ProgramStarter::Places SpawnProgramStarter::SearchPlaces() const {
     places.ownFolder = self.parent_path().string();
   }
   // getenv: null when PATH is not set; then only the own folder is searched.
-  if (const char* path = std::getenv("PATH");
-      path != nullptr) {  // NOLINT(concurrency-mt-unsafe): one thread reads
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): nothing in this program changes the environment.
+  const char* path = std::getenv("PATH");
+  if (path != nullptr) {
     places.searchFolders = SearchPathFolders(path, PathStyle::Posix);
   }
   return places;
