@@ -20,6 +20,7 @@ constexpr FlagMode kFlagModes[] = {
     {"nak-first", [](FaultModes& modes) { modes.ack_shape = AckShape::nak_first; }},
     {"silence", [](FaultModes& modes) { modes.silence = true; }},
     {"split-info", [](FaultModes& modes) { modes.split_info = true; }},
+    {"late-ack", [](FaultModes& modes) { modes.late_ack = true; }},
 };
 
 // A mode written as NAME=N, the range of N, and what it sets.
@@ -141,11 +142,19 @@ std::vector<Transmission> ReplyPolicy::shape_acknowledgement() {
 std::vector<Transmission> ReplyPolicy::shape_information(const Bytes& record) const {
   Bytes bytes = record;
   if (modes_.burst) bytes.resize(*modes_.burst, 0x00);
-  if (!modes_.split_info || bytes.size() <= kSplitInfoFirstPart)
-    return {{std::chrono::milliseconds(0), bytes}};
-  const auto split = bytes.begin() + static_cast<std::ptrdiff_t>(kSplitInfoFirstPart);
-  return {{std::chrono::milliseconds(0), Bytes(bytes.begin(), split)},
-          {kSplitInfoPause, Bytes(split, bytes.end())}};
+  std::vector<Transmission> transmissions;
+  if (!modes_.split_info || bytes.size() <= kSplitInfoFirstPart) {
+    transmissions = {{std::chrono::milliseconds(0), bytes}};
+  } else {
+    const auto split = bytes.begin() + static_cast<std::ptrdiff_t>(kSplitInfoFirstPart);
+    transmissions = {{std::chrono::milliseconds(0), Bytes(bytes.begin(), split)},
+                     {kSplitInfoPause, Bytes(split, bytes.end())}};
+  }
+  if (modes_.late_ack) {
+    for (Transmission& transmission : transmissions) transmission.delay += kLateAckLead;
+    transmissions.insert(transmissions.begin(), {std::chrono::milliseconds(0), {kAck}});
+  }
+  return transmissions;
 }
 
 Bytes garble(std::span<const std::uint8_t> bytes) { return Bytes(bytes.size(), 0xFF); }

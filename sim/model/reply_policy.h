@@ -34,6 +34,9 @@ enum class AckShape {
 //                    bytes (the record cut short if N is below its size)
 //   split-info       the information record goes out as its first 21 bytes
 //                    and, kSplitInfoPause later, the rest
+//   late-ack         an acknowledgement goes out before the information
+//                    record, which follows kLateAckLead later: the answer to
+//                    a glyph block that an information request interrupted
 //   hangup-after=N   the first N glyph blocks are acknowledged; the next one
 //                    makes the display drop the line (its end of the
 //                    pseudo-terminal closes, which the host sees as a hang-up)
@@ -47,6 +50,7 @@ struct FaultModes {
   std::chrono::milliseconds delay{0};
   std::optional<std::size_t> burst;
   bool split_info = false;
+  bool late_ack = false;
   std::optional<std::uint64_t> hangup_after;
   std::optional<std::chrono::milliseconds> chatter;
 
@@ -55,6 +59,7 @@ struct FaultModes {
 
 inline constexpr std::chrono::milliseconds kSplitInfoPause{100};
 inline constexpr std::size_t kSplitInfoFirstPart = 21;
+inline constexpr std::chrono::milliseconds kLateAckLead{100};
 inline constexpr std::size_t kMaxBurst = std::size_t{1} << 20;
 inline constexpr std::chrono::milliseconds kMaxDelay{60'000};
 inline constexpr std::chrono::milliseconds kMinChatter{1};

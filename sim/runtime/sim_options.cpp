@@ -113,6 +113,8 @@ std::string usage_text() {
          "                      burst=N         answer the information request with N bytes\n"
          "                      split-info      send the information record in two parts,\n"
          "                                      21 bytes, then the rest 100 ms later\n"
+         "                      late-ack        send an acknowledgement 100 ms before the\n"
+         "                                      information record\n"
          "                      hangup-after=N  acknowledge N glyph blocks, then drop the\n"
          "                                      line at the next one (the host sees a hang-up)\n"
          "                      chatter=MS      answer unacknowledged glyph blocks with a NAK\n"

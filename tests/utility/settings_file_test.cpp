@@ -19,6 +19,13 @@
 namespace utility {
 namespace {
 
+// Whether the file opens for writing in spite of its read-only mark, as it
+// does for root on POSIX.
+bool WritableDespitePermissions(const std::string& path) {
+  std::ofstream probe(path, std::ios::binary | std::ios::in | std::ios::out);
+  return probe.is_open();
+}
+
 class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -51,6 +58,42 @@ TEST_F(SettingsFileTest, CreatesNothingWhenTheFileIsMissing) {
   DiskSettingsFile file;
   EXPECT_EQ(file.OverwriteStart(path_, BuildSettingsRecord(0)), SettingsFile::Result::NotOpened);
   EXPECT_FALSE(std::filesystem::exists(path_));
+}
+
+// An existing config.data that refuses writing is not "no file": the tool
+// must not start on a record it never got.
+TEST_F(SettingsFileTest, AnExistingFileThatCannotBeWrittenIsAWriteFailure) {
+  struct Case {
+    const char* name;
+    bool readOnlyFile;  // else a folder named config.data
+  };
+  for (const Case& c : {Case{"read-only file", true}, Case{"folder of that name", false}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(path_);
+    // A privileged user (root on POSIX) writes read-only files: there the folder case stands in.
+    bool refusesWriting = true;
+    if (c.readOnlyFile) {
+      std::ofstream(path_, std::ios::binary) << "abcdefghijklmnopqrst";
+      std::filesystem::permissions(path_, std::filesystem::perms::owner_read |
+                                              std::filesystem::perms::group_read |
+                                              std::filesystem::perms::others_read);
+      refusesWriting = !WritableDespitePermissions(path_);
+    } else {
+      std::filesystem::create_directory(path_);
+    }
+    if (refusesWriting) {
+      DiskSettingsFile file;
+      EXPECT_EQ(file.OverwriteStart(path_, BuildSettingsRecord(3)), SettingsFile::Result::WriteFailed);
+    }
+    if (c.readOnlyFile) {
+      std::ifstream in(path_, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "abcdefghijklmnopqrst");
+      in.close();
+      // Windows removes no read-only file.
+      std::filesystem::permissions(path_, std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add);
+    }
+  }
 }
 
 TEST_F(SettingsFileTest, WritesTheWholeRecordOverAShorterFile) {

@@ -23,7 +23,7 @@ constexpr std::array<CliCommand, 8> kCommands = {{
      "speed change to {arg} bit/s sent; reopen the port at that speed",
      "set the display's speed (reopen at RATE afterwards)"},
     {"text", "LINE1 [LINE2]", CliSelection::Lines, &CZorn_UtilityDlg::OnInputString, CliFinish::Announce,
-     "text sent", "show two lines of up to 20 characters"},
+     "text sent", "show two lines of up to 20 characters, in the --code-page"},
     {"command-set", "NAME", CliSelection::CommandSet, &CZorn_UtilityDlg::OnSetCommandSet, CliFinish::Announce,
      "command set \"{entry}\" sent", "choose the command-set emulation, e.g. \"CD5220\""},
     {"font", "NAME", CliSelection::DefaultFont, &CZorn_UtilityDlg::OnSetDefaultFont, CliFinish::Announce,

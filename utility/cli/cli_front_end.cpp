@@ -1,6 +1,7 @@
 #include "utility/cli/cli_front_end.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "utility/cli/cli_commands.h"
+#include "utility/cli/cli_text.h"
 #include "utility/cli/cli_view.h"
 #include "utility/core/language_font_table.h"
 #include "utility/core/selection_lists.h"
@@ -80,6 +82,7 @@ struct CliOptions {
   std::string port;
   std::uint32_t baud = 9600;
   std::uint32_t timeoutMs = kDefaultReplyTimeoutMs;
+  std::int32_t codePage = kDefaultTextCodePage;
   std::vector<std::string> command;  // the command and its arguments
   bool help = false;
 };
@@ -100,7 +103,7 @@ std::variant<CliOptions, UsageError> ParseArguments(std::span<const std::string>
     };
     if (arg == "--help" || arg == "-h") {
       options.help = true;
-    } else if (arg == "--port" || arg == "--baud" || arg == "--timeout-ms") {
+    } else if (arg == "--port" || arg == "--baud" || arg == "--timeout-ms" || arg == "--code-page") {
       const auto text = value();
       if (!text) {
         return UsageError{arg + " needs a value"};
@@ -110,7 +113,12 @@ std::variant<CliOptions, UsageError> ParseArguments(std::span<const std::string>
         continue;
       }
       const auto number = ParseNumber(*text);
-      if (arg == "--baud") {
+      if (arg == "--code-page") {
+        if (!number || *number > 65535 || !IsOfferedCodePage(static_cast<std::int32_t>(*number))) {
+          return UsageError{"--code-page must be one of " + OfferedCodePages() + " (got \"" + *text + "\")"};
+        }
+        options.codePage = static_cast<std::int32_t>(*number);
+      } else if (arg == "--baud") {
         if (!number || BaudRateIndex(*number) == kNoSelection) {
           return UsageError{"--baud must be one of 9600, 19200, 38400, 57600, 115200 (got \"" + *text +
                             "\")"};
@@ -226,15 +234,19 @@ class CliSession {
   }
 
  private:
+  // The lines in the display's code page: one byte per character, so the
+  // dialog's cut after 20 bytes is a cut after 20 characters.
   void SetLines(const std::vector<std::string>& arguments) {
-    for (std::size_t line = 1; line < arguments.size(); ++line) {
-      if (arguments[line].size() > kLineLength) {
-        platform_.err << "zorn-utility-cli: line " << line << " has " << arguments[line].size()
+    std::array<std::string, 2> lines;
+    for (std::size_t line = 1; line < arguments.size() && line <= lines.size(); ++line) {
+      lines[line - 1] = DisplayBytes(arguments[line], options_.codePage).value_or(std::string());
+      if (lines[line - 1].size() > kLineLength) {
+        platform_.err << "zorn-utility-cli: line " << line << " has " << lines[line - 1].size()
                       << " characters; the display shows the first 20\n";
       }
     }
-    view_.SetEdit(control_id::kLine1, arguments[1]);
-    view_.SetEdit(control_id::kLine2, arguments.size() > 2 ? arguments[2] : std::string());
+    view_.SetEdit(control_id::kLine1, lines[0]);
+    view_.SetEdit(control_id::kLine2, lines[1]);
   }
 
   int AwaitInformation() {
@@ -261,6 +273,12 @@ class CliSession {
     const ActionOutcome outcome = dialog_.LastOutcome();
     if (outcome == ActionOutcome::SettingsWriteFailed) {
       return kExitHandOver;  // the dialog's message said why
+    }
+    if (outcome == ActionOutcome::ToolNotFound) {
+      return Fail(platform_,
+                  "put " + std::string(dialog_text::kFirmwareTool) +
+                      " beside zorn-utility-cli or in a folder of the PATH; the display was not touched",
+                  kExitHandOver);
     }
     if (outcome != ActionOutcome::ToolStarted) {
       return Fail(platform_,
@@ -325,7 +343,7 @@ class CliSession {
 }  // namespace
 
 std::string CliUsage() {
-  return "Usage: zorn-utility-cli --port PORT [--baud RATE] [--timeout-ms N] COMMAND [ARGS]\n"
+  return "Usage: zorn-utility-cli --port PORT [--baud RATE] [--timeout-ms N] [--code-page N] COMMAND [ARGS]\n"
          "\n"
          "Configures the customer display on PORT over its serial line.\n"
          "\n"
@@ -334,6 +352,9 @@ std::string CliUsage() {
          "  --baud RATE       the display's present speed: 9600 (default), 19200, 38400,\n"
          "                    57600 or 115200\n"
          "  --timeout-ms N    how long 'info' waits for the reply (default 3000)\n"
+         "  --code-page N     the display's code page, into which 'text' converts its\n"
+         "                    lines: 437 (default), 737, 850, 852, 858, 860, 862, 863,\n"
+         "                    864, 865, 866, 1251, 1252, 1253 or 1257\n"
          "  -h, --help        this text\n"
          "\n" +
          CommandUsage() +

@@ -14,7 +14,11 @@ namespace utility {
 // command line chooses the list entries and fills the edit boxes, presses one
 // button, then waits for the exchange the button started to finish.
 //
-//   zorn-utility-cli --port COM4|/dev/ttyUSB0 [--baud 9600] [--timeout-ms N] COMMAND [ARGS]
+//   zorn-utility-cli --port COM4|/dev/ttyUSB0 [--baud 9600] [--timeout-ms N] [--code-page 437]
+//                    COMMAND [ARGS]
+//
+// The arguments are UTF-8 text; `text` converts its lines to the display's
+// code page (--code-page) before they are sent.
 //
 // Exit codes (kExit...): 0 done; 2 the command line is wrong; 3 the port
 // could not be opened; 4 the display did not answer in time or its reply

@@ -21,6 +21,7 @@ enum class ActionOutcome {
   QueueFull,            // the receive ring overflowed ("m_QueueRead FULL!")
   Disconnected,         // the line went away under the open port
   SettingsWriteFailed,  // config.data could not be written: the tool was not started
+  ToolNotFound,         // "NuvoISP.exe was not found": nothing was sent, the port stays open
   ToolStarted,          // the firmware tool runs
   ToolNotStarted,       // config.data is written but the firmware tool did not start
 };

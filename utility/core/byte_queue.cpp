@@ -30,6 +30,15 @@ bool CByteQueue::Get(std::uint8_t& byte) {
   return true;
 }
 
+bool CByteQueue::Peek(std::uint8_t& byte) const {
+  const std::int32_t tail = tail_.load(std::memory_order_relaxed);
+  if (tail == head_.load(std::memory_order_acquire)) {
+    return false;
+  }
+  byte = buffer_[static_cast<std::size_t>(tail)];
+  return true;
+}
+
 void CByteQueue::Clear() {
   // Slots from tail up to the observed head belong to the consumer until
   // tail moves past them, so zeroing them cannot meet a concurrent Put.

@@ -48,6 +48,10 @@ class CByteQueue {
   // false and leaves `byte` untouched when the queue is empty.
   bool Get(std::uint8_t& byte);
 
+  // Consumer only. Copies the oldest byte to `byte` without taking it and
+  // returns true; returns false and leaves `byte` untouched when empty.
+  bool Peek(std::uint8_t& byte) const;
+
   // Consumer only. Discards every queued byte (see the class comment).
   // The discarded slots are zeroed so no stale reply bytes linger.
   void Clear();

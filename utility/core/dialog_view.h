@@ -4,6 +4,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "utility/core/program_search.h"
 
 namespace utility {
 
@@ -69,9 +72,11 @@ class DialogView {
 class SettingsFile {
  public:
   enum class Result {
-    NotOpened,    // no such file (or it cannot be opened): nothing written
+    NotOpened,    // no such file: nothing written, nothing created
     Written,      // the bytes replaced the start of the file
-    WriteFailed,  // the file was opened but the bytes could not all be written
+    WriteFailed,  // the file exists but cannot be opened for writing (read-only,
+                  // no write access, held by another program) or the bytes
+                  // could not all be written
   };
   virtual ~SettingsFile() = default;
   // Opens an existing file for reading and writing (never creates or
@@ -79,12 +84,23 @@ class SettingsFile {
   virtual Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) = 0;
 };
 
+// The firmware tool's start. The platform names the places a program may be
+// started from and whether a file there is one; the search rule over them is
+// LocateProgram's (program_search.h).
 class ProgramStarter {
  public:
+  struct Places {
+    std::string ownFolder;                   // the running program's own folder
+    std::vector<std::string> searchFolders;  // the search path's folders, in order
+    PathStyle style = PathStyle::Posix;
+  };
   virtual ~ProgramStarter() = default;
-  // Starts the program; does not wait for it. Answers whether it started
-  // (no box tells it; the dialog's outcome does, for a command line).
-  virtual bool Start(std::string_view commandLine) = 0;
+  virtual Places SearchPlaces() const = 0;
+  // True when `path` names a program file that can be started.
+  virtual bool IsProgramFile(const std::string& path) const = 0;
+  // Starts the program at the full path `path`, with nothing on its command
+  // line but its own name; does not wait for it. Answers whether it started.
+  virtual bool Start(const std::string& path) = 0;
 };
 
 }  // namespace utility

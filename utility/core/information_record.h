@@ -9,8 +9,11 @@
 namespace utility {
 
 // The display's answer to the information request, read by position from
-// the first byte received after the request. Framing bytes are not checked:
-// the record is recognised by its size alone.
+// its frame start byte (0x02). Bytes received before that byte (a late
+// acknowledgement of an interrupted glyph block) are not part of it. The
+// other framing bytes are not checked: from its start byte on, the record is
+// recognised by its size alone.
+inline constexpr std::uint8_t kFrameStart = 0x02;
 inline constexpr std::size_t kInformationRecordSize = 22;
 inline constexpr std::size_t kFirmwareVersionOffset = 3;
 inline constexpr std::size_t kFirmwareVersionLength = 12;

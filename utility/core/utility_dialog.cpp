@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "utility/core/config_frames.h"
+#include "utility/core/program_search.h"
 #include "utility/core/selection_lists.h"
 
 namespace utility {
@@ -121,10 +122,7 @@ bool CZorn_UtilityDlg::HandleLineLost() {
   if (!m_Link.TakeLineLost()) {
     return false;
   }
-  if (m_PendingReply == PendingReply::FontSet) {
-    StopDownload();
-  }
-  m_PendingReply = PendingReply::None;
+  EndExchange();
   m_Link.CloseLink();
   SetPortControls(false);
   m_Outcome = ActionOutcome::Disconnected;
@@ -137,6 +135,10 @@ void CZorn_UtilityDlg::CloseLinkIfHeld() {
   // yet is still reported: closing would otherwise hide it for good.
   ReportOverflow();
   HandleLineLost();
+  // The exchange in progress ends with the port: its timer cannot announce
+  // a timeout after the close, and a reply arriving after a reopen (a late
+  // acknowledgement) cannot move an abandoned download on.
+  EndExchange();
   if (m_Link.IsConnected()) {
     (void)m_Link.WaitUntilSent(kSendDrainLimitMs);
   }
@@ -157,12 +159,7 @@ void CZorn_UtilityDlg::OnExit() {
   m_View.EndDialog();
 }
 
-void CZorn_UtilityDlg::OnDestroy() {
-  if (m_PendingReply == PendingReply::FontSet) {
-    StopDownload();
-  }
-  CloseLinkIfHeld();
-}
+void CZorn_UtilityDlg::OnDestroy() { CloseLinkIfHeld(); }
 
 void CZorn_UtilityDlg::OnChange() {
   m_Outcome = ActionOutcome::Sent;
@@ -197,9 +194,7 @@ void CZorn_UtilityDlg::OnInformation() {
     return;
   }
   m_Link.ReceiveQueue().Clear();
-  if (m_PendingReply == PendingReply::FontSet) {
-    StopDownload();
-  }
+  EndExchange();
   m_PendingReply = PendingReply::Information;
   m_Outcome = ActionOutcome::AwaitingReply;
   SendAndCount(InformationRequestFrame());
@@ -233,21 +228,28 @@ void CZorn_UtilityDlg::OnReceiveNotification() {
   if (ReportOverflow() || HandleLineLost()) {
     return;
   }
-  const std::int32_t waiting = m_Link.ReceiveQueue().Count();
   switch (m_PendingReply) {
     case PendingReply::None: return;
     case PendingReply::FontSet: DownloadStep(); return;
-    case PendingReply::Information: InformationReply(waiting); return;
+    case PendingReply::Information: InformationReply(); return;
   }
 }
 
-void CZorn_UtilityDlg::InformationReply(std::int32_t waiting) {
-  if (waiting < 0 || !IsInformationRecordComplete(static_cast<std::size_t>(waiting))) {
+void CZorn_UtilityDlg::InformationReply() {
+  CByteQueue& queue = m_Link.ReceiveQueue();
+  // The record starts at its frame start byte. Whatever came before it (the
+  // acknowledgement of a glyph block that "Zorn Information" interrupted,
+  // arriving after the ring was emptied) would shift every field.
+  std::uint8_t first = 0;
+  while (queue.Peek(first) && first != kFrameStart) {
+    (void)queue.Get(first);
+  }
+  const std::int32_t waiting = queue.Count();
+  if (!IsInformationRecordComplete(static_cast<std::size_t>(waiting))) {
     return;
   }
   std::array<std::uint8_t, kReplyBufferSize> reply{};
   std::size_t kept = 0;
-  CByteQueue& queue = m_Link.ReceiveQueue();
   for (std::int32_t i = 0; i < waiting; ++i) {
     std::uint8_t byte = 0;
     if (!queue.Get(byte)) {
@@ -314,6 +316,13 @@ void CZorn_UtilityDlg::DownloadStep() {
   }
 }
 
+void CZorn_UtilityDlg::EndExchange() {
+  if (m_PendingReply == PendingReply::FontSet) {
+    StopDownload();
+  }
+  m_PendingReply = PendingReply::None;
+}
+
 void CZorn_UtilityDlg::StopDownload() {
   m_Download.bytesToSend = 0;
   m_Download.upperBlock = 0;
@@ -338,6 +347,15 @@ bool CZorn_UtilityDlg::OnTimer(unsigned timerId) {
 }
 
 void CZorn_UtilityDlg::OnProgramDownLoad() {
+  const ProgramStarter::Places places = m_Starter.SearchPlaces();
+  const std::optional<std::string> tool =
+      LocateProgram(dialog_text::kFirmwareTool, places.ownFolder, places.searchFolders, places.style,
+                    [this](const std::string& path) { return m_Starter.IsProgramFile(path); });
+  if (!tool) {
+    m_Outcome = ActionOutcome::ToolNotFound;
+    m_View.ShowMessage(dialog_text::kFirmwareToolNotFound, dialog_text::kTitle, MessageIcon::Error);
+    return;
+  }
   SendAndCount(EnterDownloadFrame());
   OnClose();
   int portIndex = m_View.SelectedIndex(control_id::kPortList);
@@ -352,8 +370,7 @@ void CZorn_UtilityDlg::OnProgramDownLoad() {
     m_View.ShowMessage(dialog_text::kSettingsWriteFailed, dialog_text::kTitle, MessageIcon::Error);
     return;
   }
-  m_Outcome = m_Starter.Start(dialog_text::kFirmwareTool) ? ActionOutcome::ToolStarted
-                                                          : ActionOutcome::ToolNotStarted;
+  m_Outcome = m_Starter.Start(*tool) ? ActionOutcome::ToolStarted : ActionOutcome::ToolNotStarted;
 }
 
 }  // namespace utility

@@ -32,6 +32,7 @@ inline constexpr std::string_view kSettingsWriteFailed = "An error occurred whil
 inline constexpr std::string_view kNoLanguage = "Select a language from the list first.";
 inline constexpr std::string_view kSettingsFileName = "config.data";
 inline constexpr std::string_view kFirmwareTool = "NuvoISP.exe";
+inline constexpr std::string_view kFirmwareToolNotFound = "NuvoISP.exe was not found";
 }  // namespace dialog_text
 
 inline constexpr unsigned ID_TIMER_RESPONSE = 150;
@@ -67,11 +68,16 @@ std::string FormatInformation(const InformationRecord& record);
 // - The information request empties the receive ring before the request is
 //   written, not after, so a display that answers at once cannot lose the
 //   start of its reply to the emptying.
+// - The information reply is read from its frame start byte (0x02); bytes
+//   queued before it are discarded, so a late acknowledgement cannot shift
+//   the fields shown.
 // - A reply of more than 1024 bytes is taken out of the ring whole; only its
 //   first 1024 bytes are kept, which include every position shown.
 // - "Close", "EXIT", "Program Down Load" and the end of the dialog release the
 //   port whenever it is held, also after an overflow has stopped the link, so
-//   another program can use the port at once.
+//   another program can use the port at once. They also end the exchange in
+//   progress: a glyph download stops with its response timer, and a pending
+//   information query is dropped, so nothing of it acts after a reopen.
 // - "Port Open" with no entry selected in the port or speed list does not try
 //   to open anything and shows "Com port open failed !".
 // - "Font Set" with no language selected shows a message and sends nothing.
@@ -89,7 +95,13 @@ std::string FormatInformation(const InformationRecord& record);
 // - Before the port is released, bytes still in the driver's queue (the
 //   enter-download frame just before "Program Down Load" closes the port)
 //   get up to kSendDrainLimitMs to leave, since the close purges the queue.
-// - Writing config.data fails: an error message, and the tool is not started.
+// - Writing config.data fails (also when an existing file refuses writing): an
+//   error message, and the tool is not started.
+// - The firmware tool is started by its full path, found in the utility's own
+//   folder or else in the PATH's folders in order, never in the current
+//   folder. "Program Down Load" looks for it first: when neither holds it, it
+//   says "NuvoISP.exe was not found" and sends nothing, so the display is not
+//   left in its download mode with no tool to serve it.
 class CZorn_UtilityDlg {
  public:
   enum class PendingReply { None = 0, FontSet = 1, Information = 2 };
@@ -148,8 +160,11 @@ class CZorn_UtilityDlg {
   void StartResponseTimer();
   void SendAndCount(const std::vector<std::uint8_t>& frame);
   void DownloadStep();
-  void InformationReply(std::int32_t waiting);
+  void InformationReply();
   void StopDownload();
+  // Ends the glyph download (and its response timer) or the information
+  // query in progress; nothing else changes.
+  void EndExchange();
 
   DialogView& m_View;
   UtilityLink& m_Link;

@@ -3,7 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <string_view>
+#include <string>
 
 #include "utility/core/dialog_view.h"
 #include "utility/core/utility_link.h"
@@ -24,11 +24,15 @@ class CallbackNotificationWaiter final : public NotificationWaiter {
   std::uint64_t pending_ = 0;
 };
 
-// Starts a program found on PATH, without waiting for it; its output goes
-// where ours goes.
+// Starts the firmware tool by its full path (posix_spawn, no search of its
+// own), without waiting for it; its output goes where ours goes. The places
+// are this program's folder (from /proc/self/exe) and PATH's folders; a
+// program file is a regular file this process may execute.
 class SpawnProgramStarter final : public ProgramStarter {
  public:
-  bool Start(std::string_view commandLine) override;
+  Places SearchPlaces() const override;
+  bool IsProgramFile(const std::string& path) const override;
+  bool Start(const std::string& path) override;
 };
 
 }  // namespace utility

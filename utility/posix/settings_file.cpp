@@ -14,8 +14,11 @@ SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
                                                       std::span<const std::uint8_t> bytes) {
   const std::string path(fileName);
   const kit::posix::UniqueFd file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  const int openError = errno;
   if (!file.is_valid()) {
-    return Result::NotOpened;
+    // Only a missing file is "no file"; one that exists but refuses writing
+    // (read-only, no write access, a folder of that name) is a failure.
+    return openError == ENOENT ? Result::NotOpened : Result::WriteFailed;
   }
   std::size_t written = 0;
   while (written < bytes.size()) {

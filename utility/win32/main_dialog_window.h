@@ -4,9 +4,9 @@
 
 #include "utility/core/utility_dialog.h"
 #include "utility/win32/dialog_window_view.h"
+#include "utility/win32/program_starter.h"
 #include "utility/win32/serial_link.h"
 #include "utility/win32/settings_file.h"
-#include "utility/win32/win_exec_starter.h"
 
 namespace utility {
 
@@ -65,7 +65,7 @@ class MainDialogWindow {
   CSerialLink m_Link;
   DialogWindowView m_View;
   DiskSettingsFile m_Settings;
-  WinExecStarter m_Starter;
+  Win32ProgramStarter m_Starter;
   CZorn_UtilityDlg m_Dialog;
 };
 

@@ -15,7 +15,11 @@ SettingsFile::Result DiskSettingsFile::OverwriteStart(std::string_view fileName,
                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.is_valid()) {
-    return Result::NotOpened;
+    // Only a missing file is "no file"; one that exists but refuses writing (read-only, no
+    // write access, held by another program without sharing) is a failure.
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Result::NotOpened
+                                                                          : Result::WriteFailed;
   }
   std::size_t written = 0;
   while (written < bytes.size()) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <sstream>
@@ -94,11 +95,14 @@ class FakeSettings final : public SettingsFile {
 
 class FakeStarter final : public ProgramStarter {
  public:
-  bool Start(std::string_view commandLine) override {
-    started.emplace_back(commandLine);
+  Places SearchPlaces() const override { return {"/opt/zorn", {"/usr/bin"}, PathStyle::Posix}; }
+  bool IsProgramFile(const std::string& path) const override { return path == toolPath; }
+  bool Start(const std::string& path) override {
+    started.push_back(path);
     return startSucceeds;
   }
   bool startSucceeds = true;
+  std::string toolPath = "/usr/bin/NuvoISP.exe";
   std::vector<std::string> started;
 };
 
@@ -191,6 +195,64 @@ TEST_F(CliTest, TextWarnsAboutLongLinesAndSendsTheirFirstTwentyCharacters) {
   EXPECT_EQ(display.opened.back(), "COM2@19200#2");
 }
 
+// The lines arrive as UTF-8 and leave in the display's code page, one byte
+// per character; the 20-character cut and the warning count those bytes.
+TEST_F(CliTest, TextIsSentInTheChosenCodePage) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string line;
+    std::string sent;  // the line's bytes, before the padding
+    const char* warning;
+  };
+  const std::string privet = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // Привет
+  const std::vector<Case> cases = {
+      {{"--code-page", "858"}, "Prix 10\xE2\x82\xAC", "Prix 10\xD5", nullptr},
+      {{"--code-page", "866"}, privet, "\x8F\xE0\xA8\xA2\xA5\xE2", nullptr},
+      {{}, "Prix 10\xE2\x82\xAC", "Prix 10?", nullptr},  // 437 has no euro sign
+      {{"--code-page", "1252"}, "Caf\xC3\xA9\ttab", "Caf\xE9?tab", nullptr},
+      // A malformed sequence and a character beyond 16 bits: one '?' each.
+      {{"--code-page", "850"},
+       "a\xFF"
+       "b\xF0\x9F\x98\x80"
+       "c",
+       "a?b?c",
+       nullptr},
+      // 20 Cyrillic letters are 40 bytes of UTF-8 and fill the line exactly.
+      {{"--code-page", "866"},
+       privet + privet + privet + "\xD0\x9F\xD1\x80",
+       "\x8F\xE0\xA8\xA2\xA5\xE2\x8F\xE0\xA8\xA2\xA5\xE2\x8F\xE0\xA8\xA2\xA5\xE2\x8F\xE0",
+       nullptr},
+      {{"--code-page", "866"},
+       privet + privet + privet + privet,
+       "\x8F\xE0\xA8\xA2\xA5\xE2\x8F\xE0\xA8\xA2\xA5\xE2\x8F\xE0\xA8\xA2\xA5\xE2\x8F\xE0",
+       "line 1 has 24 characters"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    display.frames.clear();
+    std::vector<std::string> arguments = {"--port", "COM4"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {"text", c.line, "\xD0\x9F"});
+    ASSERT_EQ(Run(arguments), kExitOk) << err.str();
+    ASSERT_EQ(display.frames.size(), 1U);
+    const Bytes& frame = display.frames[0];
+    std::string line1 = c.sent;
+    line1.resize(20, ' ');
+    EXPECT_EQ(std::string(frame.begin() + 3, frame.begin() + 23), line1);
+    // Line 2 ("П") is converted too: only 866 holds it.
+    const bool cyrillic = std::find(c.options.begin(), c.options.end(), "866") != c.options.end();
+    EXPECT_EQ(frame[23], cyrillic ? 0x8F : '?');
+    EXPECT_EQ(err.str().find("characters;") != std::string::npos, c.warning != nullptr) << err.str();
+    if (c.warning != nullptr) {
+      EXPECT_NE(err.str().find(c.warning), std::string::npos) << err.str();
+    }
+  }
+  for (const char* refused : {"1234", "65001", "cp866", ""}) {
+    EXPECT_EQ(Run({"--port", "COM4", "--code-page", refused, "text", "A"}), kExitUsage) << refused;
+    EXPECT_NE(err.str().find("--code-page must be one of 437, 737, 850"), std::string::npos) << err.str();
+  }
+}
+
 TEST_F(CliTest, ADevicePathIsOpenedInPlaceOfTheComName) {
   EXPECT_EQ(Run({"--port", "/dev/ttyUSB0", "text", "A"}), kExitOk);
   EXPECT_EQ(display.opened.back(), "/dev/ttyUSB0@9600#1");
@@ -252,7 +314,7 @@ TEST_F(CliTest, DownloadHandsOverOrSaysWhatFailed) {
   EXPECT_EQ(Run({"--port", "COM12", "download"}), kExitOk);
   EXPECT_EQ(display.frames.back(), (Bytes{0x02, 0x03, 0x40, 0xAA, 0x55, 0x03, 0xBF}));
   EXPECT_EQ(settings.written, "U,0,S,1,;,");
-  EXPECT_EQ(starter.started, (std::vector<std::string>{"NuvoISP.exe"}));
+  EXPECT_EQ(starter.started, (std::vector<std::string>{"/usr/bin/NuvoISP.exe"}));
   EXPECT_NE(out.str().find("Com port closed !"), std::string::npos);
 
   starter.startSucceeds = false;
@@ -261,6 +323,13 @@ TEST_F(CliTest, DownloadHandsOverOrSaysWhatFailed) {
 
   settings.result = SettingsFile::Result::WriteFailed;
   EXPECT_EQ(Run({"--port", "COM12", "download"}), kExitHandOver);
+  EXPECT_EQ(starter.started.size(), 2U);
+
+  display.frames.clear();
+  starter.toolPath.clear();
+  EXPECT_EQ(Run({"--port", "COM12", "download"}), kExitHandOver);
+  EXPECT_NE(err.str().find("NuvoISP.exe was not found"), std::string::npos) << err.str();
+  EXPECT_TRUE(display.frames.empty());
   EXPECT_EQ(starter.started.size(), 2U);
 }
 

@@ -28,6 +28,24 @@ TEST(ByteQueueTest, EmptyQueueHasNothingAndLeavesCallerByteUntouched) {
   std::uint8_t byte = 0x5A;
   EXPECT_FALSE(queue.Get(byte));
   EXPECT_EQ(byte, 0x5A);
+  EXPECT_FALSE(queue.Peek(byte));
+  EXPECT_EQ(byte, 0x5A);
+}
+
+TEST(ByteQueueTest, PeekShowsTheOldestByteAndLeavesItQueued) {
+  CByteQueue queue;
+  PutN(queue, 8191, 7);
+  GetN(queue, 8190);  // the last byte sits just before the wrap
+  ASSERT_TRUE(queue.Put(0x42));
+  std::uint8_t byte = 0;
+  for (const std::uint8_t expected : {std::uint8_t(7 + 8190), std::uint8_t(0x42)}) {
+    ASSERT_TRUE(queue.Peek(byte));
+    EXPECT_EQ(byte, expected);
+    ASSERT_TRUE(queue.Peek(byte));
+    EXPECT_EQ(queue.Count(), expected == 0x42 ? 1 : 2);
+    ASSERT_TRUE(queue.Get(byte));
+    EXPECT_EQ(byte, expected);
+  }
 }
 
 TEST(ByteQueueTest, HoldsAtMost8191BytesAndRefusesTheNext) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -152,14 +153,20 @@ class RecordingSettings final : public SettingsFile {
   EventLog& log_;
 };
 
+// A file system of program files: the tool lies in the utility's own folder
+// unless a test moves it.
 class RecordingStarter final : public ProgramStarter {
  public:
   explicit RecordingStarter(EventLog& log) : log_(log) {}
-  bool Start(std::string_view commandLine) override {
-    log_.push_back("start " + std::string(commandLine));
+  Places SearchPlaces() const override { return places; }
+  bool IsProgramFile(const std::string& path) const override { return programFiles.count(path) != 0; }
+  bool Start(const std::string& path) override {
+    log_.push_back("start " + path);
     return starts;
   }
   bool starts = true;
+  Places places{"C:\\Zorn", {"C:\\Windows\\system32", "D:\\Tools"}, PathStyle::Windows};
+  std::set<std::string> programFiles{"C:\\Zorn\\NuvoISP.exe"};
 
  private:
   EventLog& log_;
@@ -377,6 +384,52 @@ TEST_F(UtilityDialogTest, InformationWaitsForTwentyTwoBytesAcrossNotifications) 
   EXPECT_EQ(view.messages[0].text,
             "\n\nVersion :\nABCDEFGHIJKL"
             "\n\nCommand Set :\n1A\n\nDefault Font :\n 5\n\nLanguage :\n10\n\nBPS :\n 0");
+}
+
+// "Zorn Information" interrupts a glyph download: the acknowledgement of the
+// block in flight arrives after the ring was emptied, between the request and
+// the reply. The reply is read from its start byte all the same.
+TEST_F(UtilityDialogTest, BytesBeforeTheRepliesStartByteAreDiscarded) {
+  struct Case {
+    const char* name;
+    Bytes early;            // what arrives after the request, before the reply
+    bool ownNotification;   // announced before the reply arrives
+    std::size_t firstPart;  // of the reply, in the first notification that carries it
+  };
+  const std::vector<Case> cases = {
+      {"late ACK with the reply", {kAck}, false, 22},
+      {"late ACK announced alone", {kAck}, true, 22},
+      {"NAK and ACK, then a split reply", {0x15, kAck}, true, 21},
+      {"ACK and the first 21 bytes, then one more", {kAck}, false, 21},
+  };
+  const Bytes reply = InformationReply("FW 1.23 ABCD", {7, 8, 1, 4});
+  OpenPort();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.messages.clear();
+    link.onWrite = [&](const Bytes&) { link.Receive(c.early); };
+    dialog.OnFontSet();
+    dialog.OnInformation();
+    link.onWrite = nullptr;
+    if (c.ownNotification) {
+      dialog.OnReceiveNotification();
+      EXPECT_EQ(link.queue.Count(), 0) << "bytes without a start byte are dropped";
+    }
+    link.Receive(Bytes(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(c.firstPart)));
+    dialog.OnReceiveNotification();
+    if (c.firstPart < reply.size()) {
+      EXPECT_TRUE(view.messages.empty()) << "21 bytes from the start byte are not yet a record";
+      link.Receive(Bytes(reply.begin() + static_cast<std::ptrdiff_t>(c.firstPart), reply.end()));
+      dialog.OnReceiveNotification();
+    }
+    ASSERT_EQ(view.messages.size(), 1U);
+    EXPECT_EQ(view.messages[0].text,
+              "\n\nVersion :\nFW 1.23 ABCD"
+              "\n\nCommand Set :\n 7\n\nDefault Font :\n 8\n\nLanguage :\n 1\n\nBPS :\n 4");
+    EXPECT_EQ(link.queue.Count(), 0);
+    EXPECT_EQ(link.frames.size(), 2U) << "the first glyph block and the request; the late ACK sent nothing";
+    link.frames.clear();
+  }
 }
 
 TEST(FormatInformation, LeavesZeroVersionBytesOut) {
@@ -629,6 +682,63 @@ TEST_F(UtilityDialogTest, ALostLineIsReportedOnceAndClosesThePort) {
   }
 }
 
+// Releasing the port ends the exchange in progress: no timeout after the
+// close (nor over the firmware tool), and nothing of the old exchange acts on
+// what arrives after a reopen.
+TEST(DialogRelease, EveryWayOfReleasingThePortEndsTheExchange) {
+  struct Way {
+    const char* name;
+    void (CZorn_UtilityDlg::*release)();
+  };
+  const std::vector<Way> ways = {
+      {"Close", &CZorn_UtilityDlg::OnClose},
+      {"Program Down Load", &CZorn_UtilityDlg::OnProgramDownLoad},
+      {"EXIT", &CZorn_UtilityDlg::OnExit},
+      {"dialog ends", &CZorn_UtilityDlg::OnDestroy},
+  };
+  struct Exchange {
+    const char* name;
+    void (CZorn_UtilityDlg::*start)();
+    int acknowledged;  // blocks acknowledged before the release
+    Bytes lateReply;
+  };
+  const std::vector<Exchange> exchanges = {
+      {"glyph download", &CZorn_UtilityDlg::OnFontSet, 0, {kAck}},
+      {"glyph download at an upper block", &CZorn_UtilityDlg::OnFontSet, 2, {kAck}},
+      {"information", &CZorn_UtilityDlg::OnInformation, 0, InformationReply("FW 1.23 ABCD", {7, 0, 0, 4})},
+  };
+  for (const Way& way : ways) {
+    for (const Exchange& exchange : exchanges) {
+      SCOPED_TRACE(std::string(way.name) + " during " + exchange.name);
+      DialogHarness h;
+      h.OpenPort();
+      (h.dialog.*exchange.start)();
+      for (int ack = 0; ack < exchange.acknowledged; ++ack) {
+        h.link.Receive({kAck});
+        h.dialog.OnReceiveNotification();
+      }
+      const std::size_t framesBefore = h.link.frames.size();
+      (h.dialog.*way.release)();
+      EXPECT_EQ(h.dialog.Pending(), CZorn_UtilityDlg::PendingReply::None);
+      EXPECT_FALSE(h.view.TimerRunning(ID_TIMER_RESPONSE));
+      // A tick already queued when the timer stopped announces nothing.
+      const std::size_t shown = h.view.messages.size();
+      EXPECT_TRUE(h.dialog.OnTimer(ID_TIMER_RESPONSE));
+      EXPECT_EQ(h.view.messages.size(), shown);
+
+      h.dialog.OnPortOpen();
+      ASSERT_TRUE(h.link.IsConnected());
+      const std::size_t framesAfterRelease = h.link.frames.size();
+      EXPECT_LE(framesAfterRelease, framesBefore + 1) << "at most the enter-download request";
+      h.link.Receive(exchange.lateReply);
+      h.dialog.OnReceiveNotification();
+      EXPECT_EQ(h.link.frames.size(), framesAfterRelease) << "a late reply sends nothing";
+      EXPECT_EQ(h.view.messages.size(), shown) << "and shows nothing";
+      EXPECT_FALSE(h.view.TimerRunning(ID_TIMER_RESPONSE));
+    }
+  }
+}
+
 TEST_F(UtilityDialogTest, InformationDuringADownloadEndsTheDownloadAndItsTimer) {
   OpenPort();
   dialog.OnFontSet();
@@ -652,9 +762,45 @@ TEST_F(UtilityDialogTest, ProgramDownLoadHandsOverAfterTheCloseMessage) {
   EXPECT_EQ(link.frames, (std::vector<Bytes>{{0x02, 0x03, 0x40, 0xAA, 0x55, 0x03, 0xBF}}));
   // The frame gets its time to leave the driver before the close purges it.
   EXPECT_EQ(log, (EventLog{"write", "drain 1000", "close", "message Com port closed !",
-                           "settings config.data U,0,S,1,3,", "start NuvoISP.exe"}));
+                           "settings config.data U,0,S,1,3,", "start C:\\Zorn\\NuvoISP.exe"}));
   EXPECT_TRUE(view.Enabled(control_id::kPortOpen));
   EXPECT_FALSE(view.Enabled(control_id::kProgramDownLoad));
+}
+
+// The tool is looked for before anything is sent: without it the display
+// would wait in its download mode for a tool that never comes.
+TEST_F(UtilityDialogTest, ProgramDownLoadStartsTheToolByItsFullPathOrSaysItWasNotFound) {
+  struct Case {
+    const char* name;
+    std::set<std::string> programFiles;
+    const char* started;  // null: not found
+  };
+  const std::vector<Case> cases = {
+      {"own folder before PATH",
+       {"C:\\Zorn\\NuvoISP.exe", "D:\\Tools\\NuvoISP.exe"},
+       "C:\\Zorn\\NuvoISP.exe"},
+      {"the first PATH folder that holds it", {"D:\\Tools\\NuvoISP.exe"}, "D:\\Tools\\NuvoISP.exe"},
+      {"nowhere", {}, nullptr},
+      {"only in the current folder", {"NuvoISP.exe", ".\\NuvoISP.exe"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenPort();
+    view.messages.clear();
+    starter.programFiles = c.programFiles;
+    dialog.OnProgramDownLoad();
+    if (c.started != nullptr) {
+      EXPECT_EQ(log.back(), std::string("start ") + c.started);
+      EXPECT_EQ(dialog.LastOutcome(), ActionOutcome::ToolStarted);
+      continue;
+    }
+    EXPECT_EQ(log, (EventLog{"message NuvoISP.exe was not found"}));
+    EXPECT_TRUE(link.frames.empty()) << "the display is not sent into its download mode";
+    EXPECT_TRUE(link.IsConnected());
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(dialog.LastOutcome(), ActionOutcome::ToolNotFound);
+    dialog.OnClose();
+  }
 }
 
 TEST_F(UtilityDialogTest, ProgramDownLoadTakesTheDigitFromTheListAtTheClick) {
@@ -672,12 +818,12 @@ TEST_F(UtilityDialogTest, ProgramDownLoadStartsTheToolUnlessTheRecordCouldNotBeW
   OpenPort();
   settings.result = SettingsFile::Result::NotOpened;
   dialog.OnProgramDownLoad();
-  EXPECT_EQ(CountEvents("start NuvoISP.exe"), 1U);
+  EXPECT_EQ(CountEvents("start C:\\Zorn\\NuvoISP.exe"), 1U);
 
   OpenPort();
   settings.result = SettingsFile::Result::WriteFailed;
   dialog.OnProgramDownLoad();
-  EXPECT_EQ(CountEvents("start NuvoISP.exe"), 0U);
+  EXPECT_EQ(CountEvents("start C:\\Zorn\\NuvoISP.exe"), 0U);
   EXPECT_EQ(view.messages.back().text, "An error occurred while writing config.data.");
 }
 
@@ -779,12 +925,18 @@ TEST(DialogOutcome, EachActionReportsWhatItCameTo) {
          h.dialog.OnProgramDownLoad();
        },
        ActionOutcome::ToolStarted},
-      {"hand-over, tool missing", true,
+      {"hand-over, tool does not start", true,
        [](DialogHarness& h) {
          h.starter.starts = false;
          h.dialog.OnProgramDownLoad();
        },
        ActionOutcome::ToolNotStarted},
+      {"hand-over, tool not found", true,
+       [](DialogHarness& h) {
+         h.starter.programFiles.clear();
+         h.dialog.OnProgramDownLoad();
+       },
+       ActionOutcome::ToolNotFound},
       {"hand-over, config.data not written", true,
        [](DialogHarness& h) {
          h.settings.result = SettingsFile::Result::WriteFailed;

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -28,12 +31,20 @@ struct CliResult {
 
 // Runs the front end on the simulator's port, named by its device path or,
 // with `asCom4`, as COM4 through ZORN_COM4; never waits longer than `limit`.
+// `environment` replaces ZORN_COM4 with env(1)'s own arguments (a folder to
+// run in, variables).
 CliResult RunCli(const SimulatorProcess& simulator, std::vector<std::string> arguments,
-                 milliseconds limit = seconds(20), bool asCom4 = false) {
+                 milliseconds limit = seconds(20), bool asCom4 = false,
+                 std::vector<std::string> environment = {}) {
   test_support::TempDirectory dir("zorn_cli");
   std::vector<std::string> argv = {KIT_UTILITY_CLI, "--port", simulator.port_path()};
   if (asCom4) {
-    argv = {"/usr/bin/env", "ZORN_COM4=" + simulator.port_path(), KIT_UTILITY_CLI, "--port", "COM4"};
+    if (environment.empty()) {
+      environment = {"ZORN_COM4=" + simulator.port_path()};
+    }
+    argv = {"/usr/bin/env"};
+    argv.insert(argv.end(), environment.begin(), environment.end());
+    argv.insert(argv.end(), {KIT_UTILITY_CLI, "--port", "COM4"});
   }
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   const auto start = std::chrono::steady_clock::now();
@@ -78,6 +89,29 @@ TEST(CliOnSimulator, SettingsReachTheDisplaysFlashAndScreen) {
   EXPECT_EQ(state.frames_rejected, 0U);
 }
 
+TEST(CliOnSimulator, TextReachesTheScreenInTheDisplaysCodePage) {
+  struct Case {
+    const char* codePage;
+    std::string text;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"858", "Prix 10\xE2\x82\xAC", "Prix 10\xD5"},
+      {"866", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\x8F\xE0\xA8\xA2\xA5\xE2"},
+  };
+  SimulatorProcess simulator = StartSimulator();
+  std::size_t sent = 0;
+  for (const Case& c : cases) {
+    const auto result = RunCli(simulator, {"--code-page", c.codePage, "text", c.text});
+    ASSERT_EQ(result.exitCode, 0) << c.codePage << result.err;
+    simulator.wait_for_trace_lines(++sent, seconds(5));
+    const sim::ScreenRow row = simulator.state().rows[0];
+    std::string expected = c.bytes;
+    expected.resize(row.size(), ' ');
+    EXPECT_EQ(std::string(row.begin(), row.end()), expected) << c.codePage << ": " << sim::row_text(row);
+  }
+}
+
 TEST(CliOnSimulator, InfoShowsTheDisplaysRecord) {
   SimulatorProcess simulator = StartSimulator();
   const auto result = RunCli(simulator, {"info"});
@@ -89,12 +123,13 @@ TEST(CliOnSimulator, InfoShowsTheDisplaysRecord) {
       << result.out;
 }
 
-TEST(CliOnSimulator, InfoSurvivesAReplySplitAcrossNotificationsAndADelay) {
-  for (const char* fault : {"split-info", "delay=300"}) {
+TEST(CliOnSimulator, InfoSurvivesAReplySplitAcrossNotificationsADelayAndALateAcknowledgement) {
+  for (const char* fault : {"split-info", "delay=300", "late-ack", "late-ack,split-info"}) {
     SimulatorProcess simulator = StartSimulator({"--fault", fault});
     const auto result = RunCli(simulator, {"info"});
     EXPECT_EQ(result.exitCode, 0) << fault << result.err;
-    EXPECT_NE(result.out.find("SIM-DSP 1.00"), std::string::npos) << fault;
+    EXPECT_NE(result.out.find("\n\nVersion :\nSIM-DSP 1.00\n\nCommand Set :\n 0\n"), std::string::npos)
+        << fault << result.out;
   }
 }
 
@@ -182,18 +217,57 @@ TEST(CliOnSimulator, ReplyLargerThanTheReceiveRingIsDroppedWithAMessage) {
   EXPECT_NE(result.err.find("m_QueueRead FULL!"), std::string::npos) << result.err;
 }
 
-TEST(CliOnSimulator, DownloadPutsTheDisplayInItsDownloadMode) {
+// A stand-in firmware tool: a script that notes the folder it was started
+// in and its own path in `note`.
+void WriteTool(const std::string& path, const std::string& note) {
+  std::ofstream(path) << "#!/bin/sh\necho \"$PWD $0\" > " << note << "\n";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+bool WaitForFile(const std::string& path, milliseconds limit) {
+  const auto giveUp = std::chrono::steady_clock::now() + limit;
+  while (!std::filesystem::exists(path) && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return std::filesystem::exists(path);
+}
+
+TEST(CliOnSimulator, DownloadStartsTheToolFromThePathNeverFromTheCurrentFolder) {
   SimulatorProcess simulator = StartSimulator();
   const auto refused = RunCli(simulator, {"download"});
   EXPECT_EQ(refused.exitCode, 2) << "a device path has no COM number for config.data";
   EXPECT_NE(refused.err.find("download needs the port as COM1 to COM20"), std::string::npos) << refused.err;
   EXPECT_TRUE(simulator.trace_lines().empty());
 
-  const auto result = RunCli(simulator, {"download"}, seconds(20), true);
-  // The firmware tool is not installed here: the hand-over says so.
-  EXPECT_EQ(result.exitCode, 5) << result.out;
-  EXPECT_NE(result.out.find("Com port closed !"), std::string::npos);
-  EXPECT_NE(result.err.find("could not start NuvoISP.exe"), std::string::npos);
+  // A tool planted in the current folder, and none on the PATH: not found,
+  // and the display is left alone.
+  test_support::TempDirectory work("zorn_cli_work");
+  test_support::TempDirectory tools("zorn_cli_tools");
+  WriteTool(work.file("NuvoISP.exe"), work.file("planted-ran"));
+  const std::string comEnvironment = "ZORN_COM4=" + simulator.port_path();
+  const auto notFound = RunCli(simulator, {"download"}, seconds(20), true,
+                               {"--chdir=" + work.path(), "PATH=/usr/bin:/bin:.:", comEnvironment});
+  EXPECT_EQ(notFound.exitCode, 5) << notFound.out;
+  EXPECT_NE(notFound.err.find("NuvoISP.exe was not found"), std::string::npos) << notFound.err;
+  EXPECT_FALSE(std::filesystem::exists(work.file("planted-ran")));
+  EXPECT_TRUE(simulator.trace_lines().empty()) << "no download request without a tool";
+
+  // On the PATH: started by its full path, in the current folder, after the
+  // display was sent into its download mode.
+  WriteTool(tools.file("NuvoISP.exe"), tools.file("started"));
+  const auto handedOver =
+      RunCli(simulator, {"download"}, seconds(20), true,
+             {"--chdir=" + work.path(), "PATH=/usr/bin:" + tools.path() + ":/bin", comEnvironment});
+  EXPECT_EQ(handedOver.exitCode, 0) << handedOver.err;
+  EXPECT_NE(handedOver.out.find("Com port closed !"), std::string::npos);
+  ASSERT_TRUE(WaitForFile(tools.file("started"), seconds(10)));
+  std::string note;
+  for (int attempt = 0; attempt < 100 && note.find('\n') == std::string::npos; ++attempt) {
+    note = test_support::read_file(tools.file("started"));
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  EXPECT_EQ(note, work.path() + " " + tools.file("NuvoISP.exe") + "\n");
+  EXPECT_FALSE(std::filesystem::exists(work.file("planted-ran")));
   simulator.wait_for_trace_lines(1, seconds(5));
   EXPECT_EQ(simulator.state().mode, sim::DisplayMode::download);
 }

@@ -54,6 +54,16 @@ run --port COM7 text "WINE SAYS" "HELLO"
 state_has 'row0_text=WINE SAYS           ' || fail "line 1 not on the display"
 state_has 'row1_text=HELLO               ' || fail "line 2 not on the display"
 
+# The lines reach the display in the chosen code page: Wine turns the UTF-8 arguments into the
+# wide command line, which the front end reads.
+for case in '858|Prix 10€|50726978203130d5' '866|Привет|8fe0a8a2a5e2'; do
+  IFS='|' read -r page text hex <<<"$case"
+  LC_ALL=C.UTF-8 run --port COM7 --code-page "$page" text "$text"
+  [ "$rc" = 0 ] || fail "text in code page $page answered $rc"
+  padding=$(printf '20%.0s' $(seq $((20 - ${#hex} / 2))))
+  state_has "row0_hex=$hex$padding" || fail "\"$text\" did not reach the display as $hex in code page $page"
+done
+
 run --port COM7 command-set CD5220
 [ "$rc" = 0 ] || fail "command-set answered $rc"
 state_has 'command_set=7' || fail "command set not stored"

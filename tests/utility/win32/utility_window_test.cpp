@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "shared/win32/unique_handle.h"
 #include "tests/support/simulator_link.h"
 #include "tests/utility/win32/dialog_template_reader.h"
 #include "tests/utility/win32/utility_program.h"
@@ -473,10 +474,106 @@ TEST(UtilityWindowHandOver, ProgramDownLoadStartsTheToolAfterTheBoxWithConfigDat
     Sleep(20);
     seen = ReadFile(note);
   }
-  EXPECT_NE(seen.find("command line: NuvoISP.exe"), std::string::npos) << seen;
+  // Started by its full path, from the PATH's folder, in the utility's current folder.
+  EXPECT_NE(seen.find("command line: \""), std::string::npos) << seen;
+  EXPECT_NE(seen.find("\\stand-in\\NuvoISP.exe\"\n"), std::string::npos) << seen;
   EXPECT_NE(seen.find("config.data: U,0,S,1,6,klmnopqrst"), std::string::npos) << seen;
   EXPECT_EQ(ReadFile(work.Path() / "config.data"), "U,0,S,1,6,klmnopqrst");
   EXPECT_TRUE(program.Enabled(id::kPortOpen)) << "the port is closed after the hand-over";
+}
+
+// Waits until the file exists, at most `limitMs`.
+bool WaitForFile(const std::filesystem::path& path, ULONGLONG limitMs) {
+  const ULONGLONG started = GetTickCount64();
+  while (!std::filesystem::exists(path) && GetTickCount64() - started < limitMs) Sleep(20);
+  return std::filesystem::exists(path);
+}
+
+// The tool is looked for before anything is sent; one planted in the current folder never runs.
+// Each of these suites gets a display simulator of its own: a hand-over leaves the display deaf.
+TEST(UtilityWindowToolSearch, ProgramDownLoadWithTheToolOnlyInTheCurrentFolderSaysItWasNotFound) {
+  const test_support::SimulatorLink simulator = Simulator();
+  const ScratchDirectory work;
+  { std::ofstream(work.Path() / "config.data", std::ios::binary) << "abcdefghijklmnopqrst"; }
+  const std::string standIn = KIT_NUVOISP_DIR;
+  std::filesystem::copy_file(std::filesystem::path(standIn) / "NuvoISP.exe", work.Path() / "NuvoISP.exe");
+  const UtilityProgram program({work.Path().wstring(), L""});
+  ASSERT_NE(program.Dialog(), nullptr);
+  OpenCom7(program);
+  program.Click(id::kProgramDownLoad);
+  const auto box = program.AnswerBox();
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->caption, kTitle);
+  EXPECT_EQ(box->text, L"NuvoISP.exe was not found");
+  EXPECT_TRUE(program.Enabled(id::kProgramDownLoad)) << "the port stays open";
+  EXPECT_EQ(ReadFile(work.Path() / "config.data"), "abcdefghijklmnopqrst");
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "nuvoisp-started.txt")) << "the planted tool ran";
+  // The display still answers: it was not sent into its download mode.
+  program.Click(id::kInformation);
+  const auto information = program.AnswerBox();
+  ASSERT_TRUE(information.has_value());
+  EXPECT_NE(information->text.find(L"SIM-DSP 1.00"), std::wstring::npos);
+}
+
+// An existing config.data that cannot be written stops the hand-over before the tool.
+TEST(UtilityWindowConfigData, ConfigDataThatCannotBeWrittenStopsTheHandOver) {
+  const test_support::SimulatorLink simulator = Simulator();
+  const ScratchDirectory work;
+  const std::filesystem::path settings = work.Path() / "config.data";
+  { std::ofstream(settings, std::ios::binary) << "abcdefghijklmnopqrst"; }
+  // Held open without sharing, as another program may hold it; a read-only mark is refused the
+  // same way on Windows, but a prefix run by root may still open a read-only file for writing.
+  const kit::win32::UniqueFileHandle held(CreateFileW(settings.wstring().c_str(), GENERIC_READ, 0, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held.is_valid());
+  const std::string standIn = KIT_NUVOISP_DIR;
+  const UtilityProgram program({work.Path().wstring(), test_support::windows_path_of_unix_path(
+                                                           std::wstring(standIn.begin(), standIn.end()))});
+  ASSERT_NE(program.Dialog(), nullptr);
+  OpenCom7(program);
+  program.Click(id::kProgramDownLoad);
+  const auto closed = program.AnswerBox();
+  ASSERT_TRUE(closed.has_value());
+  EXPECT_EQ(closed->text, L"Com port closed !");
+  const auto failed = program.AnswerBox();
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(failed->caption, kTitle);
+  EXPECT_EQ(failed->text, L"An error occurred while writing config.data.");
+  EXPECT_FALSE(std::filesystem::exists(work.Path() / "nuvoisp-started.txt")) << "the tool started";
+}
+
+// "Close" and "Program Down Load" during a glyph download stop it with its 5 s timer: no
+// "Response Timeout !" after "Com port closed !", nor over the firmware tool.
+TEST(UtilityWindowFontSetEnd, ReleasingThePortStopsTheDownloadAndItsTimer) {
+  const test_support::SimulatorLink simulator = Simulator();
+  for (const int button : {id::kClose, id::kProgramDownLoad}) {
+    SCOPED_TRACE(button);
+    const ScratchDirectory work;
+    const std::string standIn = KIT_NUVOISP_DIR;
+    const UtilityProgram program({work.Path().wstring(), test_support::windows_path_of_unix_path(
+                                                             std::wstring(standIn.begin(), standIn.end()))});
+    ASSERT_NE(program.Dialog(), nullptr);
+    OpenCom7(program);
+    ASSERT_TRUE(simulator.pause());  // the display stays silent: only the timer could end the download
+    program.Click(id::kFontSet);
+    program.Click(button);
+    const auto closed = program.AnswerBox();
+    ASSERT_TRUE(closed.has_value());
+    EXPECT_EQ(closed->text, L"Com port closed !");
+    if (button == id::kProgramDownLoad) {
+      EXPECT_TRUE(WaitForFile(work.Path() / "nuvoisp-started.txt", 15000)) << "the tool did not start";
+    }
+    // The download's timer would have fired 5 s after "Font Set"; give it half as long again.
+    const ULONGLONG clicked = GetTickCount64();
+    HWND late = nullptr;
+    while (late == nullptr && GetTickCount64() - clicked < 7500) {
+      late = test_support::find_message_box(program.Boxes());
+      if (late == nullptr) Sleep(50);
+    }
+    EXPECT_TRUE(simulator.resume());
+    EXPECT_EQ(late, nullptr) << "a box after the release: "
+                             << testing::PrintToString(test_support::read_message_box(late).text);
+  }
 }
 
 // ---- the system menu and the ways out ------------------------------------------------------
