@@ -44,7 +44,7 @@ class ID_TARVO_VARNEL {
   // under WOW64 (which chooses the registry base path of the object's key).
   explicit ID_TARVO_VARNEL(ServiceModule& module);
   // An object the application releases while enabled gives back its share of the port, which
-  // closes when no other enabled object uses it.
+  // closes when no other enabled object uses it (docs/integrator.md: result codes).
   ~ID_TARVO_VARNEL();
   ID_TARVO_VARNEL(const ID_TARVO_VARNEL&) = delete;
   ID_TARVO_VARNEL& operator=(const ID_TARVO_VARNEL&) = delete;
@@ -132,8 +132,8 @@ class ID_TARVO_VARNEL {
   // These run with the device lock held and leave their messages in `messages`.
   void enable_locked(Messages& messages);
   DeviceSettings read_settings(Messages& messages);
-  // Disable, release and close: this object stops using the port, which closes when no enabled
-  // object uses it any more. Lock held.
+  // Disable, release, close and destruction: this object stops using the port, which closes
+  // when no enabled object uses it any more. Lock held.
   void stop_using_port();
   void close_port();
 
