@@ -15,18 +15,18 @@ using Guard = std::lock_guard<std::mutex>;
 }  // namespace
 
 ID_TARVO_VARNEL::ID_TARVO_VARNEL(ServiceModule& module)
-    : module_(module), platform_(module.platform()), device_(module.state()) {
+    : module_(module),
+      platform_(module.platform()),
+      device_(module.state()),
+      wow64_(platform_.process.is_wow64()) {
   module_.lock().lock();
-  const bool wow64 = platform_.process.is_wow64();
-  const Guard guard(device_.lock);
-  device_.emulation = wow64;
+  key_path_.reset(wow64_);
 }
 
 ID_TARVO_VARNEL::~ID_TARVO_VARNEL() {
   {
-    // The port stays open (CloseService closes it), but this object no longer uses it.
     const Guard guard(device_.lock);
-    if (enabled_) --device_.port_users;
+    if (enabled_) stop_using_port();
   }
   module_.lock().unlock();
 }
@@ -138,23 +138,20 @@ std::int32_t ID_TARVO_VARNEL::OpenService(std::u16string_view /*device_class*/,
   opened_ = true;
   result_code_ = OPOS_SUCCESS;
   Messages messages;
-  {
-    const Guard guard(device_.lock);
-    read_device_name_file(messages);
-  }
+  read_device_name_file(messages);
   show(messages);
   return OPOS_SUCCESS;
 }
 
 void ID_TARVO_VARNEL::read_device_name_file(Messages& messages) {
-  device_.key_path.reset(device_.emulation);
+  key_path_.reset(wow64_);
   const auto raw = platform_.files.read(platform_.device_name_file, kDeviceNameFileMaxBytes);
   if (!raw) {
     messages.emplace_back(messages::kFileOpenError);
     return;
   }
   const auto widen = [this](std::string_view text) { return platform_.files.widen(text); };
-  if (!device_.key_path.append(device_name_from_file(*raw, widen))) {
+  if (!key_path_.append(device_name_from_file(*raw, widen))) {
     messages.emplace_back(messages::kDeviceNameTooLong);
   }
 }
@@ -205,8 +202,6 @@ void ID_TARVO_VARNEL::enable_locked(Messages& messages) {
     return;
   }
 
-  // A port left open by an object that went away enabled is opened afresh, with these settings.
-  close_port();
   const std::u16string port_name = port_name_for(*port_number);
   if (!platform_.port.open(port_name, ParitySelector::kNone, settings.baud_rate)) {
     result_code_ = OPOS_E_DISABLED;
@@ -224,7 +219,7 @@ void ID_TARVO_VARNEL::enable_locked(Messages& messages) {
 
 DeviceSettings ID_TARVO_VARNEL::read_settings(Messages& messages) {
   DeviceSettings settings;
-  settings.key = platform_.registry.open_for_reading(device_.key_path.text());
+  settings.key = platform_.registry.open_for_reading(key_path_.text());
   if (!settings.key) messages.emplace_back(messages::kRegisterOpenError);
 
   const auto read = [&](std::u16string_view name) -> std::optional<std::u16string> {
@@ -277,8 +272,8 @@ std::int32_t ID_TARVO_VARNEL::ReleaseDevice() {
 std::int32_t ID_TARVO_VARNEL::CloseService() {
   opened_ = false;
   claimed_ = false;
+  key_path_.reset(wow64_);
   const Guard guard(device_.lock);
-  device_.key_path.reset(device_.emulation);
   stop_using_port();
   character_set_ = CharacterSet{};  // the next open starts with the default again
   return OPOS_SUCCESS;

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "service_object/core/character_set.h"
+#include "service_object/core/key_path.h"
 #include "service_object/core/messages.h"
 #include "service_object/core/opos.h"
 #include "service_object/core/service_module.h"
@@ -40,9 +41,10 @@ namespace varnel {
 class ID_TARVO_VARNEL {
  public:
   // Takes a lock on the library for the object's lifetime and probes whether the process runs
-  // under WOW64 (which chooses the registry base path for every object of the library).
+  // under WOW64 (which chooses the registry base path of the object's key).
   explicit ID_TARVO_VARNEL(ServiceModule& module);
-  // Does not close the port: CloseService does.
+  // An object the application releases while enabled gives back its share of the port, which
+  // closes when no other enabled object uses it (docs/integrator.md: result codes).
   ~ID_TARVO_VARNEL();
   ID_TARVO_VARNEL(const ID_TARVO_VARNEL&) = delete;
   ID_TARVO_VARNEL& operator=(const ID_TARVO_VARNEL&) = delete;
@@ -98,6 +100,9 @@ class ID_TARVO_VARNEL {
   [[nodiscard]] bool claimed() const { return claimed_; }
   [[nodiscard]] bool enabled() const { return enabled_; }
   [[nodiscard]] std::int32_t result_code() const { return result_code_; }
+  // The registry path of this object's device key: the base path, plus the device name once
+  // OpenService has read it.
+  [[nodiscard]] const std::u16string& key_path() const { return key_path_.text(); }
 
   static constexpr std::u16string_view kDeviceNameText = u"ORM-PDX-QA404K LineDisplay";
   static constexpr std::u16string_view kDeviceDescriptionText =
@@ -122,12 +127,13 @@ class ID_TARVO_VARNEL {
   // code; otherwise 0 and the result code untouched.
   std::int32_t output(std::initializer_list<std::span<const std::uint8_t>> writes);
 
+  // Reads the device-name file into the key path; leaves its messages in `messages`.
+  void read_device_name_file(Messages& messages);
   // These run with the device lock held and leave their messages in `messages`.
   void enable_locked(Messages& messages);
-  void read_device_name_file(Messages& messages);
   DeviceSettings read_settings(Messages& messages);
-  // Disable, release and close: this object stops using the port, which closes when no enabled
-  // object uses it any more. Lock held.
+  // Disable, release, close and destruction: this object stops using the port, which closes
+  // when no enabled object uses it any more. Lock held.
   void stop_using_port();
   void close_port();
 
@@ -139,6 +145,8 @@ class ID_TARVO_VARNEL {
   ServiceModule& module_;
   ServicePlatform& platform_;
   DeviceState& device_;
+  const bool wow64_;  // 32-bit process on 64-bit Windows: chooses the key's base path
+  KeyPath key_path_;
 
   bool opened_ = false;
   std::int32_t result_code_ = opos::OPOS_SUCCESS;

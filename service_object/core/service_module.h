@@ -2,12 +2,13 @@
 // What one loaded library holds: the platform services the service object talks to the world
 // through, and the device state that every object of the class shares.
 //
-// A process drives at most one display through the library, so the port, the transmit buffer
-// and the key path belong to the library, not to an object: a second object shares the port,
-// buffer and key path of the first. Each object's calls arrive on the apartment thread that
-// created it, but two objects may live on two apartment threads, so the shared device state is
-// guarded by one lock (the object count is atomic, as the COM entry points read it from any
-// thread).
+// A process drives at most one display through the library, so the port and the transmit buffer
+// belong to the library, not to an object: a second object shares the port and buffer of the
+// first. What an object was opened with (its device key path, its character set) stays its own,
+// so one object's CloseService leaves the others as they are (docs/integrator.md: result codes).
+// Each object's calls arrive on the apartment thread that created it, but two objects may live
+// on two apartment threads, so the shared device state is guarded by one lock (the object count
+// is atomic, as the COM entry points read it from any thread).
 //
 #include <array>
 #include <atomic>
@@ -18,7 +19,6 @@
 #include "service_object/core/config_registry.h"
 #include "service_object/core/device_config.h"
 #include "service_object/core/display_commands.h"
-#include "service_object/core/key_path.h"
 #include "service_object/core/message_sink.h"
 #include "service_object/core/process_info.h"
 #include "service_object/core/serial_port.h"
@@ -59,13 +59,11 @@ enum class LineCondition {
 // which calls of the same thread arrive).
 struct DeviceState {
   std::mutex lock;
-  bool emulation = false;  // 32-bit process on 64-bit Windows: chooses the key's base path
   bool port_open = false;  // true exactly while the port is held
   std::array<std::uint8_t, kTransmitBufferSize> transmit{};
-  KeyPath key_path;
 
   // The enabled objects that use the port. The port closes when the last of them disables,
-  // releases or closes; an object destroyed while enabled stops using it without closing it.
+  // releases, closes or is destroyed (released by the application without CloseService).
   int port_users = 0;
   // What the port was opened with, for opening it again after it vanished.
   std::u16string port_name;

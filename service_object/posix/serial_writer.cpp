@@ -1,8 +1,6 @@
 #include "service_object/posix/serial_writer.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,7 +9,9 @@
 #include <cerrno>
 #include <utility>
 
+#include "shared/posix/serial_port.h"
 #include "shared/posix/termios_speed.h"
+#include "shared/serial_write_limit.h"
 
 namespace varnel {
 namespace {
@@ -54,11 +54,6 @@ WriteResult classify_errno(int error) {
   }
 }
 
-int milliseconds_until(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 }  // namespace
 
 PosixSerialWriter::PosixSerialWriter(PortMap ports) : ports_(std::move(ports)) {}
@@ -76,13 +71,10 @@ bool PosixSerialWriter::open(std::u16string_view port_name, ParitySelector parit
   baud_rate_ = baud_rate;
   close();
 
-  const std::string path = device_path(port_name);
-  // open: a descriptor, or -1 with errno.
-  kit::posix::UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  // Exclusive use, as on Windows: the advisory lock stops a second writer (TIOCEXCL alone does
+  // not stop a privileged process).
+  kit::posix::UniqueFd fd = kit::posix::open_serial_exclusive(device_path(port_name));
   if (!fd.is_valid()) return false;
-  // Exclusive use, as on Windows: an advisory lock that a second writer finds taken (TIOCEXCL
-  // alone does not stop a privileged process). flock: 0, or -1 with errno.
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
   ::ioctl(fd.get(), TIOCEXCL);
   fd_ = std::move(fd);
   // Only a terminal that takes the line settings is a port to write to.
@@ -100,11 +92,7 @@ bool PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate)
   if (::tcgetattr(fd_.get(), &tio) != 0) return false;
 
   // Bytes pass untouched in both directions; flow control (CRTSCTS, IXON, IXOFF) is inherited.
-  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL);
-  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
-  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  kit::posix::make_raw_8n1(tio);
   switch (parity) {
     case ParitySelector::kEven: tio.c_cflag |= PARENB; break;
     case ParitySelector::kOdd: tio.c_cflag |= PARENB | PARODD; break;
@@ -112,8 +100,6 @@ bool PosixSerialWriter::configure(ParitySelector parity, std::int32_t baud_rate)
     case ParitySelector::kSpace: tio.c_cflag |= PARENB | CMSPAR; break;
     case ParitySelector::kNone: break;
   }
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
   // A rate termios has no constant for is refused, like a rate a Windows port refuses.
   const speed_t speed = kit::posix::termios_speed(baud_rate);
   if (speed == B0) return false;
@@ -131,7 +117,7 @@ WriteResult PosixSerialWriter::write_within(std::span<const std::uint8_t> bytes,
                                             std::optional<std::chrono::milliseconds> limit) {
   if (!fd_.is_valid() || bytes.empty()) return WriteResult::kFailed;
   const auto now = std::chrono::steady_clock::now();
-  auto deadline = now + write_time_limit(bytes.size());
+  auto deadline = now + kit::serial_write_limit(bytes.size());
   if (limit) deadline = std::min(deadline, now + *limit);
 
   std::size_t sent = 0;
@@ -146,7 +132,7 @@ WriteResult PosixSerialWriter::write_within(std::span<const std::uint8_t> bytes,
     if (n < 0 && errno != EAGAIN) return classify_errno(errno);
     // The driver's queue is full: wait for room, but not past the deadline.
     pollfd pfd{fd_.get(), POLLOUT, 0};
-    const int ready = ::poll(&pfd, 1, milliseconds_until(deadline));
+    const int ready = ::poll(&pfd, 1, kit::posix::milliseconds_until(deadline));
     if (ready == 0) return WriteResult::kTimedOut;
     if (ready < 0 && errno != EINTR) return WriteResult::kFailed;
     if (ready > 0 && (pfd.revents & (POLLHUP | POLLNVAL)) != 0) return WriteResult::kPortLost;

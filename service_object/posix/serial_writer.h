@@ -39,11 +39,6 @@ class PosixSerialWriter final : public SerialPort {
   // The open descriptor, for tests that inspect the line settings; -1 when closed.
   [[nodiscard]] int native_handle() const { return fd_.get(); }
 
-  // Time a write of `size` bytes may take: 1000 ms plus 10 ms per byte.
-  [[nodiscard]] static std::chrono::milliseconds write_time_limit(std::size_t size) {
-    return std::chrono::milliseconds(1000 + 10 * static_cast<long long>(size));
-  }
-
  private:
   [[nodiscard]] std::string device_path(std::u16string_view port_name) const;
   bool configure(ParitySelector parity, std::int32_t baud_rate) const;

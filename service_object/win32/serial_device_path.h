@@ -6,13 +6,9 @@
 
 namespace varnel::win32 {
 
-// Windows knows only COM1 to COM9 as plain DOS device names; "COM10" on its own is taken as a
-// file name relative to the current folder and the open fails. Through the device namespace
-// prefix \\.\ every port number opens, COM1 to COM9 included, so any "COM" followed by decimal
-// digits (any case) gets the prefix. Other names are passed on unchanged.
-//
-// The prefix exists only for CreateFileW: the port name the user configured ("COM12") is what
-// is stored and shown in messages.
+// The configured port name ("COM12") as CreateFileW opens it: every COM name with the device
+// namespace prefix \\.\, any other name unchanged (kit::win32::serial_device_path). The
+// configured name is what is stored and shown in messages.
 std::wstring serial_device_path(std::u16string_view port_name);
 
 }  // namespace varnel::win32

@@ -5,6 +5,8 @@
 
 #include "service_object/win32/serial_device_path.h"
 #include "service_object/win32/utf16.h"
+#include "shared/serial_write_limit.h"
+#include "shared/win32/serial_port.h"
 
 namespace varnel {
 
@@ -26,22 +28,10 @@ bool win32::speed_applied(DWORD requested, DWORD reported) {
 }
 
 WriteResult win32::classify_write_error(DWORD error) {
+  // Our own cancel is reported as a time-out before anything looks at its error, so an aborted
+  // request here is one the driver aborted as its device went.
+  if (kit::win32::is_port_gone_error(error)) return WriteResult::kPortLost;
   switch (error) {
-    // What drivers answer once their device is gone: "bad command" (a removed USB adapter),
-    // "not ready" (a line that hung up; Wine's answer too), "device removed" and the like, an
-    // invalid handle, or access refused for every request after a surprise removal. Requests the
-    // driver itself aborted as the device went count too; our own cancel is reported as a
-    // time-out before anything looks at its error.
-    case ERROR_BAD_COMMAND:
-    case ERROR_NOT_READY:
-    case ERROR_GEN_FAILURE:
-    case ERROR_DEVICE_REMOVED:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_INVALID_HANDLE:
-    case ERROR_ACCESS_DENIED:
-    case ERROR_OPERATION_ABORTED:
-    case ERROR_IO_DEVICE: return WriteResult::kPortLost;
     case ERROR_SEM_TIMEOUT:
     case ERROR_TIMEOUT:
     case WAIT_TIMEOUT: return WriteResult::kTimedOut;
@@ -53,22 +43,20 @@ namespace {
 
 constexpr DWORD kQueueBytes = 1024;
 
-// The write time-outs bound every write: 1000 ms plus 10 ms per byte. The read time-outs are
-// set too, as the port's settings, although this port is never read.
+// The write time-outs bound every write by the kit's write time limit (kit::serial_write_limit).
+// The read time-outs are set too, as the port's settings, although this port is never read.
 constexpr COMMTIMEOUTS kTimeouts = {
     .ReadIntervalTimeout = 10,
     .ReadTotalTimeoutMultiplier = 10,
     .ReadTotalTimeoutConstant = 1000,
-    .WriteTotalTimeoutMultiplier = 10,
-    .WriteTotalTimeoutConstant = 1000,
+    .WriteTotalTimeoutMultiplier = kit::kWriteLimitPerByteMs,
+    .WriteTotalTimeoutConstant = kit::kWriteLimitBaseMs,
 };
 
 // How long write() waits for a pending write of `byte_count` bytes before cancelling it. Never
 // INFINITE, however large the count.
 DWORD pending_write_bound_ms(DWORD byte_count, std::optional<std::chrono::milliseconds> limit) {
-  ULONGLONG bound = ULONGLONG{kTimeouts.WriteTotalTimeoutConstant} +
-                    ULONGLONG{kTimeouts.WriteTotalTimeoutMultiplier} * byte_count +
-                    Win32SerialWriter::kWaitMarginMs;
+  ULONGLONG bound = ULONGLONG{kit::win32::write_limit_ms(byte_count)} + Win32SerialWriter::kWaitMarginMs;
   if (limit)
     bound = std::min<ULONGLONG>(bound, static_cast<ULONGLONG>(std::max<long long>(limit->count(), 0)));
   return static_cast<DWORD>(std::min<ULONGLONG>(bound, INFINITE - 1));

@@ -23,6 +23,13 @@ marks. So a letter that a code page lacks is given the byte of one of its
 presentation forms there, the isolated form first, then the final, initial
 and medial ones: the text shows unjoined, but legible.
 
+Python's cp864 decodes byte 0x25 to the Arabic percent sign (U+066A) and
+has no byte for the plain '%'; the display's font shows a percent sign there,
+and applications send '%' ("50% OFF"), so 864 also maps U+0025 to 0x25
+(ADDED below). Every code page of the list must map every printable ASCII
+character (0x20 to 0x7E) to some byte: the generator refuses to write, and
+--check fails, when one does not.
+
 The code pages are the default fonts the display offers (the configuration
 utility's list), by their Windows code page numbers. "Slavonic" is taken as
 code page 852, as the language glyph sets of the kit take it.
@@ -57,6 +64,13 @@ CODE_PAGES = (
     (28598, "iso8859_8", "Hebrew(ISO/IEC 8859-8)"),
 )
 
+# Mappings the codec lacks and the display's font has: {code page: {code unit: byte}}.
+ADDED = {
+    864: {0x0025: 0x25},  # '%': the codec keeps 0x25 for the Arabic percent sign only
+}
+
+PRINTABLE_ASCII = range(0x20, 0x7F)
+
 PER_LINE = 6
 
 
@@ -80,11 +94,33 @@ def presentation_forms(direct):
     return {letter: min(forms)[2] for letter, forms in candidates.items()}
 
 
-def mappings(codec):
-    """Sorted (code unit, byte) pairs of the characters `codec` shows as one byte."""
+def mappings(number, codec):
+    """Sorted (code unit, byte) pairs of the characters code page `number` shows as one byte."""
     direct = dict(direct_mappings(codec))
     direct.update(presentation_forms(direct))
+    direct.update(ADDED.get(number, {}))
     return sorted(direct.items())
+
+
+def missing_ascii(pairs):
+    """The printable ASCII characters that `pairs` gives no byte."""
+    mapped = {unit for unit, _ in pairs}
+    return [chr(unit) for unit in PRINTABLE_ASCII if unit not in mapped]
+
+
+def tables():
+    """{number: pairs} for every code page; raises ValueError when one lacks printable ASCII."""
+    result = {}
+    problems = []
+    for number, codec, _ in CODE_PAGES:
+        pairs = mappings(number, codec)
+        missing = missing_ascii(pairs)
+        if missing:
+            problems.append(f"code page {number} ({codec}) has no byte for {''.join(missing)!r}")
+        result[number] = pairs
+    if problems:
+        raise ValueError("; ".join(problems))
+    return result
 
 
 def direct_mappings(codec):
@@ -115,8 +151,9 @@ def generate():
         "// clang-format off",
         "",
     ]
+    pages = tables()
     for number, codec, entry in CODE_PAGES:
-        pairs = mappings(codec)
+        pairs = pages[number]
         lines.append(f'// {number}: "{entry}" ({codec}), {len(pairs)} characters')
         lines.append(f"inline constexpr std::array<CodePageMapping, {len(pairs)}> kCodePage{number} = {{{{")
         for start in range(0, len(pairs), PER_LINE):
@@ -136,7 +173,7 @@ def show(number):
     for page, codec, entry in CODE_PAGES:
         if page == number:
             print(f'{page} "{entry}" ({codec})')
-            for unit, byte in mappings(codec):
+            for unit, byte in mappings(page, codec):
                 name = unicodedata.name(chr(unit), "unnamed")
                 print(f"  U+{unit:04X} -> 0x{byte:02X}  {name}")
             return 0
@@ -179,7 +216,11 @@ def main():
 
     if args.show is not None:
         return show(args.show)
-    text = generate()
+    try:
+        text = generate()
+    except ValueError as error:
+        print(f"not written: {error}", file=sys.stderr)
+        return 1
     return write_or_check(args.output, text, args.check)
 
 

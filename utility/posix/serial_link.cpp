@@ -1,8 +1,6 @@
 #include "utility/posix/serial_link.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,17 +11,13 @@
 #include <cstdlib>
 #include <utility>
 
+#include "shared/posix/serial_port.h"
 #include "shared/posix/termios_speed.h"
+#include "shared/serial_write_limit.h"
 
 namespace utility {
 
 namespace {
-
-int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 // Raw 8N1 at `baudRate`; XON/XOFF off in both directions, hardware flow
 // control left as the driver reported it. False when the port refuses.
@@ -33,14 +27,8 @@ bool ConfigureLine(int fd, std::int32_t baudRate) {
   termios tio{};
   // tcgetattr: 0, or -1 with errno (not a terminal).
   if (::tcgetattr(fd, &tio) != 0) return false;
-  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
-                                        IXOFF | IXANY);
-  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
-  tio.c_cflag |= CS8 | CLOCAL | CREAD;
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
+  kit::posix::make_raw_8n1(tio);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
   // cfset*speed and tcsetattr: 0, or -1 with errno.
   if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
   return ::tcsetattr(fd, TCSANOW, &tio) == 0;
@@ -73,13 +61,9 @@ bool CSerialLink::OpenLink(const std::string& device, std::int32_t baudRate, std
   m_PortName = device;
   if (onReceive) m_OnReceive = std::move(onReceive);
 
-  const std::string path = DevicePath(device);
-  // open: a descriptor, or -1 with errno.
-  kit::posix::UniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!port.is_valid()) return false;
   // No sharing: an advisory lock that a second opener finds taken.
-  // flock: 0, or -1 with errno.
-  if (::flock(port.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  kit::posix::UniqueFd port = kit::posix::open_serial_exclusive(DevicePath(device));
+  if (!port.is_valid()) return false;
   if (!ConfigureLine(port.get(), baudRate)) return false;
   // tcflush: 0, or -1 with errno; a port that cannot flush is still usable.
   ::tcflush(port.get(), TCIOFLUSH);
@@ -142,8 +126,7 @@ bool CSerialLink::ApplyPendingClear() {
 std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t length) {
   if (!IsConnected() || !m_Port.is_valid() || bytes == nullptr || length == 0) return 0;
   const int fd = m_Port.get();
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(1000 + 10 * static_cast<long long>(length));
+  const auto deadline = std::chrono::steady_clock::now() + kit::serial_write_limit(length);
 
   std::uint32_t sent = 0;
   while (sent < length) {
@@ -157,7 +140,7 @@ std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t l
     if (n < 0 && errno != EAGAIN) return sent;
     // The driver's queue is full: wait for room, but not past the time limit.
     pollfd pfd{fd, POLLOUT, 0};
-    const int ready = ::poll(&pfd, 1, MillisecondsUntil(deadline));
+    const int ready = ::poll(&pfd, 1, kit::posix::milliseconds_until(deadline));
     if (ready == 0) return sent;
     if (ready < 0 && errno != EINTR) return sent;
     if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return sent;

@@ -4,6 +4,8 @@
 #include <array>
 #include <new>
 
+#include "shared/win32/serial_port.h"
+
 namespace utility {
 
 namespace {
@@ -22,12 +24,6 @@ constexpr COMMTIMEOUTS kTimeouts = {
     .WriteTotalTimeoutConstant = 0,
 };
 
-// How long a write of `length` bytes may take: 1000 ms plus 10 ms per byte, never INFINITE.
-DWORD WriteLimitMs(std::uint32_t length) {
-  const ULONGLONG limit = 1000ULL + 10ULL * length;
-  return static_cast<DWORD>(std::min<ULONGLONG>(limit, INFINITE - 1));
-}
-
 // Clears a pending line error (framing, overrun, break) so that the port goes on working. The
 // error itself is not reported.
 void ClearLineErrors(HANDLE port) {
@@ -37,31 +33,11 @@ void ClearLineErrors(HANDLE port) {
   ClearCommError(port, &errors, &status);
 }
 
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The errors with which the driver answers on a port whose device went away: USB serial drivers
-// give access denied, bad command, general failure or device not connected once the adapter is
-// unplugged; Wine gives not ready and broken pipe when the far end of its pseudo-terminal closed.
-bool IsPortGoneError(DWORD error) {
-  switch (error) {
-    case ERROR_ACCESS_DENIED:
-    case ERROR_INVALID_HANDLE:
-    case ERROR_NOT_READY:
-    case ERROR_BAD_COMMAND:
-    case ERROR_GEN_FAILURE:
-    case ERROR_BROKEN_PIPE:
-    case ERROR_DEV_NOT_EXIST:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_DEVICE_REMOVED: return true;
-    default: return false;
-  }
-}
-
 // Whether the driver still answers for the port. ClearCommError: nonzero on success.
 bool PortIsGone(HANDLE port) {
   DWORD errors = 0;
   COMSTAT status{};
-  return !ClearCommError(port, &errors, &status) && IsPortGoneError(GetLastError());
+  return !ClearCommError(port, &errors, &status) && kit::win32::is_port_gone_error(GetLastError());
 }
 
 }  // namespace
@@ -76,13 +52,7 @@ CSerialLink::CSerialLink(ShowMessageFunction showMessage)
 CSerialLink::~CSerialLink() { CloseLink(); }
 
 std::string CSerialLink::DevicePath(const std::string& deviceName) {
-  const bool comPort = deviceName.size() > 3 && (deviceName[0] == 'C' || deviceName[0] == 'c') &&
-                       (deviceName[1] == 'O' || deviceName[1] == 'o') &&
-                       (deviceName[2] == 'M' || deviceName[2] == 'm') &&
-                       std::all_of(deviceName.begin() + 3, deviceName.end(), IsAsciiDigit);
-  // Plain "COM10" and above name no device for CreateFileA; the device namespace prefix
-  // reaches every COM port, so it is used for all of them.
-  return comPort ? "\\\\.\\" + deviceName : deviceName;
+  return kit::win32::serial_device_path(deviceName);
 }
 
 DWORD CSerialLink::WatchThreadId() const {
@@ -261,7 +231,7 @@ std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t l
       ClearLineErrors(port);
       return 0;
     }
-    if (WaitForSingleObject(m_WriteEvent.get(), WriteLimitMs(length)) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(m_WriteEvent.get(), kit::win32::write_limit_ms(length)) != WAIT_OBJECT_0) {
       // CancelIo: nonzero when cancellation was requested (for this thread's operations, and
       // the write was started here). The write may go on owning its record and the copy until
       // it reports its end.
@@ -395,7 +365,7 @@ std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t cap
   // ClearCommError: nonzero on success. Only a read of bytes the driver already holds is made:
   // with these time-outs some drivers wait for data instead of returning nothing.
   if (!ClearCommError(port, &errors, &status)) {
-    if (IsPortGoneError(GetLastError())) end = ReadEnd::kLineLost;
+    if (kit::win32::is_port_gone_error(GetLastError())) end = ReadEnd::kLineLost;
     return 0;
   }
   if (status.cbInQue == 0) return 0;
@@ -403,17 +373,20 @@ std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t cap
   m_ReadOverlapped = OVERLAPPED{};
   m_ReadOverlapped.hEvent = m_ReadEvent.get();
   ResetEvent(m_ReadEvent.get());
+  // Our own cancel ends the read with ERROR_OPERATION_ABORTED, which then says nothing of the port.
+  bool cancelled = false;
   // ReadFile: nonzero when the read completed at once; zero with ERROR_IO_PENDING while it runs,
   // zero with another error when it failed.
   if (!ReadFile(port, buffer, capacity, nullptr, &m_ReadOverlapped)) {
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) {
-      if (IsPortGoneError(error)) end = ReadEnd::kLineLost;
+      if (kit::win32::is_port_gone_error(error)) end = ReadEnd::kLineLost;
       ClearLineErrors(port);
       return 0;
     }
     if (WaitForSingleObject(m_ReadEvent.get(), kReadLimitMs) != WAIT_OBJECT_0) {
       CancelIo(port);
+      cancelled = true;
       if (WaitForSingleObject(m_ReadEvent.get(), kCancelLimitMs) != WAIT_OBJECT_0) {
         ParkUntilReadEnds();
         end = ReadEnd::kParked;
@@ -424,7 +397,7 @@ std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t cap
   DWORD transferred = 0;
   // GetOverlappedResult without waiting: nonzero when the read ended well.
   if (!GetOverlappedResult(port, &m_ReadOverlapped, &transferred, FALSE)) {
-    if (IsPortGoneError(GetLastError())) end = ReadEnd::kLineLost;
+    if (!cancelled && kit::win32::is_port_gone_error(GetLastError())) end = ReadEnd::kLineLost;
     ClearLineErrors(port);
     return 0;
   }

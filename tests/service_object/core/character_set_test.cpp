@@ -64,7 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"alef in 862", 862, u"\u05D0", {0x80}},
         ConversionCase{"alef in ISO 8859-8", 28598, u"\u05D0", {0xE0}},
         ConversionCase{"Arabic alef shown by its isolated form in 864", 864, u"\u0627", {0xC7}},
-        ConversionCase{"Arabic percent sign holds 0x25 in 864", 864, u"%\u066A", {'?', 0x25}},
+        ConversionCase{
+            "plain and Arabic percent sign both show as 0x25 in 864", 864, u"%\u066A", {0x25, 0x25}},
+        ConversionCase{"price with percent in 864", 864, u"50% OFF", {'5', '0', '%', ' ', 'O', 'F', 'F'}},
         ConversionCase{"Cyrillic lacking in 1252", 1252, u"\u041F", {'?'}},
         // Nothing below 0x20 and no 0x7F: the display would take them as commands.
         ConversionCase{"control characters", 866, u"\u000C\u001F\u0001\u007F", {'?', '?', '?', '?'}},
@@ -101,6 +103,16 @@ TEST(CharacterSetTables, HoldNoCommandByteAndAreSortedForTheSearch) {
         EXPECT_LT(page.mappings[i - 1].unit, m.unit) << page.number;
       }
       EXPECT_EQ(encode_unit(page, m.unit), m.byte);
+    }
+  }
+}
+
+// Plain ASCII text reads the same in every code page: each printable character has a byte.
+TEST(CharacterSetTables, EveryPageShowsEveryPrintableAsciiCharacter) {
+  for (const CodePage& page : offered_code_pages()) {
+    for (char16_t unit = 0x20; unit <= 0x7E; ++unit) {
+      EXPECT_TRUE(encode_unit(page, unit).has_value())
+          << "code page " << page.number << " has no byte for '" << static_cast<char>(unit) << "'";
     }
   }
 }

@@ -75,7 +75,7 @@ TEST(DeviceNameFromFile, OpenServiceWidensThroughThePlatform) {
   world.files.widen_8bit = widen_1252;
   ID_TARVO_VARNEL so(world.module);
   so.OpenService(u"", u"");
-  EXPECT_EQ(world.module.state().key_path.text(), world.device_key(u"Pole\u20AC"));
+  EXPECT_EQ(so.key_path(), world.device_key(u"Pole\u20AC"));
 }
 
 TEST(ParseLeadingInt, ReadsLikeTheRuntimeConversion) {
@@ -220,10 +220,10 @@ TEST(OpenServiceKeyPath, OpenCloseOpenAppendsTheNameOnce) {
   so.OpenService(u"", u"");  // second open does not read the file again
   EXPECT_EQ(world.files.reads, 1);
   so.CloseService();
-  EXPECT_EQ(world.module.state().key_path.text(), kNativeBasePath);
+  EXPECT_EQ(so.key_path(), kNativeBasePath);
   so.OpenService(u"", u"");
   EXPECT_EQ(world.files.reads, 2);
-  EXPECT_EQ(world.module.state().key_path.text(), world.device_key());
+  EXPECT_EQ(so.key_path(), world.device_key());
 }
 
 TEST(OpenServiceKeyPath, ReadsTheConfiguredFilePath) {
@@ -232,7 +232,7 @@ TEST(OpenServiceKeyPath, ReadsTheConfiguredFilePath) {
   world.files.files[u"/tmp/elsewhere.txt"] = "Other";
   ID_TARVO_VARNEL so(world.module);
   so.OpenService(u"", u"");
-  EXPECT_EQ(world.module.state().key_path.text(), world.device_key(u"Other"));
+  EXPECT_EQ(so.key_path(), world.device_key(u"Other"));
 }
 
 }  // namespace

@@ -280,7 +280,8 @@ TEST(StateMachineDetail, PortClosedOnceOnEveryPathOut) {
   }
 }
 
-TEST(StateMachineDetail, DestroyingTheObjectDoesNotClosePort) {
+// The application released the enabled object without CloseService: the port goes with it.
+TEST(StateMachineDetail, DestroyingTheLastEnabledObjectClosesThePort) {
   FakeWorld world;
   {
     ID_TARVO_VARNEL so(world.module);
@@ -288,8 +289,9 @@ TEST(StateMachineDetail, DestroyingTheObjectDoesNotClosePort) {
     EXPECT_EQ(world.module.lock().count(), 1);
   }
   EXPECT_EQ(world.module.lock().count(), 0);
-  EXPECT_TRUE(world.port.held);
-  EXPECT_EQ(world.port.closes, 0);
+  EXPECT_FALSE(world.port.held);
+  EXPECT_FALSE(world.module.state().port_open);
+  EXPECT_EQ(world.port.closes, 1);
 }
 
 TEST(StateMachineDetail, SecondObjectSharesTheModulePort) {

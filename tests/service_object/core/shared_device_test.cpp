@@ -1,6 +1,6 @@
 // The device state every object of the library shares: calls that arrive while a message box is
 // up (the box's modal loop runs the application's timers and incoming calls), objects that share
-// the port, and objects on two threads writing at once.
+// the port while each keeps its own device key, and objects on two threads writing at once.
 
 #include <gtest/gtest.h>
 
@@ -194,11 +194,66 @@ INSTANTIATE_TEST_SUITE_P(
                       SharingCase{"ReleaseAndCloseCount", "A+ B+ Ar Bc", false, 1, 1},
                       SharingCase{"UnusedObjectsCloseLeavesIt", "A+ Bc", true, 1, 0},
                       SharingCase{"UnusedObjectsDisableLeavesIt", "A+ B-", true, 1, 0},
-                      SharingCase{"DestroyedEnabledObjectLeavesItOpen", "A+ Ad", true, 1, 0},
-                      SharingCase{"ThenAnEnableOpensItAfresh", "A+ Ad B+", true, 2, 1},
-                      SharingCase{"ThenACloseClosesIt", "A+ Ad Bc", false, 1, 1},
+                      // Released by the application without CloseService: its share goes back.
+                      SharingCase{"DestroyedEnabledObjectClosesIt", "A+ Ad", false, 1, 1},
+                      SharingCase{"DestroyedEnabledObjectLeavesItToTheOther", "A+ B+ Ad", true, 1, 0},
+                      SharingCase{"DestroyedUnusedObjectLeavesIt", "B+ Ad", true, 1, 0},
+                      SharingCase{"ThenAnEnableOpensItAgain", "A+ Ad B+", true, 2, 1},
+                      SharingCase{"ThenACloseFindsItClosed", "A+ Ad Bc", false, 1, 1},
                       SharingCase{"DestroyedObjectNoLongerHoldsItForOthers", "A+ B+ Ad B-", false, 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Objects keep what they were opened with
+
+// One object's CloseService (which forgets its device name) leaves another object's key as it
+// was: the other enables, however its enable falls before or after the close.
+TEST(OwnKeyPath, AnotherObjectsCloseLeavesTheKey) {
+  const struct {
+    const char* name;
+    bool b_enabled_before_close;  // B enables (sharing A's port) and disables before A closes
+  } cases[] = {{"first enable after the close", false}, {"enable again after the close", true}};
+  for (const auto& c : cases) {
+    FakeWorld world;
+    ID_TARVO_VARNEL a(world.module);
+    ID_TARVO_VARNEL b(world.module);
+    open_claim_enable(a);
+    b.OpenService(u"", u"");
+    b.ClaimDevice(0);
+    if (c.b_enabled_before_close) {
+      b.SetPropertyNumber(PIDX_DeviceEnabled, 1);
+      b.SetPropertyNumber(PIDX_DeviceEnabled, 0);
+    }
+    a.CloseService();
+    b.SetPropertyNumber(PIDX_DeviceEnabled, 1);
+    EXPECT_TRUE(b.enabled()) << c.name;
+    EXPECT_EQ(b.result_code(), OPOS_SUCCESS) << c.name;
+    EXPECT_TRUE(world.messages.shown.empty()) << c.name;
+    EXPECT_EQ(b.key_path(), world.device_key()) << c.name;
+    EXPECT_EQ(world.registry.opened_paths.back(), world.device_key()) << c.name;
+    EXPECT_TRUE(world.port.held) << c.name;
+  }
+}
+
+// Each object reads the key of the name the device-name file held at its own OpenService.
+TEST(OwnKeyPath, EachObjectKeepsTheNameItOpenedWith) {
+  FakeWorld world;
+  world.registry.keys[world.device_key(u"Other")] = {{u"Baudrate", u"19200"}, {u"Comport", u"4"}};
+  ID_TARVO_VARNEL a(world.module);
+  ID_TARVO_VARNEL b(world.module);
+  a.OpenService(u"", u"");
+  world.files.files[std::u16string(kDeviceNameFilePath)] = "Other";
+  b.OpenService(u"", u"");
+  for (ID_TARVO_VARNEL* so : {&a, &b}) {
+    so->ClaimDevice(0);
+    so->SetPropertyNumber(PIDX_DeviceEnabled, 1);
+    so->SetPropertyNumber(PIDX_DeviceEnabled, 0);
+  }
+  ASSERT_EQ(world.port.opens.size(), 2u);
+  EXPECT_EQ(world.port.opens[0].name, u"COM3");
+  EXPECT_EQ(world.port.opens[1].name, u"COM4");
+  EXPECT_EQ(world.port.opens[1].baud, 19200);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Two threads

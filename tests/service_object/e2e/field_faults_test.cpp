@@ -1,7 +1,8 @@
 // The service object through COM where the field differs from the bench: a call the
-// application makes from inside one of the library's boxes, two apartment threads writing at
-// once, a display that stops reading, and a line that hangs up in the middle of a write and is
-// plugged back in. The display simulator on COM7 receives the bytes.
+// application makes from inside one of the library's boxes, two objects of one process that
+// open and close on their own, two apartment threads writing at once, a display that stops reading, and a
+// line that hangs up in the middle of a write and is plugged back in. The display simulator on COM7 receives
+// the bytes.
 
 #include <gtest/gtest.h>
 
@@ -63,23 +64,32 @@ VARIANT no_dispatch() {
 }
 
 // One object of the library, made on the calling thread and used only there, opened, claimed
-// and enabled as an application does it; closed again at the end.
+// and (unless told otherwise) enabled as an application does it; closed again at the end.
 class Session {
  public:
-  explicit Session(const LoadedServer& server) : object_(server.create()) {
+  enum class Until { kClaimed, kEnabled };
+
+  explicit Session(const LoadedServer& server, Until until = Until::kEnabled) : object_(server.create()) {
     if (!object_) return;
     const Call open(object_.get(), kOpenService,
                     Arguments().add_string(L"LineDisplay").add_string(L"Pole").add(no_dispatch()));
     const Call claim(object_.get(), kClaimDevice, Arguments().add_long(1000));
-    const Call enable(object_.get(), kSetPropertyNumber, Arguments().add_long(kDeviceEnabled).add_long(1));
+    if (until == Until::kEnabled) enable();
   }
   ~Session() {
-    if (object_) {
-      const Call close(object_.get(), kCloseService, Arguments());
-    }
+    if (object_) close();
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
+
+  // Answers the enable's result code.
+  long enable() const {
+    const Call call(object_.get(), kSetPropertyNumber, Arguments().add_long(kDeviceEnabled).add_long(1));
+    return number(kResultCode);
+  }
+  long close() const { return answer(Call(object_.get(), kCloseService, Arguments())); }
+  // The application lets go of its last reference without CloseService.
+  void release_without_close() { object_.reset(); }
 
   long display_text(std::wstring_view text) const {
     return answer(Call(object_.get(), kDisplayText, Arguments().add_string(text).add_long(0)));
@@ -264,6 +274,32 @@ TEST_F(FieldFaults, TwoApartmentThreadsWriteWholeCalls) {
     ASSERT_EQ(text, text_lines(std::wstring(20, upper_row ? L'a' : L'b'))) << "the call at line " << at;
   }
   EXPECT_EQ(calls, (std::array<int, 2>{kCalls, kCalls}));
+  EXPECT_TRUE(boxes.seen().empty());
+}
+
+// Two objects in one process: one object's CloseService leaves the other's device key as it
+// was, so the other's enable after it reads the installed key and shows text, without a box;
+// an object the application releases while enabled, without CloseService, gives the port back,
+// and the next object's enable opens it and writes.
+TEST_F(FieldFaults, ObjectsInOneProcessDoNotDisturbEachOther) {
+  MessageBoxCollector boxes;
+  Session first(server_);
+  ASSERT_EQ(first.number(kDeviceEnabled), 1);
+  Session second(server_, Session::Until::kClaimed);
+  ASSERT_EQ(first.close(), 0);
+
+  EXPECT_EQ(second.enable(), 0);
+  EXPECT_EQ(second.number(kDeviceEnabled), 1);
+  std::size_t first_line = sim_->trace().size();
+  EXPECT_EQ(second.display_text(L"AB"), 0);
+  EXPECT_EQ(sim_->wait_for_trace(first_line, 2), text_lines(L"AB"));
+
+  second.release_without_close();
+  const Session third(server_);
+  EXPECT_EQ(third.number(kDeviceEnabled), 1);
+  first_line = sim_->trace().size();
+  EXPECT_EQ(third.display_text(L"C"), 0);
+  EXPECT_EQ(sim_->wait_for_trace(first_line, 1), text_lines(L"C"));
   EXPECT_TRUE(boxes.seen().empty());
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "service_object/posix/serial_writer.h"
+#include "shared/serial_write_limit.h"
 #include "tests/fixtures/service_fakes.h"
 #include "tests/support/simulator_process.h"
 #include "tests/support/temp_directory.h"
@@ -159,7 +160,7 @@ TEST_F(WriterOnSimulator, StalledLineTimesOutAndAShortLimitIsKept) {
   EXPECT_EQ(writer.write_within(block, kLimit), WriteResult::kTimedOut);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, kLimit / 2) << "a stalled write waits for its limit, not less";
-  EXPECT_LT(elapsed, PosixSerialWriter::write_time_limit(block.size())) << "the limit was not kept";
+  EXPECT_LT(elapsed, kit::serial_write_limit(block.size())) << "the limit was not kept";
 }
 
 TEST(WriterWithoutPort, AFileIsNoPort) {

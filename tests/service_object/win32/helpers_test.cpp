@@ -7,7 +7,6 @@
 #include <string>
 
 #include "service_object/win32/module_name.h"
-#include "service_object/win32/serial_device_path.h"
 #include "service_object/win32/serial_writer.h"
 #include "shared/win32/unique_handle.h"
 
@@ -90,32 +89,6 @@ TEST(UniqueHandle, PutFreesTheOldHandleBeforeItIsOverwritten) {
   *slot = new_event();
   EXPECT_TRUE(owner);
   EXPECT_TRUE(handle_is_open(owner.get()));
-}
-
-TEST(SerialDevicePath, ComPortsGetTheDeviceNamespacePrefix) {
-  struct Case {
-    std::u16string_view port_name;
-    std::wstring_view expected;
-  };
-  const Case cases[] = {
-      {u"COM7", L"\\\\.\\COM7"},
-      {u"COM12", L"\\\\.\\COM12"},
-      {u"COM256", L"\\\\.\\COM256"},
-      {u"com3", L"\\\\.\\com3"},
-      {u"CoM10", L"\\\\.\\CoM10"},
-      // Not "COM" followed by digits only: passed on as given, so the open fails as it should.
-      {u"COM", L"COM"},
-      {u"COM1x", L"COM1x"},
-      {u"COM 1", L"COM 1"},
-      {u"LPT1", L"LPT1"},
-      {u"", L""},
-      {u"\\\\.\\COM5", L"\\\\.\\COM5"},
-      {u"XCOM1", L"XCOM1"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(serial_device_path(c.port_name), c.expected)
-        << std::string(c.port_name.begin(), c.port_name.end());
-  }
 }
 
 // A pseudo-terminal cannot hold parity, so the selector's mapping is checked here rather than

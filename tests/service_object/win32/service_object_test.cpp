@@ -129,13 +129,12 @@ TEST_F(ServiceObjectOnWindows, InstalledDeviceShowsText) {
   ServiceModule module(platform_);
   ID_TARVO_VARNEL so(module);
 
-  EXPECT_EQ(module.state().emulation, kIs32Bit)
-      << "under the 64-bit prefix a 32-bit program runs under WOW64, a 64-bit one natively";
   ASSERT_EQ(so.OpenService(u"LineDisplay", u"AnyName"), OPOS_SUCCESS);
   const std::wstring pid = std::to_wstring(GetCurrentProcessId());
   const std::u16string base = kIs32Bit ? u"SOFTWARE\\Wow6432Node\\OLEforRetail\\ServiceOPOS\\LineDisplay\\"
                                        : u"SOFTWARE\\OLEforRetail\\ServiceOPOS\\LineDisplay\\";
-  EXPECT_EQ(module.state().key_path.text(), base + u"KitTestPole" + std::u16string(pid.begin(), pid.end()));
+  EXPECT_EQ(so.key_path(), base + u"KitTestPole" + std::u16string(pid.begin(), pid.end()))
+      << "under the 64-bit prefix a 32-bit program runs under WOW64, a 64-bit one natively";
   ASSERT_EQ(so.ClaimDevice(0), OPOS_SUCCESS);
   so.SetPropertyNumber(PIDX_DeviceEnabled, 1);
   ASSERT_TRUE(so.enabled()) << "messages: " << messages_.shown.size();

@@ -1,5 +1,5 @@
-// The utility's Windows layer without a line: the notification window, device names, refused
-// opens and the watch thread's message box. Run under Wine; no COM port has to lead anywhere.
+// The utility's Windows layer without a line: the notification window, refused opens and the
+// watch thread's message box. Run under Wine; no COM port has to lead anywhere.
 
 #include "utility/win32/notify_window.h"
 
@@ -61,25 +61,6 @@ TEST(Win32NotificationWaiter, TwoWaitersOnOneThreadKeepTheirOwnCounts) {
   ASSERT_TRUE(PostMessageA(second.Window(), WM_USER + 1, 12, 0));
   EXPECT_FALSE(first.WaitForNotification(50));
   EXPECT_TRUE(second.WaitForNotification(0));
-}
-
-TEST(Win32SerialLinkDevicePath, ComPortsGetTheDeviceNamespacePrefix) {
-  struct Case {
-    const char* name;
-    const char* path;
-  };
-  const Case cases[] = {
-      {"COM1", "\\\\.\\COM1"},
-      {"COM9", "\\\\.\\COM9"},
-      {"COM12", "\\\\.\\COM12"},
-      {"com256", "\\\\.\\com256"},
-      {"\\\\.\\COM3", "\\\\.\\COM3"},
-      {"COM", "COM"},
-      {"COMX", "COMX"},
-      {"COM1x", "COM1x"},
-      {"", ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(CSerialLink::DevicePath(c.name), c.path) << c.name;
 }
 
 TEST(Win32SerialLinkOpen, RefusedOpensLeaveNothingOpenOrRunning) {
