@@ -55,7 +55,9 @@ class NoFile final : public SettingsFile {
 
 class NoProgram final : public ProgramStarter {
  public:
-  bool Start(std::string_view /*commandLine*/) override { return false; }
+  Places SearchPlaces() const override { return {}; }
+  bool IsProgramFile(const std::string& /*path*/) const override { return false; }
+  bool Start(const std::string& /*path*/) override { return false; }
 };
 
 test_support::SimulatorProcess::Options SimulatorOptions() {
