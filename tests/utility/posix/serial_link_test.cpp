@@ -237,18 +237,39 @@ TEST(SerialLinkReceive, CallbackGivenAtOpenReplacesTheFirst) {
   EXPECT_EQ(atConstruction.Count(), 0);
 }
 
+// Five pieces 2 ms apart, each well within the 15 ms pause after the read
+// before it, make one burst and one notification. The pause is only a lower
+// bound on the link's side, but a loaded machine can stretch the test's own
+// gaps past it; such a round says nothing about the burst rule, so the test
+// times every write and judges only rounds whose pieces really followed each
+// other closely: from the start of one write to the end of the next less than
+// kTightGap, which leaves the 15 ms pause room for the pty's own hand-over.
 TEST_F(SerialLinkReceiveOnPty, BytesWithinABurstGiveOneNotification) {
+  constexpr auto kTightGap = std::chrono::milliseconds(10);
+  constexpr int kRounds = 20;
   ASSERT_TRUE(Open(9600));
-  // Five pieces 2 ms apart: each arrives well within 15 ms of the last read.
-  for (std::uint8_t i = 0; i < 5; ++i) {
-    ASSERT_EQ(pty_.Send({i, static_cast<std::uint8_t>(i + 0x10)}), 2U);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  int judged = 0;
+  for (int round = 0; round < kRounds && judged == 0; ++round) {
+    const int before = notifications_.Count();
+    auto widest = Clock::duration::zero();
+    Clock::time_point lastStart;
+    for (std::uint8_t i = 0; i < 5; ++i) {
+      const auto start = Clock::now();
+      ASSERT_EQ(pty_.Send({i, static_cast<std::uint8_t>(i + 0x10)}), 2U);
+      if (i > 0) widest = std::max(widest, Clock::now() - lastStart);
+      lastStart = start;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_GE(notifications_.WaitFor(before + 1), before + 1) << "round " << round;
+    std::this_thread::sleep_for(kSettle);
+    const std::vector<std::uint8_t> expected = {0, 0x10, 1, 0x11, 2, 0x12, 3, 0x13, 4, 0x14};
+    EXPECT_EQ(Drain(link_), expected) << "round " << round;
+    if (widest >= kTightGap) continue;  // the machine stretched the gaps: not a burst
+    ++judged;
+    EXPECT_EQ(notifications_.Count(), before + 1) << "round " << round;
   }
-  EXPECT_EQ(notifications_.WaitFor(1), 1);
-  std::this_thread::sleep_for(kSettle);
-  EXPECT_EQ(notifications_.Count(), 1);
-  const std::vector<std::uint8_t> expected = {0, 0x10, 1, 0x11, 2, 0x12, 3, 0x13, 4, 0x14};
-  EXPECT_EQ(Drain(link_), expected);
+  if (judged == 0)
+    GTEST_SKIP() << "no round of " << kRounds << " kept its pieces within " << kTightGap.count() << " ms";
 }
 
 TEST_F(SerialLinkReceiveOnPty, BurstsFarApartGiveOneNotificationEach) {
