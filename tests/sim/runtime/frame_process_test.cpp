@@ -29,6 +29,8 @@ using sim::Bytes;
 using test_support::SimulatorProcess;
 
 constexpr auto kTraceTimeout = 5s;
+// How long a reply may take on a loaded machine.
+constexpr std::chrono::seconds kReplyLimit{5};
 
 SimulatorProcess start(std::vector<std::string> extra_args) {
   SimulatorProcess::Options options;
@@ -173,7 +175,7 @@ TEST(SimFrameProcess, FaultModesShapeTheReplies) {
     SimulatorProcess simulator = start({"--fault", test.fault});
     const kit::posix::UniqueFd port = open_port(simulator.port_path(), B9600);
     send(port.get(), test.request);
-    const Bytes reply = receive(port.get(), test.expected_size, 5s);
+    const Bytes reply = receive(port.get(), test.expected_size, kReplyLimit);
     ASSERT_EQ(reply.size(), test.expected_size);
     EXPECT_TRUE(std::equal(test.expected_tail.rbegin(), test.expected_tail.rend(), reply.rbegin()));
     EXPECT_TRUE(receive(port.get(), 1, 300ms).empty()) << "nothing beyond the reply";
@@ -193,7 +195,7 @@ TEST(SimFrameProcess, SplitInfoPausesAfterTwentyOneBytes) {
   Bytes record;
   std::size_t read_by_pause_end = 0;
   std::array<std::uint8_t, 64> buffer;
-  const auto deadline = sent + 5s;
+  const auto deadline = sent + kReplyLimit;
   while (record.size() < 22 && std::chrono::steady_clock::now() < deadline) {
     pollfd watched{port.get(), POLLIN, 0};
     if (::poll(&watched, 1, 100) <= 0) continue;
