@@ -58,10 +58,8 @@ class SimulatorProcess {
   // back in, SIGSTOP and SIGCONT pause and resume it.
   void signal(int signal) const;
 
-  // Sends SIGTERM and returns the exit code (0 for a clean stop). A sanitizer
-  // build on a loaded machine can take seconds to end, hence the long grace.
-  int stop() { return process_.terminate(kStopGrace); }
-  static constexpr std::chrono::seconds kStopGrace{20};
+  // Sends SIGTERM and returns the exit code (0 for a clean stop).
+  int stop() { return process_.terminate(std::chrono::seconds(5)); }
 
   // What the simulator wrote to stderr so far.
   std::string error_output() const;

@@ -320,7 +320,7 @@ TEST(SimProcess, AnnouncesOnlyThePortWhenStdoutIsNoTerminal) {
     output = test_support::read_file(directory.file("out"));
   }
   ASSERT_EQ(output.rfind("port: /dev/pts/", 0), 0u) << output;
-  EXPECT_EQ(process.terminate(SimulatorProcess::kStopGrace), 0);
+  EXPECT_EQ(process.terminate(5s), 0);
   EXPECT_EQ(test_support::read_file(directory.file("out")), output) << "nothing but the port line";
 }
 
@@ -352,7 +352,7 @@ TEST(SimProcess, ReplacesAStaleLink) {
   const std::string target = link_target();
   EXPECT_EQ(target.rfind("/dev/pts/", 0), 0u) << "the link was missing or half made: '" << target << "'";
   EXPECT_NE(target, "/dev/pts/nonexistent");
-  EXPECT_EQ(process.terminate(SimulatorProcess::kStopGrace), 0);
+  EXPECT_EQ(process.terminate(5s), 0);
   EXPECT_FALSE(path_exists(link));
 }
 
