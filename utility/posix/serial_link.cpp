@@ -168,9 +168,12 @@ void CSerialLink::ThreadWatchComm() {
       return;
     }
     if (end == BurstEnd::kLineLost) {
-      // Reported once: the flag first, so the notification finds it.
-      m_bConnected.store(false, std::memory_order_release);
+      // Reported once. The loss is published before the link turns
+      // disconnected (both release, read with acquire), so whoever sees it
+      // disconnected also sees why, and the notification finds both
+      // (docs/developer.md, the utility's rules).
       m_LineLost.store(true, std::memory_order_release);
+      m_bConnected.store(false, std::memory_order_release);
       Notify();
       return;
     }

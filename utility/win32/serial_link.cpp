@@ -288,9 +288,12 @@ DWORD CSerialLink::ThreadWatchComm() {
     }
     if (end == BurstEnd::kParked) return 0;  // the object is no longer ours to touch
     if (end == BurstEnd::kLineLost) {
-      // Reported once: the flag first, so the notification finds it.
-      m_bConnected.store(false, std::memory_order_release);
+      // Reported once. The loss is published before the link turns
+      // disconnected (both release, read with acquire), so whoever sees it
+      // disconnected also sees why, and the notification finds both
+      // (docs/developer.md, the utility's rules).
       m_LineLost.store(true, std::memory_order_release);
+      m_bConnected.store(false, std::memory_order_release);
     }
     // PostMessageA: nonzero on success. Posted, never sent: the thread does not wait for the
     // dialog, and a missing window only loses the notification.
