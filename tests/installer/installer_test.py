@@ -551,11 +551,15 @@ class InUse(SetupTest):
 
 class Interactive(SetupTest):
     def test_settings_page(self):
+        # Another service object's device, which the person declines to replace.
+        for view in ("/reg:32", "/reg:64"):
+            self.reg_add(f"SOFTWARE\\{OPOS_CHAIN}\\Taken", view, "", "Other.LineDisplay.1")
+            self.addCleanup(self.prefix.run, ["reg", "delete", "HKLM\\SOFTWARE\\OLEforRetail", "/f", view])
         before = self.prefix.snapshot()
         # A port given on the command line is offered on the page.
         setup = self.prefix.start_image(self.setup, ["/PORT=5"])
         try:
-            driver = self.prefix.run_image(Path(os.environ["KIT_PAGE_DRIVER"]), ["Front\\Pole", "Counter", "COM12", "19200"])
+            driver = self.prefix.run_image(Path(os.environ["KIT_PAGE_DRIVER"]), ["Front\\Pole", "Taken", "Counter", "COM12", "19200"])
             _, setup_errors = setup.communicate(timeout=120)
         finally:
             if setup.poll() is None:
@@ -564,10 +568,12 @@ class Interactive(SetupTest):
         self.assertEqual(driver.stdout.splitlines(), [
             "page: name=PoleDisplay port=COM5 speed=9600",
             "refused: The device name must not contain a backslash.",
+            'asked: The OPOS device "Taken" belongs to another service object (ProgID "Other.LineDisplay.1"). '
+            "Replace it? Its values are saved and restored when the kit is removed. (No: choose another device name.)",
             "finished: &Close",
         ], driver.stderr)
         self.assertEqual(setup.returncode, 0, setup_errors)
-        Installation(self, "Counter", 12, 19200).check(before, self.prefix.snapshot())
+        Installation(self, "Counter", 12, 19200, created=("", "")).check(before, self.prefix.snapshot())
         self.uninstall()
         self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
 
