@@ -1,5 +1,7 @@
-; The installer's command line: /S (silent, handled by NSIS itself), /NCRC, and the settings
+; The installer's command line: /S (silent, handled by NSIS itself), /NCRC, the settings
 ;   /DEVICE=name  /PORT=number  /BAUD=speed
+; and /REPLACE, which lets the installation take over a device key of that name that belongs to
+; another service object (its values are saved and restored at removal).
 ; A value with blanks is quoted, either the whole option ("/DEVICE=Front pole") or the value
 ; alone (/DEVICE="Front pole"). Any other option is refused, so a mistyped one cannot go
 ; unnoticed in a silent roll-out. (NSIS takes /D= away before; .onInit refuses it, because the
@@ -11,6 +13,7 @@ Var ArgPort
 Var ArgPortGiven
 Var ArgBaud
 Var ArgBaudGiven
+Var ArgReplaceGiven
 
 ; Takes one argument (quotes already removed) from $R0; sets $R9 to a message when it is refused.
 Function TakeArgument
@@ -27,11 +30,13 @@ Function TakeArgument
     ${ElseIf} $R1 == "/BAUD="
       StrCpy $ArgBaud $R0 "" 6
       StrCpy $ArgBaudGiven 1
+    ${ElseIf} $R0 S== "/REPLACE"
+      StrCpy $ArgReplaceGiven 1
     ${ElseIf} $R0 S== "/S"
     ${OrIf} $R0 S== "/NCRC"
       ; NSIS's own switches.
     ${Else}
-      StrCpy $R9 "Unknown option: $R0 (the options are /S, /DEVICE=name, /PORT=number and /BAUD=speed)."
+      StrCpy $R9 "Unknown option: $R0 (the options are /S, /DEVICE=name, /PORT=number, /BAUD=speed and /REPLACE)."
     ${EndIf}
   ${EndIf}
   Pop $R1

@@ -60,6 +60,17 @@ Function SettingsPageLeave
     Abort
   ${EndIf}
   StrCpy $DeviceName $R0
+  ; A device key of another service object is taken over only when the person agrees.
+  Call CheckDeviceOwners
+  ${If} $R0 != ""
+    StrCpy $R0 $Owner32
+    ${If} $R0 == ""
+      StrCpy $R0 $Owner64
+    ${EndIf}
+    MessageBox MB_YESNO|MB_ICONQUESTION "The OPOS device $\"$DeviceName$\" belongs to another service object (ProgID $\"$R0$\"). Replace it? Its values are saved and restored when the kit is removed. (No: choose another device name.)" IDYES +2
+    Abort
+    StrCpy $ArgReplaceGiven 1
+  ${EndIf}
   ${NSD_GetText} $SettingsPortList $R0
   StrCpy $Port $R0 "" 3
   ${NSD_GetText} $SettingsSpeedList $LineSpeed

@@ -9,10 +9,13 @@
 ; and, for tests on machines that cannot run 32-bit programs only, KIT_AMD64_VEHICLE: the same
 ; script as a 64-bit program that leaves the 32-bit library unregistered.
 ;
-; Exit codes (also for /S): 0 installed or updated, 1 cancelled, 2 stopped by NSIS itself (for
-; example a file that could not be written), 3 bad settings on the command line, 4 the
-; installation failed (a library could not be registered, or the registry could not be written);
-; what this run installed is removed again, 5 not an administrator.
+; Exit codes (also for /S; docs/integrator.md has the table): 0 installed or updated, 1
+; cancelled, 2 stopped by NSIS itself, 3 bad settings on the command line or a device key of
+; another service object without /REPLACE (nothing changed), 4 the installation failed: a file
+; that cannot be written or replaced, not even at the next restart, leaves the installation
+; already there as it was; a library that cannot be registered, or a registry that cannot be
+; written, removes what this run installed. 5 not an administrator, 3010 installed, but files in
+; use are replaced at the next restart, which completes the new version.
 
 Unicode true
 !ifdef KIT_AMD64_VEHICLE
@@ -35,6 +38,8 @@ SetCompressor /SOLID lzma
 !include WordFunc.nsh
 !include nsDialogs.nsh
 !include MUI2.nsh
+!include StrFunc.nsh
+${StrStr}
 
 ; The service object reads its device-name file from this fixed folder, whatever the system's
 ; program-files folder is called, so the installation goes there and nowhere else (docs/integrator.md: the
@@ -68,8 +73,14 @@ Var Updating
 Var PreviousDevice
 Var PreviousPort
 Var PreviousSpeed
+Var PreviousVersion
+; The ProgID of another service object that owns the device's key, per view ("" when none does).
+Var Owner32
+Var Owner64
 
+!include "file_replacement.nsh"
 !include "report.nsh"
+!include "folder_security.nsh"
 !include "device_settings.nsh"
 !include "command_line.nsh"
 !include "opos_device.nsh"
@@ -99,6 +110,7 @@ Function ReadPreviousInstallation
   SetRegView 32
   ReadRegStr $Updating HKLM "${KIT_UNINSTALL_KEY}" "UninstallString"
   ReadRegStr $PreviousDevice HKLM "${KIT_UNINSTALL_KEY}" "DeviceName"
+  ReadRegStr $PreviousVersion HKLM "${KIT_UNINSTALL_KEY}" "DisplayVersion"
   ${If} $PreviousDevice != ""
     ReadRegStr $PreviousPort HKLM "${KIT_OPOS_KEY}\$PreviousDevice" "Comport"
     ReadRegStr $PreviousSpeed HKLM "${KIT_OPOS_KEY}\$PreviousDevice" "Baudrate"
@@ -141,6 +153,26 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Finds out whether another service object owns the device key of $DeviceName. Out: $R0 "" when
+; no other one does, or /REPLACE allows taking it over; else the message that refuses it.
+Function CheckDeviceOwners
+  !insertmacro KIT_DEVICE_KEY_OWNER 32 $DeviceName $Owner32
+  StrCpy $Owner64 ""
+  ${If} ${RunningX64}
+    !insertmacro KIT_DEVICE_KEY_OWNER 64 $DeviceName $Owner64
+  ${EndIf}
+  StrCpy $R0 $Owner32
+  ${If} $R0 == ""
+    StrCpy $R0 $Owner64
+  ${EndIf}
+  ${If} $R0 != ""
+  ${AndIf} $ArgReplaceGiven != 1
+    StrCpy $R0 "The OPOS device $\"$DeviceName$\" belongs to another service object (ProgID $\"$R0$\"). Setup does not take it over: choose another device name, or give /REPLACE to replace it (its values are saved and restored at removal)."
+  ${Else}
+    StrCpy $R0 ""
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetShellVarContext all
   ; NSIS takes /D= off the command line and puts it into $INSTDIR before this function runs.
@@ -167,6 +199,25 @@ Function .onInit
   !insertmacro KIT_CHOOSE_SETTING $DeviceName $ArgDeviceGiven $ArgDevice $PreviousDevice CheckDeviceName "${KIT_DEFAULT_DEVICE_NAME}" "/DEVICE="
   !insertmacro KIT_CHOOSE_SETTING $Port $ArgPortGiven $ArgPort $PreviousPort CheckPort "${KIT_DEFAULT_PORT}" "/PORT="
   !insertmacro KIT_CHOOSE_SETTING $LineSpeed $ArgBaudGiven $ArgBaud $PreviousSpeed CheckLineSpeed "${KIT_DEFAULT_SPEED}" "/BAUD="
+  ; Interactively the settings page asks, for the name chosen there.
+  ${If} ${Silent}
+    Call CheckDeviceOwners
+    ${If} $R0 != ""
+      Push "$R0"
+      Push ${KIT_EXIT_BAD_SETTINGS}
+      Call Fail
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Ends an installation that failed before it changed anything of the installation already there
+; (message on the stack): that one is kept as it was.
+Function FailKeepingInstallation
+  Exch $R5
+  DetailPrint "$R5"
+  Push "$R5 The installation already there, if any, is kept as it was."
+  Push ${KIT_EXIT_INSTALLATION_FAILED}
+  Call Fail
 FunctionEnd
 
 ; Ends a failed installation: removes what this run installed, says why, and leaves with the
@@ -228,7 +279,20 @@ Function WriteUninstallEntry
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "CreatedOposKey64" "$R1"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DeviceName" "$DeviceName"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DisplayName" "${KIT_PRODUCT}"
-  WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DisplayVersion" "${KIT_VERSION}"
+  ; While files wait for the restart, the version shown is the one that runs: the previous one
+  ; (docs/integrator.md: exit codes).
+  ${If} ${RebootFlag}
+  ${AndIf} $PreviousVersion != ""
+    WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DisplayVersion" "$PreviousVersion"
+    WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "VersionAfterRestart" "${KIT_VERSION}"
+  ${Else}
+    WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DisplayVersion" "${KIT_VERSION}"
+    ${IfNot} ${Errors}
+      DeleteRegValue HKLM "${KIT_UNINSTALL_KEY}" "VersionAfterRestart"
+      ; A value that was not there is no failure.
+      ClearErrors
+    ${EndIf}
+  ${EndIf}
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "Publisher" "${KIT_PUBLISHER}"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
@@ -251,15 +315,17 @@ Function CreateShortcuts
 FunctionEnd
 
 Section "-Install"
-  SetOutPath "$INSTDIR"
-  File "${KIT_STAGE}/x86/VARNEL.dll"
-  File "${KIT_STAGE}/x86/zorn-utility-cli.exe"
-  File "${KIT_STAGE}/x86/Zorn_Utility.exe"
-  File "${KIT_STAGE}/x86/ZornTest.exe"
-  ; A 64-bit library is of no use on 32-bit Windows.
-  ${If} ${RunningX64}
-    SetOutPath "$INSTDIR\x64"
-    File "${KIT_STAGE}/x64/VARNEL.dll"
+  CreateDirectory "$INSTDIR"
+  Call ProtectInstallFolder
+  ${If} $R0 != ""
+    RMDir "$INSTDIR"
+    Push "$R0"
+    Call FailKeepingInstallation
+  ${EndIf}
+  Call InstallFiles
+  ${If} $R9 != ""
+    Push "$R9 could not be written or replaced, not even at the next restart."
+    Call FailKeepingInstallation
   ${EndIf}
 
   Call RegisterLibraries
@@ -272,9 +338,24 @@ Section "-Install"
   ; An update to another device name takes the old device's entry away.
   ${If} $PreviousDevice != ""
   ${AndIf} $PreviousDevice != $DeviceName
-    !insertmacro KIT_REMOVE_DEVICE_KEY 32 $PreviousDevice ""
+    !insertmacro KIT_REMOVE_DEVICE_KEY "" 32 $PreviousDevice ""
     ${If} ${RunningX64}
-      !insertmacro KIT_REMOVE_DEVICE_KEY 64 $PreviousDevice ""
+      !insertmacro KIT_REMOVE_DEVICE_KEY "" 64 $PreviousDevice ""
+    ${EndIf}
+  ${EndIf}
+  ; Another service object's key, taken over with /REPLACE: what it held is kept for removal.
+  ${If} $Owner32 != ""
+    !insertmacro KIT_SAVE_DEVICE_VALUES 32 $DeviceName
+    ${If} $R0 == error
+      Push "The values of the device key being replaced could not be saved."
+      Call FailInstallation
+    ${EndIf}
+  ${EndIf}
+  ${If} $Owner64 != ""
+    !insertmacro KIT_SAVE_DEVICE_VALUES 64 $DeviceName
+    ${If} $R0 == error
+      Push "The values of the device key being replaced could not be saved."
+      Call FailInstallation
     ${EndIf}
   ${EndIf}
   ClearErrors
@@ -290,6 +371,10 @@ Section "-Install"
   Call CreateShortcuts
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   DetailPrint "Installed: OPOS LineDisplay device $\"$DeviceName$\" on COM$Port at $LineSpeed bits per second"
+  ${If} ${RebootFlag}
+    Push "The new version is complete after the restart."
+    Call ReportRestartNeeded
+  ${EndIf}
 SectionEnd
 
 Function un.onInit
@@ -309,5 +394,12 @@ Section "Uninstall"
     Push "$R0 of the VARNEL.dll libraries could not be unregistered; their registration may remain."
     Call un.ReportError
     SetErrorLevel ${KIT_EXIT_INSTALLATION_FAILED}
+  ${ElseIf} $FilesLeft != ""
+    Push "These files could not be removed, not even at the next restart:$FilesLeft$\r$\nThe uninstall entry stays so that removal can be run again."
+    Call un.ReportError
+    SetErrorLevel ${KIT_EXIT_INSTALLATION_FAILED}
+  ${ElseIf} ${RebootFlag}
+    Push "The removal is complete after the restart."
+    Call un.ReportRestartNeeded
   ${EndIf}
 SectionEnd

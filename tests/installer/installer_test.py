@@ -13,16 +13,24 @@ Run by tests/installer/run.sh, which builds what the tests need and passes it in
   KIT_PAGE_DRIVER        settings_page_driver.exe, which works the settings page from outside
   KIT_SIM_COM7_TRACE, KIT_SIM_COM12_TRACE   traces of the simulators (cmake/with-simulator.sh),
                          for the test that runs the sample
+  KIT_UPDATE_SETUP, KIT_UPDATE_STAGE, KIT_UPDATE_VERSION   a setup program of the next version
+                         whose files all differ from KIT_STAGE's, the folder it was built from,
+                         and its version
+  KIT_LIBRARY_HOLDER     library_holder.exe, which keeps a library loaded as a POS application does
+  KIT_FOLDER_SECURITY    folder_security.exe, which reads a security descriptor as Windows does
 """
 
 import os
 import re
+import shutil
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
 
-from wine_prefix import WinePrefix
+from wine_prefix import WinePrefix, windows_path
 
 REPO = Path(__file__).resolve().parents[2]
 SAMPLE = REPO / "examples" / "price_display.vbs"
@@ -39,6 +47,9 @@ UNINSTALL_KEY = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Unin
 
 SETUP_REFUSED = 3
 SETUP_FAILED = 4
+RESTART_NEEDED = 3010
+# The library a running POS application of the setup program's word size has loaded.
+HELD_LIBRARY = {False: "VARNEL.dll", True: "x64/VARNEL.dll"}
 
 
 def guids_of_the_library():
@@ -72,10 +83,13 @@ def environment_list(name):
 class Installation:
     """What one installation must add to the prefix, and nothing more."""
 
-    def __init__(self, setup_test, device, port, speed, created=("SOFTWARE\\OLEforRetail",) * 2):
+    def __init__(self, setup_test, device, port, speed, created=("SOFTWARE\\OLEforRetail",) * 2, version=None,
+                 stage=None):
         self.t = setup_test
         self.device, self.port, self.speed = device, port, speed
         self.created = dict(zip((32, 64), created))
+        self.version = version or setup_test.version
+        self.stage = stage or setup_test.stage
 
     def opos_and_uninstall_lines(self):
         lines = set()
@@ -91,7 +105,7 @@ class Installation:
         values = {
             "CreatedOposKey32": f"sz:{self.created[32]}", "CreatedOposKey64": f"sz:{self.created[64]}",
             "DeviceName": f"sz:{self.device}", "DisplayName": "sz:Zorn Pole Display Kit",
-            "DisplayVersion": f"sz:{self.t.version}", "InstallLocation": f"sz:{INSTALL_DIR}",
+            "DisplayVersion": f"sz:{self.version}", "InstallLocation": f"sz:{INSTALL_DIR}",
             "NoModify": "dword:00000001", "NoRepair": "dword:00000001", "Publisher": "sz:Zorn Display Systems",
             "QuietUninstallString": f'sz:"{INSTALL_DIR}\\Uninstall.exe" /S',
             "UninstallString": f'sz:"{INSTALL_DIR}\\Uninstall.exe"',
@@ -140,10 +154,10 @@ class Installation:
         folder = self.t.prefix.drive_c / INSTALL_FOLDER
         self.t.assertEqual((folder / "DeviceName.txt").read_bytes(), self.device.encode("ascii"),
                            "the device-name file holds the name alone, with no line end")
-        for staged in (self.t.stage / "x86").iterdir():
+        for staged in (self.stage / "x86").iterdir():
             self.t.assertEqual((folder / staged.name).read_bytes(), staged.read_bytes(), staged.name)
         self.t.assertEqual((folder / "x64" / "VARNEL.dll").read_bytes(),
-                           (self.t.stage / "x64" / "VARNEL.dll").read_bytes(), "x64/VARNEL.dll")
+                           (self.stage / "x64" / "VARNEL.dll").read_bytes(), "x64/VARNEL.dll")
 
 
 class SetupTest(unittest.TestCase):
@@ -155,6 +169,9 @@ class SetupTest(unittest.TestCase):
         cls.stage = Path(os.environ["KIT_STAGE"])
         cls.version = (REPO / "VERSION").read_text().strip()
         cls.script_hosts = (64,) if cls.vehicle else (32, 64)
+        # Windows always has the uninstall entries' key in both views; a fresh prefix may lack the
+        # 32-bit one, which would then stay behind after a removal as if the kit had left it.
+        cls.prefix.run(["reg", "add", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "/f", "/reg:32"])
 
     def run_setup(self, args, setup=None):
         started = time.monotonic()
@@ -175,9 +192,45 @@ class SetupTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         return time.monotonic() - started
 
-    def reg_add(self, key, view, name, data):
-        done = self.prefix.run(["reg", "add", f"HKLM\\{key}", "/v", name, "/d", data, "/f", view])
+    def reg_add(self, key, view, name, data, kind="REG_SZ"):
+        value = ["/ve"] if name == "" else ["/v", name]
+        done = self.prefix.run(["reg", "add", f"HKLM\\{key}", *value, "/t", kind, "/d", data, "/f", view])
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+    def remove_for_exit_code(self):
+        """Runs a copy of the uninstaller from the scratch folder on the installation folder
+        (_?=), as a roll-out tool does to learn removal's exit code: the uninstaller started
+        in place hands over to such a copy and ends at once with 0."""
+        scratch = self.prefix.drive_c / "windows" / "temp" / "kit-removal"
+        scratch.mkdir(parents=True, exist_ok=True)
+        copy = scratch / "Uninstall.exe"
+        shutil.copyfile(self.prefix.drive_c / INSTALL_FOLDER / "Uninstall.exe", copy)
+        return self.prefix.run_for_exit_code(copy, ["/S", f"_?={INSTALL_DIR}"])
+
+    def uninstall_entry(self):
+        """The uninstall entry's values as `reg query` lists them ("" when there is no entry)."""
+        done = self.prefix.run(["reg", "query", "HKLM\\" + UNINSTALL_KEY.replace("Wow6432Node\\", ""), "/reg:32"])
+        return done.stdout if done.returncode == 0 else ""
+
+    def hold_library(self):
+        """Starts a program that keeps the installed library of the setup program's word size
+        loaded; answers a function that lets it go and waits for it to end."""
+        release = Path(tempfile.mkdtemp(prefix="kit-release-")) / "release"
+        library = INSTALL_DIR + "\\" + HELD_LIBRARY[self.vehicle].replace("/", "\\")
+        holder = self.prefix.start_image(Path(os.environ["KIT_LIBRARY_HOLDER"]), [library, windows_path(release)])
+        self.assertEqual(holder.stdout.readline().strip(), "loaded", "the library holder did not load the library")
+
+        def let_go():
+            if holder.poll() is None:
+                release.write_text("")
+            try:
+                holder.communicate(timeout=60)
+            except subprocess.TimeoutExpired:
+                holder.kill()
+                holder.communicate()
+            shutil.rmtree(release.parent, ignore_errors=True)
+        self.addCleanup(let_go)
+        return let_go
 
 
 class Lifecycle(SetupTest):
@@ -293,13 +346,220 @@ class Refusals(SetupTest):
                          "removal touched OPOS entries that were there before")
 
 
+class DeviceOwners(SetupTest):
+    """Device keys of other service objects, and values others add to ours."""
+    FOREIGN = "Other.LineDisplay.1"
+
+    def device_key(self, name):
+        return f"SOFTWARE\\{OPOS_CHAIN}\\{name}"
+
+    def tearDown(self):
+        for view in ("/reg:32", "/reg:64"):
+            self.prefix.run(["reg", "delete", "HKLM\\SOFTWARE\\OLEforRetail", "/f", view])
+
+    def test_another_service_objects_key_is_replaced_only_when_asked_and_restored(self):
+        key = self.device_key("Pole")
+        for view in ("/reg:32", "/reg:64"):
+            self.reg_add(key, view, "", self.FOREIGN)
+            self.reg_add(key, view, "Comport", "COM2")
+            self.reg_add(key, view, "Baudrate", "9600", kind="REG_DWORD")
+            self.reg_add(key, view, "Vendor", "theirs")
+        before = self.prefix.snapshot()
+        settings = ["/S", "/DEVICE=Pole", "/PORT=3", "/BAUD=19200"]
+
+        done, _ = self.run_setup(settings)
+        self.assertEqual(done.returncode, SETUP_REFUSED, done.stderr)
+        self.assertIn(f'belongs to another service object (ProgID "{self.FOREIGN}")', done.stderr)
+        self.assertIn("/REPLACE", done.stderr)
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []), "a refusal changed the prefix")
+
+        done, _ = self.run_setup([*settings, "/REPLACE"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        added, removed = before.changes_to(self.prefix.snapshot())
+        ours = {f"HKLM V {VIEW_ROOT[bits]}\\{OPOS_CHAIN}\\Pole | {name} = {data}"
+                for bits in VIEW_ROOT for name, data in (("@", f"sz:{PROGID}"), ("Comport", "sz:3"),
+                                                         ("Baudrate", "sz:19200"))}
+        theirs = {f"HKLM V {VIEW_ROOT[bits]}\\{OPOS_CHAIN}\\Pole | {name} = {data}"
+                  for bits in VIEW_ROOT for name, data in (("@", f"sz:{self.FOREIGN}"), ("Comport", "sz:COM2"),
+                                                           ("Baudrate", "dword:00002580"))}
+        self.assertEqual(sorted(removed), sorted(theirs), "the values replaced, and only those")
+        self.assertEqual(sorted(ours - set(added)), [], "the installation's values")
+        for bits in VIEW_ROOT:
+            saved = f"{UNINSTALL_KEY}\\Replaced{bits}"
+            self.assertEqual(sorted(line for line in added if line.startswith(f"HKLM V {saved} ")), sorted([
+                f"HKLM V {saved} | @ = sz:{self.FOREIGN}", f"HKLM V {saved} | Comport = sz:COM2",
+                f"HKLM V {saved} | Baudrate = dword:00002580",
+                f"HKLM V {saved} | DeviceKey = sz:SOFTWARE\\{OPOS_CHAIN}\\Pole"]), "the saved values")
+
+        # A value added meanwhile stays; the rest is as before the installation.
+        self.reg_add(key, "/reg:32", "AddedLater", "kept")
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()),
+                         ([f"HKLM V {VIEW_ROOT[32]}\\{OPOS_CHAIN}\\Pole | AddedLater = sz:kept"], []))
+
+    def test_removal_takes_only_what_the_installation_wrote(self):
+        before = self.prefix.snapshot()
+        self.install("Pole", 3, 9600)
+        # In the 64-bit view someone adds a value to our key; in the 32-bit view another service
+        # object takes the key over.
+        self.reg_add(self.device_key("Pole"), "/reg:64", "AddedLater", "kept")
+        self.reg_add(self.device_key("Pole"), "/reg:32", "", self.FOREIGN)
+        self.uninstall()
+        added, removed = before.changes_to(self.prefix.snapshot())
+        self.assertEqual(removed, [])
+        chain = [f"HKLM K {root}\\" + "\\".join(OPOS_CHAIN.split("\\")[:n]) for root in VIEW_ROOT.values()
+                 for n in (1, 2, 3)]
+        self.assertEqual(added, sorted(chain + [
+            f"HKLM K {VIEW_ROOT[64]}\\{OPOS_CHAIN}\\Pole", f"HKLM V {VIEW_ROOT[64]}\\{OPOS_CHAIN}\\Pole | AddedLater = sz:kept",
+            f"HKLM K {VIEW_ROOT[32]}\\{OPOS_CHAIN}\\Pole", f"HKLM V {VIEW_ROOT[32]}\\{OPOS_CHAIN}\\Pole | @ = sz:{self.FOREIGN}",
+            f"HKLM V {VIEW_ROOT[32]}\\{OPOS_CHAIN}\\Pole | Comport = sz:3",
+            f"HKLM V {VIEW_ROOT[32]}\\{OPOS_CHAIN}\\Pole | Baudrate = sz:9600"]))
+
+
+class FolderSecurity(SetupTest):
+    """Wine keeps no security descriptor on files (read back, a folder shows Wine's own), so the
+    test checks what the setup program hands to the security API, and what Windows' own parser
+    makes of it."""
+    SDDL_CALL = re.compile(r'Call advapi32\.ConvertStringSecurityDescriptorToSecurityDescriptorW\([0-9a-f]+ L"([^"]*)",'
+                           r'00000001,')
+    APPLY_CALL = re.compile(r'Call advapi32\.SetNamedSecurityInfoW\([0-9a-f]+ L"([^"]*)",([0-9a-f]+),([0-9a-f]+),'
+                            r'([0-9a-f]+),([0-9a-f]+),([0-9a-f]+),([0-9a-f]+)\)')
+    # What the folder must carry: owner, protection, and each entry (all inherited by what is inside).
+    INTENDED = [
+        "owner S-1-5-32-544",  # Administrators
+        "protected yes",
+        "allow S-1-5-18 mask=0x001f01ff inherit=OICI",  # SYSTEM: full control
+        "allow S-1-5-32-544 mask=0x001f01ff inherit=OICI",  # Administrators: full control
+        "allow S-1-5-32-545 mask=0x001200a9 inherit=OICI",  # Users: read and execute
+        "allow S-1-5-11 mask=0x001200a9 inherit=OICI",  # Authenticated Users: read and execute
+    ]
+
+    def test_the_folder_gets_the_intended_descriptor(self):
+        relay = "HKCU\\Software\\Wine\\Debug"
+        functions = "advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;advapi32.SetNamedSecurityInfoW"
+        self.prefix.run(["reg", "add", relay, "/v", "RelayInclude", "/d", functions, "/f"])
+        self.addCleanup(self.prefix.run, ["reg", "delete", relay, "/v", "RelayInclude", "/f"])
+        before = self.prefix.snapshot()
+        done = self.prefix.run([str(self.setup), "/S", "/DEVICE=Pole", "/PORT=3", "/BAUD=9600"],
+                               loader=self.prefix.loader_for(self.setup), debug="+relay")
+        self.assertEqual(done.returncode, 0, done.stderr[-2000:])
+        lines = done.stderr.splitlines()
+
+        def returned(function):
+            found = [line for line in lines if f"Ret  advapi32.{function}()" in line]
+            self.assertEqual(len(found), 1, f"{function} is called once")
+            return re.search(r"retval=([0-9a-f]+)", found[0]).group(1)
+
+        sddl = [m.group(1) for m in map(self.SDDL_CALL.search, lines) if m]
+        self.assertEqual(len(sddl), 1, "the descriptor is built once, from its text")
+        self.assertNotEqual(int(returned("ConvertStringSecurityDescriptorToSecurityDescriptorW"), 16), 0)
+        described = self.prefix.run_image(Path(os.environ["KIT_FOLDER_SECURITY"]), ["describe", sddl[0]])
+        self.assertEqual(described.stdout.splitlines(), self.INTENDED, described.stderr)
+
+        applied = [m.groups() for m in map(self.APPLY_CALL.search, lines) if m]
+        self.assertEqual(len(applied), 1)
+        path, kind, what, owner, group, dacl, sacl = applied[0]
+        self.assertEqual(path.replace("\\\\", "\\"), INSTALL_DIR)
+        # A file object; owner, access list, and protection from inheritance; both given.
+        self.assertEqual((int(kind, 16), int(what, 16)), (1, 0x80000005))
+        self.assertTrue(int(owner, 16) and int(dacl, 16) and not int(group, 16) and not int(sacl, 16))
+        self.assertEqual(int(returned("SetNamedSecurityInfoW"), 16), 0, "the system took the descriptor")
+        Installation(self, "Pole", 3, 9600).check(before, self.prefix.snapshot())
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
+
+
+class InUse(SetupTest):
+    """Updates and removal while a running program has the installed library loaded."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.update_setup = Path(os.environ["KIT_UPDATE_SETUP"])
+        cls.update_stage = Path(os.environ["KIT_UPDATE_STAGE"])
+        cls.update_version = os.environ["KIT_UPDATE_VERSION"]
+
+    def installed(self, relative):
+        return (self.prefix.drive_c / INSTALL_FOLDER / relative).read_bytes()
+
+    def test_update_completes_at_the_restart(self):
+        before = self.prefix.snapshot()
+        self.install("Pole", 3, 9600)
+        held = HELD_LIBRARY[self.vehicle]
+        let_go = self.hold_library()
+
+        code, errors = self.prefix.run_for_exit_code(self.update_setup, ["/S"])
+        self.assertEqual(code, RESTART_NEEDED, errors)
+        self.assertIn("The new version is complete after the restart.", errors)
+        self.assertIn(INSTALL_DIR + "\\" + held.replace("/", "\\"), errors)
+        # Until the restart the held library is the old one; the rest is the new version, and
+        # the uninstall entry shows the version that runs.
+        slot = "x64/VARNEL.dll" if self.vehicle else "x86/VARNEL.dll"
+        self.assertEqual(self.installed(held), (self.stage / slot).read_bytes(), "the held library stays until the restart")
+        self.assertEqual(self.installed("ZornTest.exe"), (self.update_stage / "x86" / "ZornTest.exe").read_bytes())
+        entry = self.uninstall_entry()
+        self.assertRegex(entry, rf"DisplayVersion\s+REG_SZ\s+{re.escape(self.version)}\n")
+        self.assertRegex(entry, rf"VersionAfterRestart\s+REG_SZ\s+{re.escape(self.update_version)}\n")
+
+        let_go()
+        self.prefix.restart()
+        self.assertEqual(self.installed(held), (self.update_stage / slot).read_bytes(), "replaced at the restart")
+        # Run again after the restart, the update finds nothing in use and the entry shows it.
+        code, errors = self.prefix.run_for_exit_code(self.update_setup, ["/S"])
+        self.assertEqual(code, 0, errors)
+        Installation(self, "Pole", 3, 9600, version=self.update_version, stage=self.update_stage).check(
+            before, self.prefix.snapshot())
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
+
+    def test_removal_completes_at_the_restart(self):
+        before = self.prefix.snapshot()
+        self.install("Pole", 3, 9600)
+        let_go = self.hold_library()
+        code, errors = self.remove_for_exit_code()
+        self.assertEqual(code, RESTART_NEEDED, errors)
+        self.assertIn("The removal is complete after the restart.", errors)
+        # Only the held library waits for the restart, so the entry is already gone.
+        self.assertEqual(self.uninstall_entry(), "")
+        self.assertTrue((self.prefix.drive_c / INSTALL_FOLDER / HELD_LIBRARY[self.vehicle]).exists())
+        let_go()
+        self.prefix.restart()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []), "the restart completes the removal")
+
+    def test_a_file_that_cannot_be_replaced_even_at_restart_keeps_the_installation(self):
+        before = self.prefix.snapshot()
+        self.install("Pole", 3, 9600)
+        installed = self.prefix.snapshot()
+        let_go = self.hold_library()
+        # Windows refuses to take the replacement for the restart: its list of operations for
+        # the restart is not a list.
+        session = "SYSTEM\\CurrentControlSet\\Control\\Session Manager"
+        self.reg_add(session, "/reg:64", "PendingFileRenameOperations", "unusable")
+        self.addCleanup(self.prefix.run, ["reg", "delete", f"HKLM\\{session}", "/v", "PendingFileRenameOperations",
+                                          "/f", "/reg:64"])
+        code, errors = self.prefix.run_for_exit_code(self.update_setup, ["/S"])
+        self.assertEqual(code, SETUP_FAILED, errors)
+        self.assertIn("could not be written or replaced, not even at the next restart", errors)
+        self.assertIn("is kept as it was", errors)
+        let_go()
+        self.doCleanups()
+        self.prefix.restart()
+        self.assertEqual(installed.changes_to(self.prefix.snapshot()), ([], []), "the installation there changed")
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
+
+
 class Interactive(SetupTest):
     def test_settings_page(self):
+        # Another service object's device, which the person declines to replace.
+        for view in ("/reg:32", "/reg:64"):
+            self.reg_add(f"SOFTWARE\\{OPOS_CHAIN}\\Taken", view, "", "Other.LineDisplay.1")
+            self.addCleanup(self.prefix.run, ["reg", "delete", "HKLM\\SOFTWARE\\OLEforRetail", "/f", view])
         before = self.prefix.snapshot()
         # A port given on the command line is offered on the page.
         setup = self.prefix.start_image(self.setup, ["/PORT=5"])
         try:
-            driver = self.prefix.run_image(Path(os.environ["KIT_PAGE_DRIVER"]), ["Front\\Pole", "Counter", "COM12", "19200"])
+            driver = self.prefix.run_image(Path(os.environ["KIT_PAGE_DRIVER"]), ["Front\\Pole", "Taken", "Counter", "COM12", "19200"])
             _, setup_errors = setup.communicate(timeout=120)
         finally:
             if setup.poll() is None:
@@ -308,10 +568,12 @@ class Interactive(SetupTest):
         self.assertEqual(driver.stdout.splitlines(), [
             "page: name=PoleDisplay port=COM5 speed=9600",
             "refused: The device name must not contain a backslash.",
+            'asked: The OPOS device "Taken" belongs to another service object (ProgID "Other.LineDisplay.1"). '
+            "Replace it? Its values are saved and restored when the kit is removed. (No: choose another device name.)",
             "finished: &Close",
         ], driver.stderr)
         self.assertEqual(setup.returncode, 0, setup_errors)
-        Installation(self, "Counter", 12, 19200).check(before, self.prefix.snapshot())
+        Installation(self, "Counter", 12, 19200, created=("", "")).check(before, self.prefix.snapshot())
         self.uninstall()
         self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
 

@@ -4,10 +4,12 @@
 # counts and nothing installed here reaches the other tests:
 #   Lifecycle  silent installation, the sample application through the 32-bit and the 64-bit
 #              script host against display simulators on COM7 and COM12, update, removal
-#   Refusals   bad settings, a library that cannot be registered, other OPOS entries left alone
+#   Refusals   bad settings, a library that cannot be registered, other OPOS entries left alone,
+#              another service object's device key, the installation folder's permissions
 #   Interactive  the settings page worked from outside, as a person works it
+#   InUse      update and removal while a running program has the library loaded
 # Needs the native simulator (build/native/sim/pole_display_sim).
-#   tests/installer/run.sh
+#   tests/installer/run.sh [GROUP...]    (all groups when none is named)
 #
 # On a machine that cannot execute 32-bit programs, the setup program itself cannot start: the
 # tests then build the same script as a 64-bit program (a test vehicle, never shipped) and run
@@ -52,24 +54,44 @@ for bits in 32 64; do
   broken+=("$bits=$dir/broken-library-setup.exe")
 done
 
-# The driver of the settings page, a Windows program of the setup program's word size.
+# The next version: the same files with bytes added at their ends (still loadable images), so
+# that every file differs, and the version's last number one higher.
+update_version=${version%.*}.$((${version##*.} + 1))
+cp -r "$stage" "$work/update-stage"
+find "$work/update-stage" -type f -exec sh -c 'printf "next version" >>"$1"' sh {} \;
+"$root/installer/build-installer.sh" --stage "$work/update-stage" --version "$update_version" \
+  --out "$work/update/zorn-pole-display-kit-$update_version-setup.exe" "${vehicle_option[@]}"
+export KIT_UPDATE_SETUP=$work/update/zorn-pole-display-kit-$update_version-setup.exe
+export KIT_UPDATE_STAGE=$work/update-stage KIT_UPDATE_VERSION=$update_version
+
+# The Windows helpers, programs of the setup program's word size.
 driver_preset=win32
 [ "$vehicle" = 1 ] && driver_preset=win64
-(cd "$root" && cmake --preset "$driver_preset" >/dev/null && cmake --build --preset "$driver_preset" --target settings_page_driver >/dev/null)
-export KIT_PAGE_DRIVER=$root/build/$driver_preset/tests/installer/settings_page_driver.exe
+(cd "$root" && cmake --preset "$driver_preset" >/dev/null &&
+  cmake --build --preset "$driver_preset" --target settings_page_driver library_holder folder_security >/dev/null)
+helpers=$root/build/$driver_preset/tests/installer
+export KIT_PAGE_DRIVER=$helpers/settings_page_driver.exe KIT_LIBRARY_HOLDER=$helpers/library_holder.exe
+export KIT_FOLDER_SECURITY=$helpers/folder_security.exe
 
 export KIT_SETUP=$setup KIT_STAGE=$stage KIT_VEHICLE=$vehicle
 KIT_BROKEN_SETUPS=$(IFS=,; echo "${broken[*]}")
 export KIT_BROKEN_SETUPS
 test_program=$root/tests/installer/installer_test.py
 
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(Lifecycle Refusals DeviceOwners FolderSecurity Interactive InUse)
 status=0
-echo "== installer tests: Lifecycle"
-KIT_PREFIX=$work/prefix-lifecycle "$root/cmake/with-simulator.sh" --simulator "$simulator" \
-  --prefix "$work/prefix-lifecycle" --port 7 --port 12 -- python3 "$test_program" Lifecycle || status=1
-echo "== installer tests: Refusals, Interactive"
-"$root/scripts/wine-prefix.sh" "$work/prefix-refusals" >/dev/null
-KIT_PREFIX=$work/prefix-refusals python3 "$test_program" Refusals Interactive || status=1
+for group in "${groups[@]}"; do
+  echo "== installer tests: $group"
+  prefix=$work/prefix-$group
+  if [ "$group" = Lifecycle ]; then
+    KIT_PREFIX=$prefix "$root/cmake/with-simulator.sh" --simulator "$simulator" \
+      --prefix "$prefix" --port 7 --port 12 -- python3 "$test_program" Lifecycle || status=1
+  else
+    "$root/scripts/wine-prefix.sh" "$prefix" >/dev/null
+    KIT_PREFIX=$prefix python3 "$test_program" "$group" || status=1
+  fi
+done
 
 for prefix in "$work"/prefix-*; do
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true

@@ -1,12 +1,15 @@
 // Drives the setup program's settings page from another process, as a person would: reads what
 // the page offers, types a name that must be refused and reads the message box that says so,
-// then types a good name, picks a port and a speed, installs, and closes the finished program.
+// types the name of another service object's device and answers No to the question whether to
+// replace it, then types a good name, picks a port and a speed, installs, and closes the
+// finished program.
 //
-//   settings_page_driver.exe BAD_NAME GOOD_NAME PORT_ENTRY SPEED_ENTRY
+//   settings_page_driver.exe BAD_NAME TAKEN_NAME GOOD_NAME PORT_ENTRY SPEED_ENTRY
 //
 // Prints one line per step for the test to compare:
 //   page: name=<name field> port=<port list> speed=<speed list>
 //   refused: <text of the message box>
+//   asked: <text of the question>
 //   finished: <text of the button that closes the program>
 // Exit code 0 when every step happened, 1 (with the step on stderr) when one did not within a
 // minute, 2 on a wrong command line.
@@ -129,15 +132,17 @@ void print_line(const char* label, const std::string& text) {
   std::fflush(stdout);
 }
 
-// Types a name the page must refuse, and reads and dismisses the message box that says so.
-bool enter_refused_name(HWND setup, DWORD process, const std::wstring& name) {
+// Types a name the page must not take as it is, reads the message box that says so (printed
+// after `label`), and dismisses it with `answer`.
+bool enter_name_met_by_a_box(HWND setup, DWORD process, const std::wstring& name, const char* label,
+                             int answer) {
   SendMessageW(edit_field_of(setup), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
   click(setup, kNextButton);
-  HWND box = wait_for("the message box refusing the name",
+  HWND box = wait_for("the message box about the name",
                       [&] { return find_window({.process = process, .exclude = setup}); });
   if (box == nullptr) return false;
-  print_line("refused", narrow(text_of(GetDlgItem(box, kMessageBoxText))));
-  click(box, IDOK);
+  print_line(label, narrow(text_of(GetDlgItem(box, kMessageBoxText))));
+  click(box, answer);
   return wait_for("the message box to close", [&] { return IsWindow(box) ? nullptr : setup; }) != nullptr;
 }
 
@@ -174,8 +179,9 @@ bool close_setup(HWND setup, HWND close) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: settings_page_driver BAD_NAME GOOD_NAME PORT_ENTRY SPEED_ENTRY\n");
+  if (argc != 6) {
+    std::fprintf(stderr,
+                 "usage: settings_page_driver BAD_NAME TAKEN_NAME GOOD_NAME PORT_ENTRY SPEED_ENTRY\n");
     return 2;
   }
   HWND setup = wait_for("the settings page", [] { return find_window({.want_page = true}); });
@@ -186,8 +192,9 @@ int wmain(int argc, wchar_t** argv) {
               narrow(text_of(combo_box(setup, 0))).c_str(), narrow(text_of(combo_box(setup, 1))).c_str());
   std::fflush(stdout);
 
-  if (!enter_refused_name(setup, process, argv[1])) return 1;
-  HWND close = install(setup, argv[2], argv[3], argv[4]);
+  if (!enter_name_met_by_a_box(setup, process, argv[1], "refused", IDOK)) return 1;
+  if (!enter_name_met_by_a_box(setup, process, argv[2], "asked", IDNO)) return 1;
+  HWND close = install(setup, argv[3], argv[4], argv[5]);
   if (close == nullptr) return 1;
   print_line("finished", narrow(text_of(close)));
   return close_setup(setup, close) ? 0 : 1;

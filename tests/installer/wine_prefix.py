@@ -9,6 +9,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -135,12 +136,41 @@ class WinePrefix:
         })
         return env
 
-    def run(self, argv, loader=None, timeout=180):
+    def run(self, argv, loader=None, timeout=180, debug=None):
         """Runs a Windows program (argv[0], a Windows or Unix path) through `loader` (by default
-        the one for Wine's tools) and answers the completed process, output captured as text."""
+        the one for Wine's tools) and answers the completed process, output captured as text.
+        `debug` sets Wine's debug channels (WINEDEBUG) for this run."""
         command = [loader or self.tools_loader, *argv]
-        return subprocess.run(command, env=self.environment(), capture_output=True, text=True,
+        env = self.environment()
+        if debug:
+            env["WINEDEBUG"] = debug
+        return subprocess.run(command, env=env, capture_output=True, text=True,
                               errors="replace", timeout=timeout, check=False)
+
+    def run_for_exit_code(self, image, args, timeout=180):
+        """Runs the Windows program at Unix path `image` from the command interpreter, which
+        reports the whole exit code: Wine hands Linux only its low byte (3010 arrives as 194).
+        Answers (exit code, the program's standard error)."""
+        line = " ".join([windows_path(image), *args]) + " & echo exit code: !errorlevel!"
+        # Files, not pipes: a program that Wine starts on the way (its desktop, its services) may
+        # inherit the output and outlive the run.
+        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as errors:
+            subprocess.run([self.loader_for(image), "cmd", "/v:on", "/c", line], env=self.environment(),
+                           stdout=out, stderr=errors, timeout=timeout, check=False)
+            out.seek(0)
+            errors.seek(0)
+            output, error_text = out.read(), errors.read()
+        found = re.search(r"exit code: (-?\d+)", output)
+        if not found:
+            raise AssertionError(f"no exit code from {image}: {output}{error_text}")
+        return int(found.group(1)), error_text
+
+    def restart(self):
+        """Stops every program of the prefix and starts it again, as Windows restarts: Wine then
+        carries out the file operations that were left for the restart."""
+        self.wait_until_idle()
+        self.run(["cmd", "/c", "exit"])
+        self.wait_until_idle()
 
     def run_image(self, image, args, timeout=180):
         """Runs the Windows program at Unix path `image` with the loader of its word size."""
