@@ -7,8 +7,8 @@
 // chosen in the display itself. Selecting an offered code page (CharacterSetList) converts the
 // text to it instead, an unmappable or control character becoming '?'. Selecting 998 again
 // returns to the default. The display is not told: its own default font must be set to the same
-// code page (with the configuration utility). The integrator's guide (docs/integrator.md) lists these choices (properties and
-// character sets).
+// code page (with the configuration utility). The integrator's guide (docs/integrator.md) lists these choices
+// (properties and character sets).
 
 #include <cstdint>
 #include <string>
@@ -36,6 +36,10 @@ class CharacterSet {
 
   // The text for the display, as text_to_display_bytes counts and cuts it (up to the first NUL,
   // at most kTransmitBufferSize code units), converted by the character set in force.
+  // The character a display byte shows in the character set in force: the byte itself as a
+  // code unit by default, the code page's character otherwise ('?' for a byte it does not use).
+  [[nodiscard]] char16_t decode(std::uint8_t byte) const;
+
   [[nodiscard]] TextBytes encode(std::u16string_view text,
                                  std::span<std::uint8_t, kTransmitBufferSize> out) const;
 

@@ -66,7 +66,26 @@ std::int32_t ID_TARVO_VARNEL::GetPropertyNumber(std::int32_t prop_index) {
     case PIDX_DeviceEnabled: return OnbDeviceEnable() ? 1 : 0;
     case PIDX_ResultCode: return result_code_;
     case PIDX_ServiceObjectVersion: return ServiceObjectVersion();
-    default: return device_number_property(prop_index, {opened_, character_set_});
+    default: break;
+  }
+  if (const auto answer = screen_property(prop_index)) return *answer;
+  return device_number_property(prop_index, {opened_, character_set_});
+}
+
+std::optional<std::int32_t> ID_TARVO_VARNEL::screen_property(std::int32_t prop_index) {
+  const Guard guard(device_.lock);
+  switch (prop_index) {
+    case PIDXDisp_CurrentWindow: return screen_.current_window();
+    case PIDXDisp_Rows: return screen_.rows();
+    case PIDXDisp_Columns: return screen_.columns();
+    case PIDXDisp_CursorRow: return screen_.cursor_row();
+    case PIDXDisp_CursorColumn: return screen_.cursor_column();
+    case PIDXDisp_CursorUpdate: return screen_.cursor_update() ? 1 : 0;
+    case PIDXDisp_MarqueeType: return screen_.marquee_type();
+    case PIDXDisp_MarqueeFormat: return screen_.marquee_format();
+    case PIDXDisp_MarqueeUnitWait: return screen_.marquee_unit_wait();
+    case PIDXDisp_MarqueeRepeatWait: return screen_.marquee_repeat_wait();
+    default: return std::nullopt;
   }
 }
 
@@ -100,8 +119,48 @@ void ID_TARVO_VARNEL::SetPropertyNumber(std::int32_t prop_index, std::int32_t nu
       break;
     }
     case PIDXDisp_CharacterSet: select_character_set(number); break;
-    default: break;
+    default: set_screen_property(prop_index, number); break;
   }
+}
+
+bool ID_TARVO_VARNEL::set_screen_property(std::int32_t prop_index, std::int32_t number) {
+  std::function<std::int32_t(Transmission&)> call;
+  const auto now = Clock::now();
+  switch (prop_index) {
+    case PIDXDisp_CurrentWindow:
+      call = [&](Transmission& t) { return screen_.set_current_window(number, t); };
+      break;
+    case PIDXDisp_CursorRow: call = [&](Transmission& t) { return screen_.set_cursor_row(number, t); }; break;
+    case PIDXDisp_CursorColumn:
+      call = [&](Transmission& t) { return screen_.set_cursor_column(number, t); };
+      break;
+    case PIDXDisp_CursorUpdate:
+      call = [&](Transmission&) {
+        screen_.set_cursor_update(number != 0);
+        return OPOS_SUCCESS;
+      };
+      break;
+    case PIDXDisp_MarqueeType:
+      call = [&](Transmission& t) { return screen_.set_marquee_type(number, now, t); };
+      break;
+    case PIDXDisp_MarqueeFormat:
+      call = [&](Transmission&) { return screen_.set_marquee_format(number); };
+      break;
+    case PIDXDisp_MarqueeUnitWait:
+      call = [&](Transmission&) { return screen_.set_marquee_unit_wait(number); };
+      break;
+    case PIDXDisp_MarqueeRepeatWait:
+      call = [&](Transmission&) { return screen_.set_marquee_repeat_wait(number); };
+      break;
+    default: return false;
+  }
+  // The windows of an object that is not enabled do not change: the display is not its own.
+  if (!enabled_) {
+    if (opened_) result_code_ = OPOS_E_DISABLED;
+    return true;
+  }
+  model_call(call);
+  return true;
 }
 
 void ID_TARVO_VARNEL::select_character_set(std::int32_t number) {
@@ -246,6 +305,7 @@ DeviceSettings ID_TARVO_VARNEL::read_settings(Messages& messages) {
 
 void ID_TARVO_VARNEL::disable() {
   const Guard guard(device_.lock);
+  screen_.stop_marquees();
   stop_using_port();
 }
 
@@ -269,6 +329,7 @@ std::int32_t ID_TARVO_VARNEL::ReleaseDevice() {
     result_code_ = OPOS_SUCCESS;
     claimed_ = false;
     const Guard guard(device_.lock);
+    screen_.stop_marquees();
     stop_using_port();
   }
   return OPOS_SUCCESS;
@@ -281,6 +342,7 @@ std::int32_t ID_TARVO_VARNEL::CloseService() {
   device_.key_path.reset(device_.emulation);
   stop_using_port();
   character_set_ = CharacterSet{};  // the next open starts with the default again
+  screen_ = ScreenModel{};          // and with window 0 alone, no marquee
   return OPOS_SUCCESS;
 }
 
@@ -312,26 +374,93 @@ std::int32_t ID_TARVO_VARNEL::output(std::initializer_list<std::span<const std::
   return result_code_;
 }
 
+std::int32_t ID_TARVO_VARNEL::model_call(const std::function<std::int32_t(Transmission&)>& call) {
+  std::int32_t refused = OPOS_SUCCESS;
+  OutputStatus status = OutputStatus::kSent;
+  {
+    const Guard guard(device_.lock);
+    Transmission transmission(kTransmitBufferSize);
+    refused = call(transmission);
+    std::vector<std::span<const std::uint8_t>> writes;
+    for (const auto& write : transmission.writes()) writes.emplace_back(write);
+    status = send_writes(device_, platform_.port, writes);
+    if (status != OutputStatus::kSent && status != OutputStatus::kNoPort) screen_.mark_unknown();
+  }
+  result_code_ = refused != OPOS_SUCCESS ? refused : result_code_for(status);
+  return result_code_;
+}
+
+// Output of an object that is not enabled keeps the display's own bytes and leaves the model
+// alone; an enabled object's output goes through its screen model.
 std::int32_t ID_TARVO_VARNEL::DisplayText(std::u16string_view data, std::int32_t /*attribute*/) {
   const PreparedText text = prepare_text(data);
-  return output({text.span()});
+  if (!enabled_) return output({text.span()});
+  return model_call([&](Transmission& t) { return screen_.display_text(text.span(), t); });
 }
 
 std::int32_t ID_TARVO_VARNEL::DisplayTextAt(std::int32_t row, std::int32_t column, std::u16string_view data,
                                             std::int32_t /*attribute*/) {
   const PreparedText text = prepare_text(data);
-  const DisplayCommand cursor = cursor_position_command(row, column);
-  return output({cursor.span(), text.span()});
+  if (!enabled_) {
+    const DisplayCommand cursor = cursor_position_command(row, column);
+    return output({cursor.span(), text.span()});
+  }
+  return model_call([&](Transmission& t) { return screen_.display_text_at(row, column, text.span(), t); });
 }
 
 std::int32_t ID_TARVO_VARNEL::ClearText() {
-  const DisplayCommand clear = clear_command();
-  return output({clear.span()});
+  if (!enabled_) {
+    const DisplayCommand clear = clear_command();
+    return output({clear.span()});
+  }
+  return model_call([&](Transmission& t) { return screen_.clear_text(t); });
 }
 
 std::int32_t ID_TARVO_VARNEL::ScrollText(std::int32_t direction, std::int32_t units) {
-  const DisplayCommand scroll = scroll_command(direction, units);
-  return output({scroll.span()});
+  if (!enabled_) {
+    const DisplayCommand scroll = scroll_command(direction, units);
+    return output({scroll.span()});
+  }
+  return model_call([&](Transmission& t) { return screen_.scroll_text(direction, units, t); });
+}
+
+// Windows and the cursor: an object that is not enabled answers success and changes nothing.
+
+std::int32_t ID_TARVO_VARNEL::CreateWindow(std::int32_t viewport_row, std::int32_t viewport_column,
+                                           std::int32_t viewport_height, std::int32_t viewport_width,
+                                           std::int32_t window_height, std::int32_t window_width) {
+  if (!enabled_) return OPOS_SUCCESS;
+  return model_call([&](Transmission& t) {
+    return screen_.create_window(viewport_row, viewport_column, viewport_height, viewport_width,
+                                 window_height, window_width, t);
+  });
+}
+
+std::int32_t ID_TARVO_VARNEL::DestroyWindow() {
+  if (!enabled_) return OPOS_SUCCESS;
+  return model_call([&](Transmission& t) { return screen_.destroy_window(t); });
+}
+
+std::int32_t ID_TARVO_VARNEL::RefreshWindow(std::int32_t window) {
+  if (!enabled_) return OPOS_SUCCESS;
+  return model_call([&](Transmission& t) { return screen_.refresh_window(window, t); });
+}
+
+std::int32_t ID_TARVO_VARNEL::ReadCharacterAtCursor(std::int32_t& cursor_char) {
+  if (!enabled_) return OPOS_SUCCESS;
+  std::optional<std::uint8_t> byte;
+  {
+    const Guard guard(device_.lock);
+    byte = screen_.character_at_cursor();
+  }
+  // Past a row's end no character stands under the cursor.
+  if (!byte) {
+    result_code_ = OPOS_E_ILLEGAL;
+    return result_code_;
+  }
+  cursor_char = character_set_.decode(*byte);
+  result_code_ = OPOS_SUCCESS;
+  return result_code_;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -343,15 +472,8 @@ std::int32_t ID_TARVO_VARNEL::DirectIO(std::int32_t /*command*/, std::int32_t& /
   return OPOS_SUCCESS;  // no DirectIO command is defined
 }
 std::int32_t ID_TARVO_VARNEL::ClearDescriptors() { return OPOS_SUCCESS; }
-std::int32_t ID_TARVO_VARNEL::CreateWindow(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                                           std::int32_t, std::int32_t) {
-  return OPOS_SUCCESS;
-}
-std::int32_t ID_TARVO_VARNEL::DestroyWindow() { return OPOS_SUCCESS; }
-std::int32_t ID_TARVO_VARNEL::RefreshWindow(std::int32_t /*window*/) { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::SetDescriptor(std::int32_t, std::int32_t) { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::DefineGlyph(std::int32_t, std::u16string_view) { return OPOS_SUCCESS; }
-std::int32_t ID_TARVO_VARNEL::ReadCharacterAtCursor(std::int32_t& /*cursor_char*/) { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::DisplayBitmap(std::u16string_view, std::int32_t, std::int32_t, std::int32_t) {
   return OPOS_SUCCESS;
 }

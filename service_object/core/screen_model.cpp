@@ -207,7 +207,6 @@ void ScreenModel::redraw(Transmission& out) {
   // A sequence cut short by a failed write is over on the display's side once it sees the clear.
   known_ = true;
   draw(out);
-  out.begin_write();
 }
 
 void ScreenModel::draw(Transmission& out) {
@@ -320,6 +319,8 @@ void ScreenModel::window_text(Window& w, std::span<const std::uint8_t> text) {
 std::int32_t ScreenModel::display_text(std::span<const std::uint8_t> text, Transmission& out) {
   Window& w = current();
   if (marquee_running(w)) return kIllegal;
+  // No text, no bytes: not even a redraw (an empty call does not touch a lost port).
+  if (text.empty()) return kSuccess;
   prepare(out);
   if (current_ == 0) {
     window0_text(text, out);
