@@ -23,6 +23,7 @@ ID_TARVO_VARNEL::ID_TARVO_VARNEL(ServiceModule& module)
 }
 
 ID_TARVO_VARNEL::~ID_TARVO_VARNEL() {
+  marquee_timer_.reset();  // the thread ends before the lock is taken: its tick takes it too
   {
     // The port stays open (CloseService closes it), but this object no longer uses it.
     const Guard guard(device_.lock);
@@ -142,6 +143,11 @@ bool ID_TARVO_VARNEL::set_screen_property(std::int32_t prop_index, std::int32_t 
       break;
     case PIDXDisp_MarqueeType:
       call = [&](Transmission& t) { return screen_.set_marquee_type(number, now, t); };
+      if (enabled_) {
+        model_call(call);
+        run_marquees();
+        return true;
+      }
       break;
     case PIDXDisp_MarqueeFormat:
       call = [&](Transmission&) { return screen_.set_marquee_format(number); };
@@ -178,6 +184,7 @@ std::u16string ID_TARVO_VARNEL::GetPropertyString(std::int32_t prop_index) {
     case PIDX_DeviceDescription: return DeviceDescription();
     case PIDX_DeviceName: return DeviceName();
     case PIDX_ServiceObjectDescription: return DeviceControlDescription();
+    case PIDX_CheckHealthText: return check_health_text_;
     default: return device_string_property(prop_index);
   }
 }
@@ -338,11 +345,15 @@ std::int32_t ID_TARVO_VARNEL::ReleaseDevice() {
 std::int32_t ID_TARVO_VARNEL::CloseService() {
   opened_ = false;
   claimed_ = false;
-  const Guard guard(device_.lock);
-  device_.key_path.reset(device_.emulation);
-  stop_using_port();
-  character_set_ = CharacterSet{};  // the next open starts with the default again
-  screen_ = ScreenModel{};          // and with window 0 alone, no marquee
+  {
+    const Guard guard(device_.lock);
+    device_.key_path.reset(device_.emulation);
+    stop_using_port();
+    character_set_ = CharacterSet{};  // the next open starts with the default again
+    screen_ = ScreenModel{};          // and with window 0 alone, no marquee
+  }
+  // The timer thread ends here, outside the lock its tick takes.
+  marquee_timer_.reset();
   return OPOS_SUCCESS;
 }
 
@@ -372,6 +383,32 @@ std::int32_t ID_TARVO_VARNEL::output(std::initializer_list<std::span<const std::
   if (!enabled_ || status == OutputStatus::kNoPort) return OPOS_SUCCESS;
   result_code_ = result_code_for(status);
   return result_code_;
+}
+
+void ID_TARVO_VARNEL::run_marquees() {
+  if (marquee_timer_) {
+    marquee_timer_->wake();
+    return;
+  }
+  if (platform_.timers == nullptr) return;
+  {
+    const Guard guard(device_.lock);
+    if (!screen_.next_marquee_step()) return;
+  }
+  marquee_timer_ = platform_.timers->start([this] { return marquee_tick(); });
+}
+
+std::optional<Clock::time_point> ID_TARVO_VARNEL::marquee_tick() {
+  const Guard guard(device_.lock);
+  Transmission transmission(kTransmitBufferSize);
+  screen_.step_marquees(Clock::now(), transmission);
+  if (!transmission.empty()) {
+    std::vector<std::span<const std::uint8_t>> writes;
+    for (const auto& write : transmission.writes()) writes.emplace_back(write);
+    const OutputStatus status = send_writes(device_, platform_.port, writes);
+    if (status != OutputStatus::kSent && status != OutputStatus::kNoPort) screen_.mark_unknown();
+  }
+  return screen_.next_marquee_step();
 }
 
 std::int32_t ID_TARVO_VARNEL::model_call(const std::function<std::int32_t(Transmission&)>& call) {
@@ -464,13 +501,117 @@ std::int32_t ID_TARVO_VARNEL::ReadCharacterAtCursor(std::int32_t& cursor_char) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Health and DirectIO (an object that is not enabled answers success and does nothing)
+
+namespace {
+
+constexpr std::int32_t kHealthInternal = 1;     // OPOS_CH_INTERNAL
+constexpr std::int32_t kHealthExternal = 2;     // OPOS_CH_EXTERNAL
+constexpr std::int32_t kHealthInteractive = 3;  // OPOS_CH_INTERACTIVE
+constexpr std::int32_t kDirectIoRawBytes = 1;
+constexpr std::int32_t kDirectIoRedraw = 2;
+constexpr auto kTestPatternTime = std::chrono::milliseconds(1000);
+
+std::u16string outcome_text(std::int32_t result) {
+  switch (result) {
+    case OPOS_SUCCESS: return u"Successful";
+    case OPOS_E_FAILURE: return u"Write failed";
+    case OPOS_E_TIMEOUT: return u"Timed out";
+    case OPOS_E_NOHARDWARE: return u"Port not open";
+    default: return u"Not supported";
+  }
+}
+
+std::vector<std::uint8_t> ascii_bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+}  // namespace
+
+OutputStatus ID_TARVO_VARNEL::show_test_pattern() {
+  // Every cell lit, then the kit's name and version, each for a while; then the model again.
+  // The lock stays held: no marquee step comes between.
+  const Guard guard(device_.lock);
+  const auto send = [this](const Transmission& t) {
+    std::vector<std::span<const std::uint8_t>> writes;
+    for (const auto& write : t.writes()) writes.emplace_back(write);
+    return send_writes(device_, platform_.port, writes);
+  };
+  const auto pause = [this] {
+    if (platform_.pause) platform_.pause(kTestPatternTime);
+  };
+  Transmission lit(kTransmitBufferSize);
+  lit.add(kClearByte);
+  lit.add(std::vector<std::uint8_t>(kScreenRows * kScreenColumns - 1, '#'));
+  OutputStatus status = send(lit);
+  if (status == OutputStatus::kSent) {
+    pause();
+    const int version = opos::kServiceObjectVersion;
+    const std::string second = "VARNEL " + std::to_string(version / 1000000) + "." +
+                               std::to_string(version / 1000 % 1000) + "." + std::to_string(version % 1000);
+    Transmission name(kTransmitBufferSize);
+    name.add(kClearByte);
+    name.add(ascii_bytes("Zorn Display Systems"));
+    name.add(ascii_bytes(second));
+    status = send(name);
+    if (status == OutputStatus::kSent) pause();
+  }
+  screen_.mark_unknown();
+  Transmission back(kTransmitBufferSize);
+  screen_.redraw(back);
+  const OutputStatus redrawn = send(back);
+  if (redrawn != OutputStatus::kSent) screen_.mark_unknown();
+  return status == OutputStatus::kSent ? redrawn : status;
+}
+
+std::int32_t ID_TARVO_VARNEL::CheckHealth(std::int32_t level) {
+  if (!enabled_) return OPOS_SUCCESS;
+  if (level == kHealthInternal) {
+    // The model and the port, without touching the screen.
+    bool port_open = false;
+    {
+      const Guard guard(device_.lock);
+      port_open = device_.port_open && platform_.port.is_open();
+    }
+    result_code_ = port_open ? OPOS_SUCCESS : OPOS_E_NOHARDWARE;
+    check_health_text_ = u"Internal HCheck: " + outcome_text(result_code_);
+  } else if (level == kHealthExternal) {
+    result_code_ = result_code_for(show_test_pattern());
+    check_health_text_ = u"External HCheck: " + outcome_text(result_code_);
+  } else if (level == kHealthInteractive) {
+    // No one may be at the display to answer: the interactive check is not offered.
+    result_code_ = OPOS_E_ILLEGAL;
+    check_health_text_ = u"Interactive HCheck: Not supported";
+  } else {
+    result_code_ = OPOS_E_ILLEGAL;
+  }
+  return result_code_;
+}
+
+std::int32_t ID_TARVO_VARNEL::DirectIO(std::int32_t command, std::int32_t& /*data*/, std::u16string& text) {
+  if (!enabled_) return OPOS_SUCCESS;
+  if (command == kDirectIoRawBytes) {
+    // The low byte of each unit, as the display takes it; the display may no longer show the
+    // model, so the next call draws it afresh.
+    std::vector<std::uint8_t> raw;
+    for (const char16_t unit : text) raw.push_back(static_cast<std::uint8_t>(unit & 0xFFu));
+    return model_call([&](Transmission& t) {
+      t.add(raw);
+      screen_.mark_unknown();
+      return OPOS_SUCCESS;
+    });
+  }
+  if (command == kDirectIoRedraw) {
+    return model_call([&](Transmission& t) {
+      screen_.redraw(t);
+      return OPOS_SUCCESS;
+    });
+  }
+  result_code_ = OPOS_E_ILLEGAL;
+  return result_code_;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Methods the display does not support: they change nothing and answer success.
 
-std::int32_t ID_TARVO_VARNEL::CheckHealth(std::int32_t /*level*/) { return OPOS_SUCCESS; }
-std::int32_t ID_TARVO_VARNEL::DirectIO(std::int32_t /*command*/, std::int32_t& /*data*/,
-                                       std::u16string& /*text*/) {
-  return OPOS_SUCCESS;  // no DirectIO command is defined
-}
 std::int32_t ID_TARVO_VARNEL::ClearDescriptors() { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::SetDescriptor(std::int32_t, std::int32_t) { return OPOS_SUCCESS; }
 std::int32_t ID_TARVO_VARNEL::DefineGlyph(std::int32_t, std::u16string_view) { return OPOS_SUCCESS; }

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,6 +34,8 @@
 #include <vector>
 
 #include "service_object/core/character_set.h"
+#include "service_object/core/line_output.h"
+#include "service_object/core/marquee_timer.h"
 #include "service_object/core/messages.h"
 #include "service_object/core/opos.h"
 #include "service_object/core/screen_model.h"
@@ -142,6 +145,13 @@ class ID_TARVO_VARNEL {
   std::optional<std::int32_t> screen_property(std::int32_t prop_index);
   // Sets one of them; answers false for another index.
   bool set_screen_property(std::int32_t prop_index, std::int32_t number);
+  // The external health check's pattern and redraw; answers the outcome of its writes.
+  OutputStatus show_test_pattern();
+
+  // Starts the timer thread when a marquee is due and tells it the time may have changed.
+  void run_marquees();
+  // One turn of the timer thread: the marquee steps that are due, under the device lock.
+  std::optional<Clock::time_point> marquee_tick();
 
   void enable();
   void disable();
@@ -164,6 +174,9 @@ class ID_TARVO_VARNEL {
   // What the display shows and what this object's windows hold; changed only while enabled,
   // with the device lock held.
   ScreenModel screen_;
+  std::u16string check_health_text_;  // what the last CheckHealth did and how it ended
+  // Last, so that it stops (and no tick runs) before anything it uses goes away.
+  std::unique_ptr<MarqueeTimer> marquee_timer_;
 };
 
 }  // namespace varnel
