@@ -589,6 +589,10 @@ std::int32_t ID_TARVO_VARNEL::CheckHealth(std::int32_t level) {
 std::int32_t ID_TARVO_VARNEL::DirectIO(std::int32_t command, std::int32_t& /*data*/, std::u16string& text) {
   if (!enabled_) return OPOS_SUCCESS;
   if (command == kDirectIoRawBytes) {
+    if (text.size() > kTransmitBufferSize) {
+      result_code_ = OPOS_E_ILLEGAL;  // one write's worth at most
+      return result_code_;
+    }
     // The low byte of each unit, as the display takes it; the display may no longer show the
     // model, so the next call draws it afresh.
     std::vector<std::uint8_t> raw;
