@@ -18,6 +18,14 @@ constexpr std::int32_t kScrollDown = 2;
 constexpr std::int32_t kScrollLeft = 3;
 constexpr std::int32_t kScrollRight = 4;
 
+// A cell of the screen by row and column (both on the screen).
+std::uint8_t& cell(ScreenCells& screen, int row, int column) {
+  return screen[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+}
+std::uint8_t cell(const ScreenCells& screen, int row, int column) {
+  return screen[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+}
+
 // A byte a drawn window keeps as a character: the two that start display commands would not show.
 std::uint8_t drawable(std::uint8_t byte) { return byte == kClear || byte == kIntroducer ? '?' : byte; }
 
@@ -127,12 +135,14 @@ void DisplayMirror::apply_sequence() {
 
 ScreenModel::ScreenModel() {
   windows_[0].emplace();
-  windows_[0]->cells.assign(kScreenRows * kScreenColumns, kBlankCell);  // unused: window0_ holds the text
+  windows_[0]->cells.assign(std::size_t{kScreenRows} * kScreenColumns,
+                            kBlankCell);  // unused: window0_ holds the text
 }
 
-std::uint8_t ScreenModel::Window::viewport_cell(int r, int c) const {
+std::uint8_t ScreenWindow::viewport_cell(int r, int c) const {
   if (marquee.type == MarqueeType::kInit && !marquee.frozen.empty())
-    return marquee.frozen[static_cast<std::size_t>(r * viewport_width + c)];
+    return marquee.frozen[static_cast<std::size_t>(r) * static_cast<std::size_t>(viewport_width) +
+                          static_cast<std::size_t>(c)];
   int wr = top + r;
   int wc = left + c;
   const int p = marquee.position;
@@ -167,8 +177,7 @@ ScreenCells ScreenModel::composed() const {
   const auto paint = [&screen](const Window& w) {
     for (int r = 0; r < w.viewport_height; ++r)
       for (int c = 0; c < w.viewport_width; ++c)
-        screen[static_cast<std::size_t>(w.viewport_row + r)]
-              [static_cast<std::size_t>(w.viewport_column + c)] = w.viewport_cell(r, c);
+        cell(screen, w.viewport_row + r, w.viewport_column + c) = w.viewport_cell(r, c);
   };
   // The current window's viewport lies over the others.
   for (int n = 1; n <= kMaxWindow; ++n)
@@ -405,8 +414,7 @@ std::int32_t ScreenModel::scroll_text(std::int32_t direction, std::int32_t units
       for (int c = 0; c < w.width; ++c) {
         const int fr = vertical ? r + forward * units : r;
         const int fc = vertical ? c : c + forward * units;
-        if (fr >= 0 && fr < w.height && fc >= 0 && fc < w.width)
-          moved[static_cast<std::size_t>(r * w.width + c)] = w.at(fr, fc);
+        if (fr >= 0 && fr < w.height && fc >= 0 && fc < w.width) moved[w.index(r, c)] = w.at(fr, fc);
       }
     }
     w.cells = std::move(moved);
@@ -443,7 +451,8 @@ std::int32_t ScreenModel::create_window(std::int32_t viewport_row, std::int32_t 
   w.viewport_width = viewport_width;
   w.height = window_height;
   w.width = window_width;
-  w.cells.assign(static_cast<std::size_t>(window_height * window_width), kBlankCell);
+  w.cells.assign(static_cast<std::size_t>(window_height) * static_cast<std::size_t>(window_width),
+                 kBlankCell);
   current_ = free;
   draw(out);
   return kSuccess;
@@ -589,8 +598,7 @@ std::int32_t ScreenModel::set_marquee_type(std::int32_t type, Clock::time_point 
     const ScreenCells screen = composed();
     for (int r = 0; r < w.viewport_height; ++r)
       for (int c = 0; c < w.viewport_width; ++c)
-        frozen.push_back(screen[static_cast<std::size_t>(w.viewport_row + r)]
-                               [static_cast<std::size_t>(w.viewport_column + c)]);
+        frozen.push_back(cell(screen, w.viewport_row + r, w.viewport_column + c));
     w.marquee.frozen = std::move(frozen);
     w.marquee.type = wanted;
     return kSuccess;

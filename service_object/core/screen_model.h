@@ -89,6 +89,33 @@ class DisplayMirror {
 enum class MarqueeType : std::int32_t { kNone = 0, kUp = 1, kDown = 2, kLeft = 3, kRight = 4, kInit = 5 };
 enum class MarqueeFormat : std::int32_t { kWalk = 0, kPlace = 1 };
 
+// One window's marquee.
+struct MarqueeState {
+  MarqueeType type = MarqueeType::kNone;
+  MarqueeFormat format = MarqueeFormat::kWalk;
+  std::int32_t unit_wait = 0;
+  std::int32_t repeat_wait = 0;
+  int position = 0;  // steps taken in the present pass
+  Clock::time_point due{};
+  std::vector<std::uint8_t> frozen;  // the viewport as shown when Init began
+};
+// One window: its viewport on the screen, its text and cursor, its marquee.
+struct ScreenWindow {
+  int viewport_row = 0, viewport_column = 0, viewport_height = kScreenRows, viewport_width = kScreenColumns;
+  int height = kScreenRows, width = kScreenColumns;
+  std::vector<std::uint8_t> cells;
+  int row = 0, column = 0;  // cursor; column may equal width (past the row's end)
+  bool cursor_update = true;
+  int top = 0, left = 0;  // the window cell shown at the viewport's upper left
+  MarqueeState marquee;
+  [[nodiscard]] std::size_t index(int r, int c) const {
+    return static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + static_cast<std::size_t>(c);
+  }
+  [[nodiscard]] std::uint8_t& at(int r, int c) { return cells[index(r, c)]; }
+  [[nodiscard]] std::uint8_t at(int r, int c) const { return cells[index(r, c)]; }
+  [[nodiscard]] std::uint8_t viewport_cell(int r, int c) const;  // r, c inside the viewport
+};
+
 class ScreenModel {
  public:
   ScreenModel();
@@ -155,30 +182,7 @@ class ScreenModel {
   static constexpr int kMaxWindowCells = 2 * 256;  // the largest window, in cells
 
  private:
-  struct Window;
-  struct Marquee {
-    MarqueeType type = MarqueeType::kNone;
-    MarqueeFormat format = MarqueeFormat::kWalk;
-    std::int32_t unit_wait = 0;
-    std::int32_t repeat_wait = 0;
-    int position = 0;  // steps taken in the present pass
-    Clock::time_point due{};
-    std::vector<std::uint8_t> frozen;  // the viewport as shown when Init began
-  };
-  struct Window {
-    int viewport_row = 0, viewport_column = 0, viewport_height = kScreenRows, viewport_width = kScreenColumns;
-    int height = kScreenRows, width = kScreenColumns;
-    std::vector<std::uint8_t> cells;
-    int row = 0, column = 0;  // cursor; column may equal width (past the row's end)
-    bool cursor_update = true;
-    int top = 0, left = 0;  // the window cell shown at the viewport's upper left
-    Marquee marquee;
-    [[nodiscard]] std::uint8_t& at(int r, int c) { return cells[static_cast<std::size_t>(r * width + c)]; }
-    [[nodiscard]] std::uint8_t at(int r, int c) const {
-      return cells[static_cast<std::size_t>(r * width + c)];
-    }
-    [[nodiscard]] std::uint8_t viewport_cell(int r, int c) const;  // r, c inside the viewport
-  };
+  using Window = ScreenWindow;
 
   [[nodiscard]] Window& current() { return *windows_[static_cast<std::size_t>(current_)]; }
   [[nodiscard]] const Window& current() const { return *windows_[static_cast<std::size_t>(current_)]; }
