@@ -53,14 +53,18 @@ std::vector<std::string> text_lines(std::wstring_view text) {
   return lines;
 }
 
-// The trace of window 0's text from the upper left: a cursor move where it crosses a row's end
+// The trace of window 0's text from (`row`, `column`): a cursor move where it crosses a row's end
 // (the lower row's end going on at the upper row).
-std::vector<std::string> text_lines_from_home(std::wstring_view text) {
+std::vector<std::string> text_lines_from(std::wstring_view text, int row, int column) {
   std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (at > 0 && at % 20 == 0)
-      lines.push_back(at / 20 % 2 == 1 ? "cursor col=0 row=2" : "cursor col=0 row=1");
-    lines.push_back(text_line(text[at]));
+  for (const wchar_t c : text) {
+    if (column == 20) {
+      row = (row + 1) % 2;
+      column = 0;
+      lines.push_back("cursor col=0 row=" + std::to_string(row + 1));
+    }
+    lines.push_back(text_line(c));
+    ++column;
   }
   return lines;
 }
@@ -229,8 +233,9 @@ TEST_F(FieldFaults, CallFromInsideTheBoxKeepsBothCallsBytesWhole) {
   EXPECT_EQ(seen->text, L"Exceeded to max number of input chars! [limit to 64 chars]");
   std::vector<std::string> expected{"cursor col=0 row=2"};
   for (const std::string& line : text_lines(L"TOTAL 9.99")) expected.push_back(line);
-  // The outer object's text goes on by its own screen model, which starts at the upper left.
-  for (const std::string& line : text_lines_from_home(std::wstring(64, L'A'))) expected.push_back(line);
+  // The outer call's text goes on where the inner call left the cursor (the object's screen model
+  // saw both), with a cursor move at each row's end.
+  for (const std::string& line : text_lines_from(std::wstring(64, L'A'), 1, 10)) expected.push_back(line);
   EXPECT_EQ(sim_->wait_for_trace(first, expected.size()), expected);
 }
 
