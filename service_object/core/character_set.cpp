@@ -24,6 +24,13 @@ TextBytes CharacterSet::encode(std::u16string_view text,
   return result;
 }
 
+char16_t CharacterSet::decode(std::uint8_t byte) const {
+  if (page_ == nullptr) return static_cast<char16_t>(byte);
+  for (const CodePageMapping& mapping : page_->mappings)
+    if (mapping.byte == byte) return mapping.unit;
+  return u'?';
+}
+
 std::u16string character_set_list() {
   std::string list = std::to_string(CharacterSet::kDefault);
   for (const CodePage& page : offered_code_pages()) list += "," + std::to_string(page.number);

@@ -36,6 +36,10 @@ class CharacterSet {
 
   // The text for the display, as text_to_display_bytes counts and cuts it (up to the first NUL,
   // at most kTransmitBufferSize code units), converted by the character set in force.
+  // The character a display byte shows in the character set in force: the byte itself as a
+  // code unit by default, the code page's character otherwise ('?' for a byte it does not use).
+  [[nodiscard]] char16_t decode(std::uint8_t byte) const;
+
   [[nodiscard]] TextBytes encode(std::u16string_view text,
                                  std::span<std::uint8_t, kTransmitBufferSize> out) const;
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "service_object/core/opos_properties.h"
+#include "service_object/core/screen_model.h"
 
 namespace varnel {
 namespace {
@@ -16,11 +17,12 @@ struct FixedAnswer {
 };
 
 // Answers that do not change. Indices whose true answer is 0 (no events, no descriptors, no
-// marquee, no glyphs, no bitmaps, no statistics, no firmware update, window 0 the only one, no
-// brightness control, no power reporting) need no entry.
-constexpr std::array<FixedAnswer, 11> kFixedAnswers = {{
-    {PIDX_PowerState, OPOS_PS_UNKNOWN},   // no power reporting: always unknown
-    {PIDXDisp_Columns, kDisplayColumns},  // window 0, the only one, is the whole display
+// glyphs, no bitmaps, no statistics, no firmware update, no brightness control, no power
+// reporting) need no entry.
+constexpr std::array<FixedAnswer, 15> kFixedAnswers = {{
+    {PIDX_PowerState, OPOS_PS_UNKNOWN},  // no power reporting: always unknown
+    // Window 0 is the whole display; the object answers for the other windows.
+    {PIDXDisp_Columns, kDisplayColumns},
     {PIDXDisp_Rows, kDisplayRows},
     {PIDXDisp_DeviceColumns, kDisplayColumns},
     {PIDXDisp_DeviceRows, kDisplayRows},
@@ -34,6 +36,12 @@ constexpr std::array<FixedAnswer, 11> kFixedAnswers = {{
     {PIDXDisp_CapCursorType, DISP_CCT_FIXED | DISP_CCT_BLOCK | DISP_CCT_HALFBLOCK | DISP_CCT_UNDERLINE |
                                  DISP_CCT_REVERSE | DISP_CCT_OTHER},
     {PIDXDisp_CapMapCharacterSet, 1},
+    // The screen model draws windows and marquees with the display's cursor moves and reads the
+    // character under the cursor back from itself.
+    {PIDXDisp_DeviceWindows, kMaxWindow},
+    {PIDXDisp_CapHMarquee, 1},
+    {PIDXDisp_CapVMarquee, 1},
+    {PIDXDisp_CapReadBack, DISP_CRB_SINGLE},
 }};
 // CapBlink is DISP_CB_NOBLINK (0): the Attribute of DisplayText is not used, so no text blinks.
 static_assert(DISP_CB_NOBLINK == 0);

@@ -24,7 +24,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,8 +35,11 @@
 
 #include "service_object/core/character_set.h"
 #include "service_object/core/key_path.h"
+#include "service_object/core/line_output.h"
+#include "service_object/core/marquee_timer.h"
 #include "service_object/core/messages.h"
 #include "service_object/core/opos.h"
+#include "service_object/core/screen_model.h"
 #include "service_object/core/service_module.h"
 
 namespace varnel {
@@ -137,6 +143,22 @@ class ID_TARVO_VARNEL {
   void stop_using_port();
   void close_port();
 
+  // Runs one call on the screen model with the device lock held and sends the bytes it made.
+  // Answers the model's refusal (106) or the outcome of the writes, recorded as the result code.
+  // A write that did not go through leaves the display unknown: the next call redraws it.
+  std::int32_t model_call(const std::function<std::int32_t(Transmission&)>& call);
+  // The window and marquee properties of the current window, or nothing for another index.
+  std::optional<std::int32_t> screen_property(std::int32_t prop_index);
+  // Sets one of them; answers false for another index.
+  bool set_screen_property(std::int32_t prop_index, std::int32_t number);
+  // The external health check's pattern and redraw; answers the outcome of its writes.
+  OutputStatus show_test_pattern();
+
+  // Starts the timer thread when a marquee is due and tells it the time may have changed.
+  void run_marquees();
+  // One turn of the timer thread: the marquee steps that are due, under the device lock.
+  std::optional<Clock::time_point> marquee_tick();
+
   void enable();
   void disable();
   void select_character_set(std::int32_t number);
@@ -157,6 +179,12 @@ class ID_TARVO_VARNEL {
   std::u16string device_control_description_;
   bool enabled_ = false;
   CharacterSet character_set_;  // how DisplayText's text becomes bytes (default: low bytes)
+  // What the display shows and what this object's windows hold; changed only while enabled,
+  // with the device lock held.
+  ScreenModel screen_;
+  std::u16string check_health_text_;  // what the last CheckHealth did and how it ended
+  // Last, so that it stops (and no tick runs) before anything it uses goes away.
+  std::unique_ptr<MarqueeTimer> marquee_timer_;
 };
 
 }  // namespace varnel

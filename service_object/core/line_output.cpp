@@ -38,6 +38,12 @@ OutputStatus send_one(DeviceState& device, SerialPort& port, std::span<const std
 
 OutputStatus send_on_line(DeviceState& device, SerialPort& port,
                           std::initializer_list<std::span<const std::uint8_t>> writes) {
+  return send_writes(device, port,
+                     std::span<const std::span<const std::uint8_t>>(writes.begin(), writes.size()));
+}
+
+OutputStatus send_writes(DeviceState& device, SerialPort& port,
+                         std::span<const std::span<const std::uint8_t>> writes) {
   const bool nothing_to_write = std::all_of(
       writes.begin(), writes.end(), [](std::span<const std::uint8_t> bytes) { return bytes.empty(); });
   if (nothing_to_write) return OutputStatus::kSent;

@@ -32,6 +32,10 @@ enum class OutputStatus {
 [[nodiscard]] OutputStatus send_on_line(DeviceState& device, SerialPort& port,
                                         std::initializer_list<std::span<const std::uint8_t>> writes);
 
+// As send_on_line, for writes made at run time (the screen model's).
+[[nodiscard]] OutputStatus send_writes(DeviceState& device, SerialPort& port,
+                                       std::span<const std::span<const std::uint8_t>> writes);
+
 // How long a write may wait on a stalled line: twice the time the bytes take at `baud_rate`
 // (ten bits each), plus 50 ms. Long enough for a line that moves again, short enough that an
 // application is not held up by one that does not.

@@ -97,6 +97,7 @@ inline constexpr std::int32_t DISP_CCT_BLINK = 0x40;
 
 // CapReadBack, CapReverse.
 inline constexpr std::int32_t DISP_CRB_NONE = 0;
+inline constexpr std::int32_t DISP_CRB_SINGLE = 1;
 inline constexpr std::int32_t DISP_CR_NONE = 0;
 
 }  // namespace varnel::opos

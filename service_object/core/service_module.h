@@ -12,13 +12,16 @@
 //
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
 #include "service_object/core/config_registry.h"
 #include "service_object/core/device_config.h"
 #include "service_object/core/display_commands.h"
+#include "service_object/core/marquee_timer.h"
 #include "service_object/core/message_sink.h"
 #include "service_object/core/process_info.h"
 #include "service_object/core/serial_port.h"
@@ -45,6 +48,10 @@ struct ServicePlatform {
   MessageSink& messages;
   ProcessInfo& process;
   std::u16string device_name_file{kDeviceNameFilePath};
+  // The marquees' timer thread; without it marquees are set up but do not step.
+  MarqueeTimers* timers = nullptr;
+  // Waits while the external health check's pattern stands; without it the check does not wait.
+  std::function<void(std::chrono::milliseconds)> pause{};
 };
 
 // The state of the line to the display, as the writes on it found it.

@@ -7,6 +7,7 @@
 
 #include "service_object/core/service_module.h"
 #include "service_object/win32/local_machine_registry.h"
+#include "service_object/win32/marquee_timer.h"
 #include "service_object/win32/message_box.h"
 #include "service_object/win32/readonly_file_reader.h"
 #include "service_object/win32/serial_writer.h"
@@ -22,7 +23,10 @@ class Platform {
 
   // References into this object: it must outlive the module it is given to.
   [[nodiscard]] ServicePlatform services() {
-    return ServicePlatform{port_, registry_, files_, messages_, process_};
+    ServicePlatform services{port_, registry_, files_, messages_, process_};
+    services.timers = &timers_;
+    services.pause = [](std::chrono::milliseconds time) { Sleep(static_cast<DWORD>(time.count())); };
+    return services;
   }
 
  private:
@@ -31,6 +35,7 @@ class Platform {
   Win32TextFileReader files_;
   Win32MessageBox messages_;
   Win32ProcessInfo process_;
+  Win32MarqueeTimers timers_;
 };
 
 }  // namespace varnel::win32

@@ -143,7 +143,8 @@ TEST(LostPort, EachCallTriesOneOpenUntilTheAdapterIsBack) {
   ASSERT_EQ(world.port.opens.size(), 4u);
   EXPECT_EQ(world.port.opens.back().name, u"COM4");
   EXPECT_EQ(world.port.opens.back().baud, 19200);
-  EXPECT_EQ(world.port.writes, std::vector<Bytes>{{'C'}});
+  // The display is cleared and shows the model again (the clear of the calls that failed), then C.
+  EXPECT_EQ(world.port.writes, (std::vector<Bytes>{{0x0C, 'C'}}));
 
   so.SetPropertyNumber(PIDX_DeviceEnabled, 0);
   EXPECT_FALSE(world.port.held);

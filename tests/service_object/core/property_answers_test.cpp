@@ -24,7 +24,10 @@ TEST(PropertyAnswers, DeviceGeometryAndCapabilities) {
       {"DeviceColumns", PIDXDisp_DeviceColumns, 20},
       {"DeviceRows", PIDXDisp_DeviceRows, 2},
       {"CurrentWindow", PIDXDisp_CurrentWindow, 0},
-      {"DeviceWindows: window 0 only", PIDXDisp_DeviceWindows, 0},
+      {"DeviceWindows: windows 1 to 4 besides window 0", PIDXDisp_DeviceWindows, 4},
+      {"CapHMarquee", PIDXDisp_CapHMarquee, 1},
+      {"CapVMarquee", PIDXDisp_CapVMarquee, 1},
+      {"CursorUpdate by default", PIDXDisp_CursorUpdate, 1},
       {"DeviceBrightness", PIDXDisp_DeviceBrightness, 100},
       {"CapBrightness", PIDXDisp_CapBrightness, 0},
       {"CapBlink: attributes are not used", PIDXDisp_CapBlink, 0},
@@ -38,7 +41,7 @@ TEST(PropertyAnswers, DeviceGeometryAndCapabilities) {
       {"CapDescriptors", PIDXDisp_CapDescriptors, 0},
       {"CapCustomGlyph", PIDXDisp_CapCustomGlyph, 0},
       {"CapBitmap", PIDXDisp_CapBitmap, 0},
-      {"CapReadBack", PIDXDisp_CapReadBack, DISP_CRB_NONE},
+      {"CapReadBack", PIDXDisp_CapReadBack, DISP_CRB_SINGLE},
       {"CapPowerReporting", PIDX_CapPowerReporting, OPOS_PR_NONE},
       {"PowerState", PIDX_PowerState, OPOS_PS_UNKNOWN},
       {"CapStatisticsReporting", PIDX_CapStatisticsReporting, 0},
@@ -100,7 +103,7 @@ TEST(CharacterSetSelection, OverlongTextIsCutAfterTheMessage) {
   w.so.SetPropertyNumber(PIDXDisp_CharacterSet, 1251);
   w.so.DisplayText(std::u16string(70, u'\u0416'), 0);
   EXPECT_EQ(w.world.messages.shown, std::vector<std::u16string>{std::u16string(messages::kTooManyChars)});
-  EXPECT_EQ(w.world.port.all_bytes(), Bytes(64, 0xC6));
+  EXPECT_EQ(w.world.port.writes, text_writes(Bytes(64, 0xC6)));
 }
 
 TEST(CharacterSetSelection, RefusedNumbersReportIllegalAndChangeNothing) {

@@ -21,6 +21,12 @@ Bytes ascii(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::u16string long_text(char16_t letter) { return std::u16string(65, letter); }
 
+// The enabled object's 64 letters from the upper left, as its screen model sends them.
+std::vector<Bytes> then(std::vector<Bytes> first, const std::vector<Bytes>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
 // ---------------------------------------------------------------------------------------------
 // A call made from inside a box
 
@@ -58,25 +64,22 @@ Bytes cursor_to(std::uint8_t row) { return {0x1F, 0x24, 0x00, row}; }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CallFromInsideTheBox,
-    ::testing::Values(ReentryCase{"DisplayTextThenTotal",
-                                  [](auto& so) { so.DisplayText(long_text(u'A'), 0); },
-                                  [](auto& so) { so.DisplayTextAt(1, 0, u"TOTAL 9.99", 0); },
-                                  {cursor_to(2), ascii("TOTAL 9.99"), Bytes(64, 'A')}},
-                      ReentryCase{"DisplayTextAtThenTotal",
-                                  [](auto& so) { so.DisplayTextAt(0, 0, long_text(u'B'), 0); },
-                                  [](auto& so) { so.DisplayTextAt(1, 0, u"TOTAL 9.99", 0); },
-                                  {cursor_to(2), ascii("TOTAL 9.99"), cursor_to(1), Bytes(64, 'B')}},
-                      ReentryCase{"NestedLongTextShowsItsOwnBox",
-                                  [](auto& so) { so.DisplayText(long_text(u'C'), 0); },
-                                  [](auto& so) { so.DisplayText(long_text(u'D'), 0); },
-                                  {Bytes(64, 'D'), Bytes(64, 'C')}},
-                      ReentryCase{"NestedClearAndScroll",
-                                  [](auto& so) { so.DisplayText(long_text(u'E'), 0); },
-                                  [](auto& so) {
-                                    so.ClearText();
-                                    so.ScrollText(DISP_ST_LEFT, 2);
-                                  },
-                                  {{0x0C}, {0x1F, 0x04, 0x03, 0x02}, Bytes(64, 'E')}}),
+    ::testing::Values(
+        ReentryCase{"DisplayTextThenTotal", [](auto& so) { so.DisplayText(long_text(u'A'), 0); },
+                    [](auto& so) { so.DisplayTextAt(1, 0, u"TOTAL 9.99", 0); },
+                    then({cursor_to(2), ascii("TOTAL 9.99")}, text_writes(Bytes(64, 'A')))},
+        ReentryCase{"DisplayTextAtThenTotal", [](auto& so) { so.DisplayTextAt(0, 0, long_text(u'B'), 0); },
+                    [](auto& so) { so.DisplayTextAt(1, 0, u"TOTAL 9.99", 0); },
+                    then({cursor_to(2), ascii("TOTAL 9.99"), cursor_to(1)}, text_writes(Bytes(64, 'B')))},
+        ReentryCase{"NestedLongTextShowsItsOwnBox", [](auto& so) { so.DisplayText(long_text(u'C'), 0); },
+                    [](auto& so) { so.DisplayText(long_text(u'D'), 0); },
+                    then({Bytes(64, 'D')}, text_writes(Bytes(64, 'C')))},
+        ReentryCase{"NestedClearAndScroll", [](auto& so) { so.DisplayText(long_text(u'E'), 0); },
+                    [](auto& so) {
+                      so.ClearText();
+                      so.ScrollText(DISP_ST_LEFT, 2);
+                    },
+                    then({{0x0C}, {0x1F, 0x04, 0x03, 0x02}}, text_writes(Bytes(64, 'E')))}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The boxes of an enable come after it has finished: a call made while they are up finds the

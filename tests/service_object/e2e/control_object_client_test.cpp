@@ -220,6 +220,43 @@ TEST_F(ControlObjectClient, SessionReachesTheDisplay) {
   EXPECT_TRUE(watcher.finish_all().empty());
 }
 
+// Windows and a marquee as an application sets them up: the display's screen (the simulator's
+// state file) equals the model's at each step, the marquee sampled while it runs on the
+// library's own thread (the client pumps no messages), and stopping it shows the window as it
+// stands; destroying the window shows what it covered.
+TEST_F(ControlObjectClient, WindowsAndMarqueeShowOnTheDisplayAsModelled) {
+  InstalledDevice device(kDeviceName, L"7", L"9600");
+  MessageBoxWatcher watcher(300);  // none expected
+  open_claim_enable();
+  const auto set = [this](long index, long value) {
+    call(L"SetPropertyNumber", {index, value});
+    return result_code();
+  };
+  ASSERT_EQ(call(L"ClearText").number(), 0);
+  ASSERT_EQ(call(L"DisplayTextAt", {0L, 0L, L"TOTAL 12.50", 0L}).number(), 0);
+  EXPECT_TRUE(sim_->wait_for_state("row0_text", "TOTAL 12.50         "));
+
+  ASSERT_EQ(call(L"CreateWindow", {1L, 0L, 1L, 10L, 1L, 30L}).number(), 0);
+  EXPECT_EQ(call(L"GetPropertyNumber", {5003L}).number(), 1) << "the new window is current";
+  EXPECT_EQ(set(5015, 200), 0);  // MarqueeUnitWait
+  EXPECT_EQ(set(5014, 5), 0);    // DISP_MT_INIT
+  ASSERT_EQ(call(L"DisplayText", {L"WELCOME TO OUR STORE!", 0L}).number(), 0);
+  EXPECT_EQ(set(5014, 3), 0);  // DISP_MT_LEFT
+  // The text walks in from the right, one column every 200 ms.
+  EXPECT_TRUE(sim_->wait_for_state("row1_text", "      WELC          ", 20000));
+  EXPECT_TRUE(sim_->wait_for_state("row1_text", "WELCOME TO          ", 20000));
+  EXPECT_TRUE(sim_->wait_for_state("row0_text", "TOTAL 12.50         "))
+      << "the marquee stays in its viewport";
+
+  EXPECT_EQ(set(5014, 0), 0);  // DISP_MT_NONE: the window as it stands
+  EXPECT_TRUE(sim_->wait_for_state("row1_text", "WELCOME TO          "));
+  EXPECT_EQ(call(L"DestroyWindow").number(), 0);
+  EXPECT_TRUE(sim_->wait_for_state("row1_text", "                    "));
+  EXPECT_EQ(call(L"DestroyWindow").number(), 106) << "window 0 stays";
+  EXPECT_EQ(call(L"CloseService").number(), 0);
+  EXPECT_TRUE(watcher.finish_all().empty());
+}
+
 struct ConfigurationCase {
   const char* name;
   std::optional<StoredValue> comport;
@@ -293,8 +330,12 @@ TEST_F(ControlObjectClient, OverlongTextIsCutWithAMessage) {
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(box->text, L"Exceeded to max number of input chars! [limit to 64 chars]");
   EXPECT_EQ(box->caption, L"VARNEL");
-  const std::vector<std::string> lines = sim_->wait_for_trace(first, 64);
-  ASSERT_EQ(lines.size(), 64u);
+  // 64 characters and a cursor move at each of the three row ends they cross.
+  const std::vector<std::string> lines = sim_->wait_for_trace(first, 67);
+  ASSERT_EQ(lines.size(), 67u);
+  EXPECT_EQ(lines[20], "cursor col=0 row=2");
+  EXPECT_EQ(lines[41], "cursor col=0 row=1");
+  EXPECT_EQ(lines[62], "cursor col=0 row=2");
   EXPECT_EQ(lines.back(), "text 4c L") << "the 64th character is the last one sent";
   call(L"CloseService");
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "service_object/core/character_set.h"
+#include "service_object/core/screen_model.h"
 #include "shared/win32/automation_arguments.h"
 #include "tests/support/installed_device.h"
 #include "tests/support/message_box_watcher.h"
@@ -87,6 +88,39 @@ std::wstring random_text(std::mt19937& random) {
   return text;
 }
 
+// The byte stream the display must receive, with what the display shows after it: command bytes
+// go as they are; text goes with a cursor move (0x1F 0x24 0x00 r) where it would run past a row's
+// end, as the service object never leaves the display to wrap on its own.
+class ExpectedStream {
+ public:
+  void command(const std::string& bytes) {
+    bytes_ += bytes;
+    for (const char byte : bytes) display_.feed(static_cast<std::uint8_t>(byte));
+  }
+  void text(std::string_view bytes) {
+    for (const char byte : bytes) {
+      const auto code = static_cast<std::uint8_t>(byte);
+      if (!display_.in_sequence() && code != 0x1F && code != 0x0C && display_.past_row_end()) {
+        const char next_row = static_cast<char>((display_.row() + 1) % kScreenRows + 1);
+        command(std::string{'\x1F', '\x24', '\x00', next_row});
+      }
+      command(std::string(1, byte));
+    }
+  }
+  [[nodiscard]] const std::string& bytes() const { return bytes_; }
+  [[nodiscard]] std::string row(int index) const {
+    const auto& cells = display_.cells()[static_cast<std::size_t>(index)];
+    std::string text;
+    for (const std::uint8_t code : cells)
+      text.push_back(code >= 0x20 && code < 0x7F ? static_cast<char>(code) : '.');
+    return text;
+  }
+
+ private:
+  std::string bytes_;
+  DisplayMirror display_;
+};
+
 class DataIntegrity : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -135,7 +169,7 @@ TEST_F(DataIntegrity, RandomOutputReachesTheDisplayExactlyOnceInOrder) {
   const unsigned seed = 20240611;
   std::mt19937 random(seed);
   CharacterSet model_set;
-  std::string expected;
+  ExpectedStream expected;
   const std::array<long, 6> character_sets = {998, 866, 1252, 852, 437, 999 /* refused */};
   int long_texts = 0;
 
@@ -145,7 +179,7 @@ TEST_F(DataIntegrity, RandomOutputReachesTheDisplayExactlyOnceInOrder) {
         const std::wstring text = random_text(random);
         long_texts += text.size() > kTransmitBufferSize;
         ASSERT_EQ(call(kDisplayText, {text_argument(text), LongArgument(random_number(random))}), 0);
-        expected += text_bytes(model_set, text);
+        expected.text(text_bytes(model_set, text));
         break;
       }
       case 1: {
@@ -158,38 +192,39 @@ TEST_F(DataIntegrity, RandomOutputReachesTheDisplayExactlyOnceInOrder) {
                   0);
         // The row goes one higher, wrapping like every byte: 2147483647 gives 0x00.
         const auto next_row = static_cast<std::uint8_t>((static_cast<unsigned long>(row) + 1) & 0xFF);
-        expected += {'\x1F', '\x24', static_cast<char>(low_byte(column)), static_cast<char>(next_row)};
-        expected += text_bytes(model_set, text);
+        expected.command({'\x1F', '\x24', static_cast<char>(low_byte(column)), static_cast<char>(next_row)});
+        expected.text(text_bytes(model_set, text));
         break;
       }
       case 2:
         ASSERT_EQ(call(kClearText, {}), 0);
-        expected += '\x0C';
+        expected.command("\x0C");
         break;
       case 3: {
         const long direction = random_number(random);
         const long units = random_number(random);
         ASSERT_EQ(call(kScrollText, {LongArgument(direction), LongArgument(units)}), 0);
         const long limited = units > 19 ? 19 : units < 1 ? 1 : units;
-        expected += {'\x1F', '\x04', static_cast<char>(low_byte(direction)), static_cast<char>(limited)};
+        expected.command(
+            {'\x1F', '\x04', static_cast<char>(low_byte(direction)), static_cast<char>(limited)});
         break;
       }
       case 4: {
         const long rate = random_number(random);
         call(kSetPropertyNumber, {LongArgument(5018), LongArgument(rate)});
-        expected += {'\x1F', '\x45', static_cast<char>(scaled(rate))};
+        expected.command({'\x1F', '\x45', static_cast<char>(scaled(rate))});
         break;
       }
       case 5: {
         const long type = random_number(random);
         call(kSetPropertyNumber, {LongArgument(5019), LongArgument(type)});
-        expected += {'\x1F', '\x43', static_cast<char>(low_byte(type))};
+        expected.command({'\x1F', '\x43', static_cast<char>(low_byte(type))});
         break;
       }
       case 6: {
         const long value = random_number(random);
         call(kSetPropertyNumber, {LongArgument(5012), LongArgument(value)});
-        expected += {'\x1F', '\x46', static_cast<char>(scaled(value))};
+        expected.command({'\x1F', '\x46', static_cast<char>(scaled(value))});
         break;
       }
       default: {
@@ -201,22 +236,31 @@ TEST_F(DataIntegrity, RandomOutputReachesTheDisplayExactlyOnceInOrder) {
       }
     }
   }
-  // A last byte marks the end: once it is there, every byte sent before it is there too.
+  // A last text marks the end: once it is there, every byte sent before it is there too. The
+  // display's screen then equals the model's (cleared first: a random STX in the text may have
+  // started one of the display's configuration frames, whose bytes it does not show).
   ASSERT_EQ(call(kClearText, {}), 0);
-  expected += '\x0C';
+  expected.command("\x0C");
+  ASSERT_EQ(call(kDisplayTextAt,
+                 {LongArgument(1), LongArgument(15), text_argument(L"END OF RUN"), LongArgument(0)}),
+            0);
+  expected.command({'\x1F', '\x24', '\x0F', '\x02'});
+  expected.text("END OF RUN");
 
-  const std::string received = sim_->wait_for_capture(start + expected.size(), 60000).substr(start);
-  ASSERT_EQ(received.size(), expected.size()) << "seed " << seed;
-  const auto mismatch = std::mismatch(received.begin(), received.end(), expected.begin());
+  const std::string received = sim_->wait_for_capture(start + expected.bytes().size(), 60000).substr(start);
+  ASSERT_EQ(received.size(), expected.bytes().size()) << "seed " << seed;
+  const auto mismatch = std::mismatch(received.begin(), received.end(), expected.bytes().begin());
   EXPECT_TRUE(mismatch.first == received.end())
-      << "first difference at byte " << (mismatch.first - received.begin()) << " of " << expected.size()
-      << " (seed " << seed << ")";
+      << "first difference at byte " << (mismatch.first - received.begin()) << " of "
+      << expected.bytes().size() << " (seed " << seed << ")";
+  EXPECT_TRUE(sim_->wait_for_state("row0_text", expected.row(0), 10000)) << expected.row(0);
+  EXPECT_TRUE(sim_->wait_for_state("row1_text", expected.row(1), 10000)) << expected.row(1);
   boxes.stop();
   for (const SeenBox& box : boxes.seen()) {
     EXPECT_EQ(box.text, L"Exceeded to max number of input chars! [limit to 64 chars]") << "no other message";
   }
   std::printf("data integrity: %d calls, %zu bytes received as modelled, %d overlong texts\n", kCalls + 1,
-              expected.size(), long_texts);
+              expected.bytes().size(), long_texts);
 }
 
 }  // namespace

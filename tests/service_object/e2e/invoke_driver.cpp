@@ -447,7 +447,10 @@ class Driver {
       return v;
     };
     static constexpr long kOutputSettings[] = {5018, 5019, 5012, 5001};
-    switch (random_.below(8)) {
+    // Windows, cursor and marquee: small numbers, so that many calls fit the screen.
+    static constexpr long kScreenSettings[] = {5003, 5004, 5005, 5006, 5013, 5014, 5015, 5017};
+    const auto small = [this] { return LongArgument(static_cast<long>(random_.below(25)) - 2); };
+    switch (random_.below(14)) {
       case 0: {
         // Open, claim and enable in a row, as an application starts.
         VARIANT control;
@@ -465,7 +468,42 @@ class Driver {
       case 4: checked_call(19, {number(), number()}); break;
       case 5: checked_call(3, {LongArgument(kOutputSettings[random_.below(4)]), number()}); break;
       case 6: checked_call(2, {number()}); break;
-      default: checked_call(4, {number()}); break;
+      case 7: checked_call(4, {number()}); break;
+      case 8: checked_call(14, {small(), small(), small(), small(), small(), small()}); break;
+      case 9: checked_call(15, {}); break;
+      case 10: checked_call(18, {small()}); break;
+      case 11: {
+        LONG character = 0;
+        VARIANT out;
+        VariantInit(&out);
+        out.vt = VT_BYREF | VT_I4;
+        out.plVal = &character;
+        checked_call(22, {out});
+        break;
+      }
+      case 12: {
+        LONG data = 0;
+        BSTR string = random_.string();
+        VARIANT data_ref;
+        VariantInit(&data_ref);
+        data_ref.vt = VT_BYREF | VT_I4;
+        data_ref.plVal = &data;
+        VARIANT string_ref;
+        VariantInit(&string_ref);
+        string_ref.vt = VT_BYREF | VT_BSTR;
+        string_ref.pbstrVal = &string;
+        checked_call(10, {LongArgument(static_cast<long>(random_.below(4))), data_ref, string_ref});
+        SysFreeString(string);
+        break;
+      }
+      default:
+        // The external check shows its pattern for two seconds: only the quick levels here.
+        if (random_.below(8) == 0) {
+          checked_call(7, {LongArgument(random_.below(2) == 0 ? 1 : 3)});
+        } else {
+          checked_call(3, {LongArgument(kScreenSettings[random_.below(8)]), small()});
+        }
+        break;
     }
   }
 
