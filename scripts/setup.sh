@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the kit needs to build and test on Debian 12: the native toolchain and test
 # libraries, the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb (with the X utilities the
-# screenshots use) and socat, and the fonts the tester's form and Wine's own windows are drawn with.
+# screenshots use) and socat, Boost and nlohmann-json (the bridge's HTTP and JSON), and the fonts the tester's form and Wine's own windows are drawn with.
 # Idempotent: packages already present are left alone, and apt is not called at all when
 # everything is there.
 set -euo pipefail
@@ -16,6 +16,7 @@ packages=(
   gcc-multilib xfonts-base python3
   clang libclang-rt-14-dev nsis imagemagick zip
   fonts-inconsolata fonts-wine x11-utils
+  libboost-dev nlohmann-json3-dev
 )
 
 sudo_cmd=()

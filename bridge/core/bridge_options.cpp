@@ -79,7 +79,7 @@ bool parse_listen(const std::string& text, BridgeOptions& options) {
     host = host.substr(1, host.size() - 2);
   }
   const auto port = number(text.substr(colon + 1));
-  if (!port || *port < 1 || *port > 65535) return false;
+  if (!port || *port < 0 || *port > 65535) return false;  // 0: any free port
   options.listen_host = host;
   options.listen_port = static_cast<std::uint16_t>(*port);
   return true;

@@ -45,8 +45,8 @@ bool EventFeed::closed() const {
 std::string server_sent_event(const DisplayEvent& event) {
   nlohmann::json data = {{"name", event.display}, {"online", event.online}};
   if (!event.online) data["reason"] = event.reason;
-  return "id: " + std::to_string(event.sequence) + "\nevent: " + (event.online ? "online" : "offline") +
-         "\ndata: " + data.dump() + "\n\n";
+  const std::string id = event.sequence == 0 ? "" : "id: " + std::to_string(event.sequence) + "\n";
+  return id + "event: " + (event.online ? "online" : "offline") + "\ndata: " + data.dump() + "\n\n";
 }
 
 }  // namespace bridge

@@ -188,6 +188,15 @@ HttpResponse RequestHandler::error_for(const HttpRequest& request, int status,
   return response;
 }
 
+std::vector<DisplayEvent> RequestHandler::current_states() const {
+  std::vector<DisplayEvent> states;
+  for (const DisplayChannel* display : displays_) {
+    const auto state = display->snapshot();
+    states.push_back({0, display->settings().name, state.online, state.reason});
+  }
+  return states;
+}
+
 HttpResponse RequestHandler::route(const HttpRequest& request) const {
   const std::vector<std::string> segments = path_segments(request.target);
   const Route route = route_of(segments);

@@ -53,6 +53,9 @@ class RequestHandler {
   [[nodiscard]] HttpResponse error_for(const HttpRequest& request, int status,
                                        const std::string& message) const;
 
+  // Every display's present state, as the events that open an event stream (numbered 0).
+  [[nodiscard]] std::vector<DisplayEvent> current_states() const;
+
  private:
   [[nodiscard]] HttpResponse route(const HttpRequest& request) const;
   [[nodiscard]] bool origin_allowed(const std::string& origin) const;
