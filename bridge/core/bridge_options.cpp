@@ -99,10 +99,6 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
   std::set<std::string> names;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& flag = arguments[i];
-    if (flag == "--service") {
-      options.service = true;
-      continue;
-    }
     if (flag != "--display" && flag != "--listen" && flag != "--allow-origin" && flag != "--token-file")
       return {std::nullopt, "unknown argument '" + flag + "'"};
     if (i + 1 >= arguments.size()) return {std::nullopt, flag + " needs a value"};

@@ -22,7 +22,6 @@ struct BridgeOptions {
   std::uint16_t listen_port = 8765;
   std::vector<std::string> allowed_origins;
   std::string token_file;  // empty: no token asked for
-  bool service = false;    // Windows: run under the service manager
 };
 
 struct ParsedOptions {

@@ -46,7 +46,8 @@ std::string server_sent_event(const DisplayEvent& event) {
   nlohmann::json data = {{"name", event.display}, {"online", event.online}};
   if (!event.online) data["reason"] = event.reason;
   const std::string id = event.sequence == 0 ? "" : "id: " + std::to_string(event.sequence) + "\n";
-  return id + "event: " + (event.online ? "online" : "offline") + "\ndata: " + data.dump() + "\n\n";
+  return id + "event: " + (event.online ? "online" : "offline") +
+         "\ndata: " + data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n\n";
 }
 
 }  // namespace bridge

@@ -16,7 +16,12 @@ constexpr long long kMinUnitWaitMs = 20;
 constexpr long long kMaxUnitWaitMs = 60000;
 
 HttpResponse json_response(int status, const json& body) {
-  return {status, {{"Content-Type", "application/json"}}, body.dump(), false};
+  // Messages quote what the client sent (origin, host, path), which need not be UTF-8: such
+  // bytes become U+FFFD instead of an exception.
+  return {status,
+          {{"Content-Type", "application/json"}},
+          body.dump(-1, ' ', false, json::error_handler_t::replace),
+          false};
 }
 
 HttpResponse error_response(int status, const std::string& message) {

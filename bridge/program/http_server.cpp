@@ -83,6 +83,7 @@ struct HttpServer::State {
   void accept();
   void reap_finished();
   void serve(Connection& connection);
+  void serve_requests(Connection& connection);
   void serve_events(Connection& connection, const HttpResponse& head, unsigned version);
   void drain(Connection& connection, beast::flat_buffer& buffer);
   bool write(Connection& connection, const HttpResponse& response, unsigned version, bool keep_alive);
@@ -153,6 +154,18 @@ void HttpServer::State::drain(Connection& connection, beast::flat_buffer& buffer
 }
 
 void HttpServer::State::serve(Connection& connection) {
+  // No exception may end the connection's thread (it would end the program): the connection
+  // closes instead.
+  try {
+    serve_requests(connection);
+  } catch (const std::exception&) {
+  }
+  beast::error_code ignored;
+  connection.stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+  connection.stream.socket().close(ignored);
+}
+
+void HttpServer::State::serve_requests(Connection& connection) {
   beast::flat_buffer buffer;
   for (;;) {
     http::request_parser<http::string_body> parser;
@@ -183,9 +196,6 @@ void HttpServer::State::serve(Connection& connection) {
     }
     if (!write(connection, response, message.version(), message.keep_alive()) || !message.keep_alive()) break;
   }
-  beast::error_code ignored;
-  connection.stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
-  connection.stream.socket().close(ignored);
 }
 
 void HttpServer::State::serve_events(Connection& connection, const HttpResponse& head, unsigned version) {

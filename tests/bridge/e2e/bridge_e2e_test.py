@@ -105,9 +105,14 @@ class Bridge:
         lines = queue.Queue()
         threading.Thread(target=lambda: [lines.put(l) for l in self.process.stdout], daemon=True).start()
         self.output = []
-        deadline = time.monotonic() + WAIT
+        # Wine's first program of a run also starts its background services.
+        deadline = time.monotonic() + (WAIT * 3 if WINE_RUN else WAIT)
         while True:
-            line = lines.get(timeout=max(0.1, deadline - time.monotonic()))
+            try:
+                line = lines.get(timeout=max(0.1, deadline - time.monotonic()))
+            except queue.Empty:
+                self.stop()
+                raise AssertionError("the bridge did not say where it listens: " + "".join(self.output)) from None
             self.output.append(line)
             if line.startswith("listening on http://127.0.0.1:"):
                 self.port = int(line.split(":")[2].split()[0])
