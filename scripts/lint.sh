@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dirs=(service_object shared sim utility tester tests examples bench fuzz)
+dirs=(service_object shared sim utility tester bridge tests examples bench fuzz)
 
 echo "== clang-format"
 # The generated glyph table guards its own layout with clang-format off.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the kit needs to build and test on Debian 12: the native toolchain and test
-# libraries, libpng (the simulator's picture of the display), the mingw-w64 i686 cross compiler,
-# 32-bit Wine, Xvfb (with the X utilities the screenshots use) and socat, and the fonts the
-# tester's form and Wine's own windows are drawn with.
+# libraries, libpng (the simulator's picture of the display), Boost and nlohmann-json (the
+# bridge's HTTP and JSON), the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb (with the X
+# utilities the screenshots use) and socat, and the fonts the tester's form and Wine's own
+# windows are drawn with.
 # Idempotent: packages already present are left alone, and apt is not called at all when
 # everything is there.
 set -euo pipefail
@@ -17,6 +18,7 @@ packages=(
   gcc-multilib xfonts-base python3
   clang libclang-rt-14-dev nsis imagemagick zip
   fonts-inconsolata fonts-wine x11-utils
+  libboost-dev nlohmann-json3-dev
 )
 
 sudo_cmd=()

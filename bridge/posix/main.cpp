@@ -1,0 +1,15 @@
+// zorn-display-bridge on Linux: PORT is a device path (/dev/ttyUSB0, /dev/pole-display).
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/program/bridge_program.h"
+#include "service_object/posix/serial_writer.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  return bridge::run_bridge(
+      arguments, [] { return std::make_unique<varnel::PosixSerialWriter>(); }, std::cout, std::cerr);
+}
