@@ -12,6 +12,8 @@ namespace {
 // PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR: both directions, both the
 // pending operations and the driver's queues.
 constexpr DWORD kPurgeEverything = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+// The receive side only: its pending read and the driver's input queue.
+constexpr DWORD kPurgeReceive = PURGE_RXABORT | PURGE_RXCLEAR;
 
 // A read returns at once with whatever the driver holds; writes get no driver time limit (the
 // link bounds them itself, see WriteBytes).
@@ -22,6 +24,15 @@ constexpr COMMTIMEOUTS kTimeouts = {
     .WriteTotalTimeoutMultiplier = 0,
     .WriteTotalTimeoutConstant = 0,
 };
+
+// Whether the driver's output queue still holds bytes (ClearCommError's cbOutQue); a driver that
+// does not answer counts as holding some.
+bool UnsentBytesRemain(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  // ClearCommError: nonzero on success.
+  return !ClearCommError(port, &errors, &status) || status.cbOutQue != 0;
+}
 
 }  // namespace
 
@@ -171,7 +182,10 @@ void CSerialLink::CloseLink() {
                    : threadEnded(kThreadStopLimitMs);
   const WatchState state = m_WatchState.load(std::memory_order_acquire);
   if (m_hPort && (ended || state != WatchState::kServing)) {
-    PurgeComm(m_hPort.get(), kPurgeEverything);
+    // Clearing the transmit side of a pty under Wine discards bytes the far end has not read yet:
+    // it is cleared only when the owner's drain left bytes unsent (docs/developer.md).
+    const bool unsent = m_WriteAbandoned || UnsentBytesRemain(m_hPort.get());
+    PurgeComm(m_hPort.get(), unsent ? kPurgeEverything : kPurgeReceive);
     // Releasing the port ends every operation on it: an abandoned write, a parked read.
     m_hPort.reset();
     if (m_WriteAbandoned) WaitForSingleObject(m_WriteEvent.get(), kCancelLimitMs);

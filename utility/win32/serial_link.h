@@ -50,7 +50,8 @@ class CSerialLink final : public UtilityLink {
   // AttachNotifications, and eventually CloseLink (or destroys the link) to release the port.
   bool OpenLink(const std::string& deviceName, std::int32_t baudRate, std::uint16_t portNumber) override;
   // Signals the stop event and waits for the watch thread at most kThreadStopLimitMs, then purges
-  // and releases the port; harmless when nothing is open. A thread that has not
+  // and releases the port; harmless when nothing is open. The transmit queue is purged only when
+  // it still holds bytes (the owner drains it with WaitUntilSent first). A thread that has not
   // ended keeps the port and events it may use: they are left open (a small leak), never closed
   // under it; a thread showing its message box or parked on a read has let go of the port, which
   // is then released without waiting. The ring keeps its bytes unless an overflow asked for them
