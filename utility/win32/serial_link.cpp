@@ -1,7 +1,6 @@
 #include "utility/win32/serial_link.h"
 
 #include <algorithm>
-#include <array>
 #include <new>
 
 #include "shared/win32/serial_port.h"
@@ -13,6 +12,8 @@ namespace {
 // PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR: both directions, both the
 // pending operations and the driver's queues.
 constexpr DWORD kPurgeEverything = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+// The receive side only: its pending read and the driver's input queue.
+constexpr DWORD kPurgeReceive = PURGE_RXABORT | PURGE_RXCLEAR;
 
 // A read returns at once with whatever the driver holds; writes get no driver time limit (the
 // link bounds them itself, see WriteBytes).
@@ -24,23 +25,24 @@ constexpr COMMTIMEOUTS kTimeouts = {
     .WriteTotalTimeoutConstant = 0,
 };
 
-// Clears a pending line error (framing, overrun, break) so that the port goes on working. The
-// error itself is not reported.
-void ClearLineErrors(HANDLE port) {
+// Whether the driver's output queue still holds bytes (ClearCommError's cbOutQue); a driver that
+// does not answer counts as holding some.
+bool UnsentBytesRemain(HANDLE port) {
   DWORD errors = 0;
   COMSTAT status{};
-  // ClearCommError: nonzero on success; nothing to do about a failure here.
-  ClearCommError(port, &errors, &status);
-}
-
-// Whether the driver still answers for the port. ClearCommError: nonzero on success.
-bool PortIsGone(HANDLE port) {
-  DWORD errors = 0;
-  COMSTAT status{};
-  return !ClearCommError(port, &errors, &status) && kit::win32::is_port_gone_error(GetLastError());
+  // ClearCommError: nonzero on success.
+  return !ClearCommError(port, &errors, &status) || status.cbOutQue != 0;
 }
 
 }  // namespace
+
+// ClearCommError: nonzero on success; nothing to do about a failure here, and the error itself is
+// not reported.
+void CSerialLink::ClearLineErrors(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  ClearCommError(port, &errors, &status);
+}
 
 void CSerialLink::ShowMessageBox(const std::string& text) {
   MessageBoxA(nullptr, text.c_str(), kMessageCaption, MB_OK);
@@ -180,7 +182,10 @@ void CSerialLink::CloseLink() {
                    : threadEnded(kThreadStopLimitMs);
   const WatchState state = m_WatchState.load(std::memory_order_acquire);
   if (m_hPort && (ended || state != WatchState::kServing)) {
-    PurgeComm(m_hPort.get(), kPurgeEverything);
+    // Clearing the transmit side of a pty under Wine discards bytes the far end has not read yet:
+    // it is cleared only when the owner's drain left bytes unsent (docs/developer.md).
+    const bool unsent = m_WriteAbandoned || UnsentBytesRemain(m_hPort.get());
+    PurgeComm(m_hPort.get(), unsent ? kPurgeEverything : kPurgeReceive);
     // Releasing the port ends every operation on it: an abandoned write, a parked read.
     m_hPort.reset();
     if (m_WriteAbandoned) WaitForSingleObject(m_WriteEvent.get(), kCancelLimitMs);
@@ -244,179 +249,6 @@ std::uint32_t CSerialLink::WriteBytes(const std::uint8_t* bytes, std::uint32_t l
   // GetOverlappedResult without waiting: nonzero when the write ended well.
   if (!GetOverlappedResult(port, &m_WriteOverlapped, &transferred, FALSE)) ClearLineErrors(port);
   return transferred;
-}
-
-DWORD WINAPI CSerialLink::WatchThreadEntry(LPVOID link) {
-  // No exception may leave a thread.
-  try {
-    return static_cast<CSerialLink*>(link)->ThreadWatchComm();
-  } catch (...) {
-    return 0;
-  }
-}
-
-DWORD CSerialLink::ThreadWatchComm() {
-  // SetCommMask: nonzero on success.
-  if (!SetCommMask(m_hPort.get(), EV_RXCHAR)) {
-    const std::string text = "Error while creating ThreadWatchComm, " + m_PortName;
-    const ShowMessageFunction showMessage = m_ShowMessage;
-    m_WatchState.store(WatchState::kDetached, std::memory_order_release);
-    // From here on nothing of the object is touched: the owner may close or destroy it while
-    // the box waits for the user.
-    showMessage(text);
-    return 0;
-  }
-
-  LPARAM lastPosition = 0;
-  while (IsConnected()) {
-    DWORD events = 0;
-    const WaitResult waited = WaitForReceiveEvent(events);
-    if (waited == WaitResult::kStop) break;
-    BurstEnd end = BurstEnd::kDone;
-    if (waited == WaitResult::kFailed) {
-      if (!PortIsGone(m_hPort.get())) {
-        // The wait failed on a port that still answers: pause, but end the pause on a stop
-        // request.
-        WaitForSingleObject(m_StopEvent.get(), kWaitFailurePauseMs);
-        continue;
-      }
-      end = BurstEnd::kLineLost;
-    } else if ((events & EV_RXCHAR) == 0) {
-      continue;
-    } else {
-      end = ReadBurst(lastPosition);
-    }
-    if (end == BurstEnd::kParked) return 0;  // the object is no longer ours to touch
-    if (end == BurstEnd::kLineLost) {
-      // Reported once. The loss is published before the link turns
-      // disconnected (both release, read with acquire), so whoever sees it
-      // disconnected also sees why, and the notification finds both
-      // (docs/developer.md, the utility's rules).
-      m_LineLost.store(true, std::memory_order_release);
-      m_bConnected.store(false, std::memory_order_release);
-    }
-    // PostMessageA: nonzero on success. Posted, never sent: the thread does not wait for the
-    // dialog, and a missing window only loses the notification.
-    PostMessageA(m_hNotifyWnd.load(std::memory_order_acquire), kReceiveMessage, m_PortNumber, lastPosition);
-    if (end != BurstEnd::kDone) break;
-  }
-  return 1;
-}
-
-CSerialLink::WaitResult CSerialLink::WaitForReceiveEvent(DWORD& events) {
-  const HANDLE port = m_hPort.get();
-  m_WaitMask = 0;
-  m_WaitOverlapped = OVERLAPPED{};
-  m_WaitOverlapped.hEvent = m_WaitEvent.get();
-  ResetEvent(m_WaitEvent.get());
-
-  // WaitCommEvent: nonzero when an event was already waiting; zero with ERROR_IO_PENDING while
-  // the wait runs, zero with another error when it failed.
-  if (WaitCommEvent(port, &m_WaitMask, &m_WaitOverlapped)) {
-    events = m_WaitMask;
-    return WaitResult::kEvent;
-  }
-  if (GetLastError() != ERROR_IO_PENDING) return WaitResult::kFailed;
-
-  const std::array<HANDLE, 2> handles = {m_StopEvent.get(), m_WaitEvent.get()};
-  // WaitForMultipleObjects: WAIT_OBJECT_0 + index of the first signalled handle, or WAIT_FAILED.
-  // Unbounded by design: the idle line has nothing to do, and CloseLink signals the stop event.
-  const DWORD waited =
-      WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
-  if (waited != WAIT_OBJECT_0 + 1) {
-    // Stopping: end the pending wait before its record is used again. Should the cancel not
-    // report back, the record and mask are members of the object, and releasing the port in
-    // CloseLink ends the wait for good.
-    CancelIo(port);
-    WaitForSingleObject(m_WaitEvent.get(), kCancelLimitMs);
-    return WaitResult::kStop;
-  }
-  DWORD unused = 0;
-  // GetOverlappedResult without waiting: nonzero when the wait ended well.
-  if (!GetOverlappedResult(port, &m_WaitOverlapped, &unused, FALSE)) return WaitResult::kFailed;
-  events = m_WaitMask;
-  return WaitResult::kEvent;
-}
-
-CSerialLink::BurstEnd CSerialLink::ReadBurst(LPARAM& lastPosition) {
-  std::array<std::uint8_t, kReadChunk> chunk;  // the receive path allocates nothing
-  for (;;) {
-    ReadEnd readEnd = ReadEnd::kRead;
-    const std::uint32_t count = ReadAvailable(chunk.data(), kReadChunk, readEnd);
-    if (readEnd == ReadEnd::kParked) return BurstEnd::kParked;
-    if (readEnd == ReadEnd::kLineLost) return BurstEnd::kLineLost;
-    if (count >= static_cast<std::uint32_t>(CByteQueue::kSlots - m_QueueRead.Count())) {
-      // The chunk would leave more than 8191 bytes queued: drop all of it, have the consumer
-      // empty the ring, and stop serving the port until the owner closes it.
-      m_ClearRequested.store(true, std::memory_order_release);
-      m_bConnected.store(false, std::memory_order_release);
-      return BurstEnd::kOverflow;
-    }
-    for (std::uint32_t i = 0; i < count; ++i) m_QueueRead.Put(chunk[i]);
-    if (count > 0) lastPosition = static_cast<LPARAM>(count - 1);
-    // The read that finds nothing is paused after too, as the burst ends.
-    Sleep(kBurstPauseMs);
-    if (count == 0 || !IsConnected()) return BurstEnd::kDone;
-  }
-}
-
-std::uint32_t CSerialLink::ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, ReadEnd& end) {
-  end = ReadEnd::kRead;
-  const HANDLE port = m_hPort.get();
-  DWORD errors = 0;
-  COMSTAT status{};
-  // ClearCommError: nonzero on success. Only a read of bytes the driver already holds is made:
-  // with these time-outs some drivers wait for data instead of returning nothing.
-  if (!ClearCommError(port, &errors, &status)) {
-    if (kit::win32::is_port_gone_error(GetLastError())) end = ReadEnd::kLineLost;
-    return 0;
-  }
-  if (status.cbInQue == 0) return 0;
-
-  m_ReadOverlapped = OVERLAPPED{};
-  m_ReadOverlapped.hEvent = m_ReadEvent.get();
-  ResetEvent(m_ReadEvent.get());
-  // Our own cancel ends the read with ERROR_OPERATION_ABORTED, which then says nothing of the port.
-  bool cancelled = false;
-  // ReadFile: nonzero when the read completed at once; zero with ERROR_IO_PENDING while it runs,
-  // zero with another error when it failed.
-  if (!ReadFile(port, buffer, capacity, nullptr, &m_ReadOverlapped)) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_IO_PENDING) {
-      if (kit::win32::is_port_gone_error(error)) end = ReadEnd::kLineLost;
-      ClearLineErrors(port);
-      return 0;
-    }
-    if (WaitForSingleObject(m_ReadEvent.get(), kReadLimitMs) != WAIT_OBJECT_0) {
-      CancelIo(port);
-      cancelled = true;
-      if (WaitForSingleObject(m_ReadEvent.get(), kCancelLimitMs) != WAIT_OBJECT_0) {
-        ParkUntilReadEnds();
-        end = ReadEnd::kParked;
-        return 0;
-      }
-    }
-  }
-  DWORD transferred = 0;
-  // GetOverlappedResult without waiting: nonzero when the read ended well.
-  if (!GetOverlappedResult(port, &m_ReadOverlapped, &transferred, FALSE)) {
-    if (!cancelled && kit::win32::is_port_gone_error(GetLastError())) end = ReadEnd::kLineLost;
-    ClearLineErrors(port);
-    return 0;
-  }
-  return std::min<std::uint32_t>(transferred, capacity);
-}
-
-void CSerialLink::ParkUntilReadEnds() {
-  const HANDLE stop = m_StopEvent.get();
-  const HANDLE readEnded = m_ReadEvent.get();
-  m_bConnected.store(false, std::memory_order_release);
-  m_WatchState.store(WatchState::kParked, std::memory_order_release);
-  // The read still owns the caller's buffer on this stack, so the thread may not end yet. From
-  // here on nothing of the object is touched; both events stay open until the thread has ended
-  // (CloseLink leaks them otherwise). Releasing the port ends the read.
-  WaitForSingleObject(stop, INFINITE);
-  WaitForSingleObject(readEnded, INFINITE);
 }
 
 }  // namespace utility

@@ -14,55 +14,10 @@
 namespace utility {
 
 // The utility's serial port on Windows: 8 data bits, no parity, one stop bit, no XON/XOFF, held
-// without sharing. A watch thread, ThreadWatchComm, collects received bytes into m_QueueRead and
-// posts WM_USER+1 (wParam the port number, lParam the position of the burst's last queued byte
-// within its read) to m_hNotifyWnd once per burst. A burst is read in rounds: read what the
-// driver holds, pause 15 ms, and again, until a read finds nothing; so a notification follows
-// the last byte by at least 30 ms and a steady stream gives one notification at its end.
-//
-// Threads: the owner (the dialog) calls OpenLink, CloseLink, WriteBytes, AttachNotifications
-// and ApplyPendingClear, and is the only consumer of m_QueueRead (Count, Get, Clear). The watch
-// thread is the ring's only producer (Put) and the only caller of ReadAvailable. Reads use only
-// m_ReadOverlapped and writes only m_WriteOverlapped, so both may be in flight together.
-//
-// How the port is used, and why:
-// - The event wait is overlapped, with its own manual-reset event, and is waited for together
-//   with a stop event. On a handle opened with FILE_FLAG_OVERLAPPED, WaitCommEvent without an
-//   overlapped record is not valid, and the stop event lets CloseLink end an idle wait at once.
-//   When the wait itself fails the thread asks the driver whether the port is still there: a
-//   port that answers is waited on again after a 50 ms pause, instead of spinning (Wine's wait
-//   gives up at once on a line without modem lines).
-// - Line lost: when the driver answers with the errors a removed port gives (a USB adapter
-//   unplugged, the far end of a pseudo-terminal closed under Wine), the thread marks the line
-//   lost (IsConnected turns false), posts one last notification and ends. The owner learns of
-//   it through TakeLineLost and releases the port with CloseLink.
-// - CloseLink clears m_bConnected, signals the stop event, clears the event mask and then waits
-//   for the watch thread (at most kThreadStopLimitMs) before it releases the port: the thread
-//   never uses a released handle. Should the thread not end in time, the port handle and the
-//   events it may still use are deliberately left open (a small leak) rather than closed under
-//   it; the thread handle itself is closed, which does not disturb the thread. Every wait of
-//   the serving thread is bounded or ends on the stop event; a thread that shows the message
-//   box below, or is parked on a read it could not cancel, has let go of the port first, and
-//   CloseLink then releases the port without waiting for the user.
-// - WriteBytes copies the bytes into the object and waits for the overlapped write at most
-//   1000 ms + 10 ms per byte. On expiry it cancels the write, waits a bounded time for the
-//   cancel and answers 0. A write whose cancel never completes still owns the record and the
-//   copy, so later writes are refused until the port is closed.
-// - Overflow: when a received chunk does not fit in m_QueueRead the whole chunk is dropped, the
-//   link counts as disconnected (IsConnected false, WriteBytes 0), the notification is posted
-//   and the thread ends. The thread cannot empty the ring itself, because CByteQueue::Clear
-//   belongs to the consumer: it raises a flag that ApplyPendingClear honours on the owner's
-//   thread, which answers true so the owner can tell the user. The link shows no box for it.
-//   The port handle is released by the owner's CloseLink (or the next OpenLink, or the
-//   destructor); OpenLink and CloseLink apply a pending clear too.
-// - Should the watch thread fail to set its event mask it shows
-//   "Error while creating ThreadWatchComm, " + m_PortName in a message box and ends; the port
-//   stays open and m_bConnected true, but nothing is received. The box is shown through a
-//   replaceable function so that tests can see it.
-// - Reads are made only when ClearCommError reports bytes in the driver's input queue, and are
-//   bounded like writes. A read whose cancel never completes would still own the thread's
-//   receive buffer: the thread then stops using the port and stays parked until the owner's
-//   CloseLink releases the handle, which ends the read.
+// without sharing, opened overlapped. The owner (the dialog) calls every public member and is the
+// only consumer of m_QueueRead (Count, Get, Clear); the watch thread is the ring's only producer.
+// Reads use only m_ReadOverlapped and writes only m_WriteOverlapped, so both may be in flight
+// together. Rules the code follows where its design leaves a choice: docs/developer.md.
 class CSerialLink final : public UtilityLink {
  public:
   // Shows `text` to the user and returns when the user has closed it.
@@ -86,25 +41,40 @@ class CSerialLink final : public UtilityLink {
   explicit CSerialLink(ShowMessageFunction showMessage = &CSerialLink::ShowMessageBox);
   CSerialLink(const CSerialLink&) = delete;
   CSerialLink& operator=(const CSerialLink&) = delete;
+  // CloseLink. The owner may destroy the link at any time, also while the watch thread shows its
+  // message box or is parked on a read.
   ~CSerialLink() override;
 
-  // Opens `deviceName` ("COM4") at `baudRate` and starts the watch thread. A link that is open
-  // is closed first. On failure nothing stays open or running.
+  // Opens `deviceName` ("COM4", or a device path) at `baudRate` and starts the watch thread. A link
+  // that is open is closed first. On failure nothing stays open or running. The owner then calls
+  // AttachNotifications, and eventually CloseLink (or destroys the link) to release the port.
   bool OpenLink(const std::string& deviceName, std::int32_t baudRate, std::uint16_t portNumber) override;
-  // Stops the watch thread (bounded), then releases the port. Harmless when nothing is open.
-  // The ring keeps its bytes unless an overflow asked for them to go.
+  // Signals the stop event and waits for the watch thread at most kThreadStopLimitMs, then purges
+  // and releases the port; harmless when nothing is open. The transmit queue is purged only when
+  // it still holds bytes (the owner drains it with WaitUntilSent first). A thread that has not
+  // ended keeps the port and events it may use: they are left open (a small leak), never closed
+  // under it; a thread showing its message box or parked on a read has let go of the port, which
+  // is then released without waiting. The ring keeps its bytes unless an overflow asked for them
+  // to go (the pending clear is applied here, as in OpenLink).
   void CloseLink() override;
   bool IsConnected() const override { return m_bConnected.load(std::memory_order_acquire); }
   // Points notifications at the window given to SetNotifyWindow. Call after each OpenLink.
   void AttachNotifications() override;
   CByteQueue& ReceiveQueue() override { return m_QueueRead; }
+  // Owner's thread: empties the ring when the watch thread dropped a chunk that did not fit, and
+  // answers whether it did, so the owner can tell the user (the link shows no box for it). The
+  // link stays disconnected until CloseLink releases the port.
   bool ApplyPendingClear() override;
+  // Answers once whether the watch thread found the port gone (is_port_gone_error); the link is
+  // then disconnected and the owner releases the port with CloseLink.
   bool TakeLineLost() override;
   // Polls the driver's output queue (ClearCommError) until it is empty, then allows the wire time
   // of a UART's transmit FIFO, which the queue does not count; never longer than `limitMs`.
   bool WaitUntilSent(std::uint32_t limitMs) override;
-  // Writes the bytes within 1000 ms + 10 ms per byte; returns how many the driver took, 0 when
-  // closed, on failure or on expiry.
+  // Writes a copy of the bytes within kit::win32::write_limit_ms; returns how many the driver
+  // took, 0 when closed, on failure or on expiry. An expired write is cancelled (bounded by
+  // kCancelLimitMs); one whose cancel never completes still owns the copy, so later writes answer
+  // 0 until the port is closed.
   std::uint32_t WriteBytes(const std::uint8_t* bytes, std::uint32_t length) override;
 
   // The window that AttachNotifications hands to the watch thread.
@@ -132,16 +102,44 @@ class CSerialLink final : public UtilityLink {
   // could not cancel still owns its stack buffer; releasing the port ends that read.
   enum class WatchState { kServing, kDetached, kParked };
 
-  static DWORD WINAPI WatchThreadEntry(LPVOID link);
-  DWORD ThreadWatchComm();
-  WaitResult WaitForReceiveEvent(DWORD& events);
-  // Reads one burst into the ring, until a read finds nothing.
-  BurstEnd ReadBurst(LPARAM& lastPosition);
-  // Reads what the driver holds, at most `capacity` bytes; 0 when nothing waits or the read
-  // failed. `end` tells a read that could not be cancelled (see ParkUntilReadEnds) and a port
-  // that has gone away.
-  std::uint32_t ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, ReadEnd& end);
+  // serial_link.cpp: opening and closing, writing.
+  // Sets the line (framing, speed, no software flow control) and the driver's queues and time-outs;
+  // every other DCB field keeps what the driver reported.
   bool ConfigurePort(std::int32_t baudRate);
+  // Clears a pending line error (framing, overrun, break) so that the port goes on working.
+  static void ClearLineErrors(HANDLE port);
+
+  // serial_link_watch.cpp: the watch thread. No exception leaves it.
+  static DWORD WINAPI WatchThreadEntry(LPVOID link);
+  // Waits for received bytes and reads each burst (ReadBurst), then posts kReceiveMessage (wParam
+  // the port number, lParam the position of the burst's last byte within its read) to the window
+  // of AttachNotifications, once per burst; posted, never sent. Ends on the stop event, after an
+  // overflow or a lost line (each with one last notification; the loss is published before the
+  // link turns disconnected), or parked (ParkUntilReadEnds). Should its event mask fail to set,
+  // it shows "Error while creating ThreadWatchComm, " + m_PortName through m_ShowMessage and ends,
+  // detached first: the owner may close or destroy the object while the box waits for the user.
+  DWORD ThreadWatchComm();
+  // The overlapped event wait, waited for together with the stop event (unbounded: the idle line
+  // has nothing to do). Stopping cancels the wait, bounded by kCancelLimitMs. A failed wait on a
+  // port that still answers is retried by the caller after kWaitFailurePauseMs, which the stop
+  // event cuts short.
+  WaitResult WaitForReceiveEvent(DWORD& events);
+  // Whether the driver no longer answers for the port (is_port_gone_error).
+  static bool PortIsGone(HANDLE port);
+
+  // serial_link_read.cpp: reading, on the watch thread only.
+  // Reads one burst into the ring in rounds (read what the driver holds, pause kBurstPauseMs)
+  // until a read finds nothing, so a notification follows the last byte by at least
+  // 2 * kBurstPauseMs. A chunk that does not fit in the ring is dropped whole: the link turns
+  // disconnected and asks the owner to empty the ring (ApplyPendingClear).
+  BurstEnd ReadBurst(LPARAM& lastPosition);
+  // Reads what the driver holds (ClearCommError's cbInQue), at most `capacity` bytes, within
+  // kReadLimitMs; 0 when nothing waits or the read failed. `end` tells a read that could not be
+  // cancelled (see ParkUntilReadEnds) and a port that has gone away.
+  std::uint32_t ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, ReadEnd& end);
+  // A read whose cancel never completes still owns the caller's buffer on the thread's stack: the
+  // thread turns the link disconnected, touches nothing of the object any more and waits until
+  // the owner's CloseLink releases the port, which ends the read.
   void ParkUntilReadEnds();
 
   kit::win32::UniqueFileHandle m_hPort;

@@ -1,18 +1,18 @@
-#include "utility/cli/cli_front_end.h"
-
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <charconv>
 #include <chrono>
-#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "utility/cli/cli_commands.h"
+#include "utility/cli/cli_front_end.h"
+#include "utility/cli/cli_options.h"
 #include "utility/cli/cli_text.h"
+#include "utility/cli/cli_usage.h"
 #include "utility/cli/cli_view.h"
-#include "utility/core/language_font_table.h"
 #include "utility/core/selection_lists.h"
 #include "utility/core/utility_dialog.h"
 
@@ -23,35 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr std::uint32_t kDefaultReplyTimeoutMs = 3000;
-constexpr std::uint32_t kMaxTimeoutMs = 600000;
 constexpr int kDownloadFrames = 23;
-
-std::optional<std::uint32_t> ParseNumber(std::string_view text) {
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-// "COM4" (any case) gives port 4; anything else is not a COM name.
-std::optional<int> ComPortNumber(std::string_view name) {
-  if (name.size() < 4) {
-    return std::nullopt;
-  }
-  for (std::size_t i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
-      return std::nullopt;
-    }
-  }
-  const auto number = ParseNumber(name.substr(3));
-  if (!number) {
-    return std::nullopt;
-  }
-  return static_cast<int>(std::min<std::uint32_t>(*number, 1000));
-}
 
 // The platform's link, with a port given as a device path in place of the
 // dialog's "COMn" name.
@@ -78,100 +50,11 @@ class CliLink final : public UtilityLink {
   std::string devicePath_;
 };
 
-struct CliOptions {
-  std::string port;
-  std::uint32_t baud = 9600;
-  std::uint32_t timeoutMs = kDefaultReplyTimeoutMs;
-  std::int32_t codePage = kDefaultTextCodePage;
-  std::vector<std::string> command;  // the command and its arguments
-  bool help = false;
-};
-
-struct UsageError {
-  std::string message;
-};
-
-std::variant<CliOptions, UsageError> ParseArguments(std::span<const std::string> arguments) {
-  CliOptions options;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& arg = arguments[i];
-    const auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= arguments.size()) {
-        return std::nullopt;
-      }
-      return arguments[++i];
-    };
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--port" || arg == "--baud" || arg == "--timeout-ms" || arg == "--code-page") {
-      const auto text = value();
-      if (!text) {
-        return UsageError{arg + " needs a value"};
-      }
-      if (arg == "--port") {
-        options.port = *text;
-        continue;
-      }
-      const auto number = ParseNumber(*text);
-      if (arg == "--code-page") {
-        if (!number || *number > 65535 || !IsOfferedCodePage(static_cast<std::int32_t>(*number))) {
-          return UsageError{"--code-page must be one of " + OfferedCodePages() + " (got \"" + *text + "\")"};
-        }
-        options.codePage = static_cast<std::int32_t>(*number);
-      } else if (arg == "--baud") {
-        if (!number || BaudRateIndex(*number) == kNoSelection) {
-          return UsageError{"--baud must be one of 9600, 19200, 38400, 57600, 115200 (got \"" + *text +
-                            "\")"};
-        }
-        options.baud = *number;
-      } else {
-        if (!number || *number == 0 || *number > kMaxTimeoutMs) {
-          return UsageError{"--timeout-ms must be a number from 1 to 600000 (got \"" + *text + "\")"};
-        }
-        options.timeoutMs = *number;
-      }
-    } else if (arg.size() > 1 && arg[0] == '-' && options.command.empty()) {
-      return UsageError{"unknown option " + arg};
-    } else {
-      options.command.push_back(arg);
-    }
-  }
-  return options;
-}
-
-std::string ListNames() {
-  std::string text = "Speeds:";
-  for (const std::uint32_t rate : kBaudRates) {
-    text += " " + std::to_string(rate);
-  }
-  text += "\nCommand sets:\n";
-  for (const std::string_view name : kCommandSets) {
-    text += "  " + std::string(name) + "\n";
-  }
-  text += "Default fonts:\n";
-  for (const std::string_view name : kDefaultFonts) {
-    text += "  " + std::string(name) + "\n";
-  }
-  text += "Languages:\n";
-  for (int row = 0; !LanguageEntryAt(row).empty(); ++row) {
-    text += "  " + std::string(LanguageEntryAt(row)) + "\n";
-  }
-  return text;
-}
-
 const char* FrameName(int frame) {
   if (frame <= 2) {
     return "international block";
   }
   return frame == kDownloadFrames ? "language code" : "upper block";
-}
-
-int Fail(CliPlatform& platform, const std::string& message, int code) {
-  platform.err << "zorn-utility-cli: " << message << '\n';
-  if (code == kExitUsage) {
-    platform.err << "Try 'zorn-utility-cli --help'.\n";
-  }
-  return code;
 }
 
 // One command's run: the dialog on the command line's view.
@@ -341,27 +224,6 @@ class CliSession {
 };
 
 }  // namespace
-
-std::string CliUsage() {
-  return "Usage: zorn-utility-cli --port PORT [--baud RATE] [--timeout-ms N] [--code-page N] COMMAND [ARGS]\n"
-         "\n"
-         "Configures the customer display on PORT over its serial line.\n"
-         "\n"
-         "Options:\n"
-         "  --port PORT       COM1 to COM20, or a device path such as /dev/ttyUSB0\n"
-         "  --baud RATE       the display's present speed: 9600 (default), 19200, 38400,\n"
-         "                    57600 or 115200\n"
-         "  --timeout-ms N    how long 'info' waits for the reply (default 3000)\n"
-         "  --code-page N     the display's code page, into which 'text' converts its\n"
-         "                    lines: 437 (default), 737, 850, 852, 858, 860, 862, 863,\n"
-         "                    864, 865, 866, 1251, 1252, 1253 or 1257\n"
-         "  -h, --help        this text\n"
-         "\n" +
-         CommandUsage() +
-         "\n"
-         "Names are matched without regard to case. Exit codes: 0 done, 2 wrong command line,\n"
-         "3 port not opened, 4 no answer from the display, 5 firmware hand-over failed.\n";
-}
 
 int RunUtilityCli(std::span<const std::string> arguments, CliPlatform& platform) {
   const auto parsed = ParseArguments(arguments);
