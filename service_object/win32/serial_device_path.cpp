@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "service_object/win32/utf16.h"
+#include "shared/win32/utf16.h"
 
 namespace varnel::win32 {
 namespace {
@@ -19,8 +19,8 @@ bool is_com_port_name(std::u16string_view name) {
 }  // namespace
 
 std::wstring serial_device_path(std::u16string_view port_name) {
-  if (!is_com_port_name(port_name)) return to_wide(port_name);
-  return std::wstring(kDeviceNamespacePrefix) + to_wide(port_name);
+  if (!is_com_port_name(port_name)) return kit::win32::to_wide(port_name);
+  return std::wstring(kDeviceNamespacePrefix) + kit::win32::to_wide(port_name);
 }
 
 }  // namespace varnel::win32

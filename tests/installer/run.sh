@@ -65,7 +65,7 @@ test_program=$root/tests/installer/installer_test.py
 
 status=0
 echo "== installer tests: Lifecycle"
-KIT_PREFIX=$work/prefix-lifecycle "$root/cmake/with-simulator.sh" --simulator "$simulator" \
+KIT_PREFIX=$work/prefix-lifecycle "$root/scripts/with-simulator.sh" --simulator "$simulator" \
   --prefix "$work/prefix-lifecycle" --port 7 --port 12 -- python3 "$test_program" Lifecycle || status=1
 echo "== installer tests: Refusals, Interactive"
 "$root/scripts/wine-prefix.sh" "$work/prefix-refusals" >/dev/null
