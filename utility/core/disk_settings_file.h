@@ -1,4 +1,7 @@
 #pragma once
+// config.data on the machine's own file system: only an existing file is written, over its
+// start. Each platform folder defines it (utility/posix/settings_file.cpp,
+// utility/win32/settings_file.cpp), the build picking one.
 
 #include <cstdint>
 #include <span>
@@ -8,9 +11,6 @@
 
 namespace utility {
 
-// config.data on Windows: CreateFileA with OPEN_EXISTING, so only an existing
-// file is written, over its start, sharing it with readers and writers as the C runtime's fopen
-// does. The name is in the system's ANSI code page.
 class DiskSettingsFile final : public SettingsFile {
  public:
   Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) override;
