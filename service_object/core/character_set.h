@@ -7,8 +7,8 @@
 // chosen in the display itself. Selecting an offered code page (CharacterSetList) converts the
 // text to it instead, an unmappable or control character becoming '?'. Selecting 998 again
 // returns to the default. The display is not told: its own default font must be set to the same
-// code page (with the configuration utility). The integrator's guide (docs/integrator.md) lists these choices (properties and
-// character sets).
+// code page (with the configuration utility). The integrator's guide (docs/integrator.md) lists these choices
+// (properties and character sets).
 
 #include <cstdint>
 #include <string>
@@ -24,7 +24,7 @@ class CharacterSet {
   // DISP_CS_ASCII: the default, each code unit's low byte.
   static constexpr std::int32_t kDefault = 998;
 
-  // The OPOS CharacterSet value now in force.
+  // The OPOS CharacterSet value in force.
   [[nodiscard]] std::int32_t number() const { return page_ == nullptr ? kDefault : page_->number; }
 
   // True while text is converted to a code page (the OPOS MapCharacterSet answer).

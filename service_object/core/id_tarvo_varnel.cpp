@@ -24,7 +24,7 @@ ID_TARVO_VARNEL::ID_TARVO_VARNEL(ServiceModule& module)
 
 ID_TARVO_VARNEL::~ID_TARVO_VARNEL() {
   {
-    // The port stays open (CloseService closes it), but this object no longer uses it.
+    // The port stays open (CloseService closes it), but this object stops using it.
     const Guard guard(device_.lock);
     if (enabled_) --device_.port_users;
   }
