@@ -16,6 +16,11 @@ namespace {
 // any time.
 class CountedObject : public IUnknown {
  public:
+  CountedObject() = default;
+  CountedObject(const CountedObject&) = delete;
+  CountedObject& operator=(const CountedObject&) = delete;
+  virtual ~CountedObject() = default;
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
