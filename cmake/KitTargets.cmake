@@ -5,11 +5,10 @@
 #                   ASan+UBSan, "thread" for TSan, empty for none; with KIT_FUZZ (preset fuzz,
 #                   clang) libFuzzer's coverage with ASan+UBSan instead
 #
-# Every library and program links both:
-#   target_link_libraries(my_target PRIVATE kit_warnings kit_sanitizers)
-# kit_check_targets() (called at the end of the top-level CMakeLists.txt) refuses a target of
-# ours that does not, so a new folder cannot silently build without them. Third-party code built
-# here (GoogleTest for the cross build) links neither.
+# Every library and program of ours is made with kit_add_library or kit_add_executable, which
+# take add_library's and add_executable's arguments and link both privately; scripts/lint.sh
+# refuses a plain add_library or add_executable in our CMake files. Third-party code built here
+# (GoogleTest for the cross build) links neither.
 
 add_library(kit_warnings INTERFACE)
 target_compile_options(kit_warnings INTERFACE -Wall -Wextra -Werror)
@@ -37,6 +36,21 @@ elseif(NOT KIT_SANITIZE STREQUAL "")
   message(FATAL_ERROR "KIT_SANITIZE must be empty, address or thread, not '${KIT_SANITIZE}'")
 endif()
 
+# add_library that links kit_warnings and kit_sanitizers (not for INTERFACE, ALIAS or IMPORTED
+# libraries, which compile nothing).
+function(kit_add_library name)
+  add_library(${name} ${ARGN})
+  if(NOT ARGV1 MATCHES "^(INTERFACE|ALIAS|IMPORTED)$")
+    target_link_libraries(${name} PRIVATE kit_warnings kit_sanitizers)
+  endif()
+endfunction()
+
+# add_executable that links kit_warnings and kit_sanitizers.
+function(kit_add_executable name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE kit_warnings kit_sanitizers)
+endfunction()
+
 # Every target defined in `dir` and the folders below it, into `out`.
 function(kit_collect_targets dir out)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -46,29 +60,4 @@ function(kit_collect_targets dir out)
     list(APPEND targets ${below})
   endforeach()
   set(${out} ${targets} PARENT_SCOPE)
-endfunction()
-
-# Fails the configuration when a compiled target of ours does not link kit_warnings and
-# kit_sanitizers.
-function(kit_check_targets)
-  kit_collect_targets(${PROJECT_SOURCE_DIR} targets)
-  set(missing)
-  foreach(target IN LISTS targets)
-    get_target_property(type ${target} TYPE)
-    if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
-      continue()
-    endif()
-    get_target_property(third_party ${target} KIT_THIRD_PARTY)
-    if(third_party)
-      continue()
-    endif()
-    get_target_property(links ${target} LINK_LIBRARIES)
-    if(NOT "kit_warnings" IN_LIST links OR NOT "kit_sanitizers" IN_LIST links)
-      list(APPEND missing ${target})
-    endif()
-  endforeach()
-  if(missing)
-    list(JOIN missing ", " names)
-    message(FATAL_ERROR "These targets do not link kit_warnings and kit_sanitizers: ${names}")
-  endif()
 endfunction()

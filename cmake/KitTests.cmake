@@ -13,9 +13,8 @@
 # Adding a test file to the target or a new suite to a file is all it takes.
 #
 # For a new folder, e.g. tests/tester/win32/CMakeLists.txt:
-#   add_executable(tester_win32_test form_test.cpp)
-#   target_link_libraries(tester_win32_test PRIVATE tester_win32 GTest::gtest_main
-#                         kit_warnings kit_sanitizers)
+#   kit_add_executable(tester_win32_test form_test.cpp)
+#   target_link_libraries(tester_win32_test PRIVATE tester_win32 GTest::gtest_main)
 #   kit_add_test_suites(tester_win32_test PREFIX tester.win32 PROPERTIES TIMEOUT 60)
 # and, when one suite needs more than the others:
 #   set_tests_properties(tester.win32.FormTest PROPERTIES RESOURCE_LOCK kit_simulator_ports)
@@ -23,7 +22,7 @@
 # kit_add_test_registration_check() (called once, at the end of the top-level CMakeLists.txt) adds
 # the entry tests_registered. It runs every program of the build that links GoogleTest, asks it
 # for its tests, and fails for any test that no ctest entry would run: a program registered with
-# plain add_executable and no entry, or a suite the source reading above did not see.
+# plain kit_add_executable and no entry, or a suite the source reading above did not see.
 
 include(GoogleTest)
 

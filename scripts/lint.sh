@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Static checks with the project's own configuration: one format (.clang-format) for every C and
+# Static checks with the project's own configuration: the Layout table's arrows
+# (scripts/lib/check_layout.py over every #include and script call), one format (.clang-format) for every C and
 # C++ file, cppcheck over every source folder, and clang-tidy (.clang-tidy) over every source the
 # native and the Windows builds compile. Exits non-zero on any finding.
 #   scripts/lint.sh
@@ -7,6 +8,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 dirs=(service_object shared sim utility tester bridge tests examples bench fuzz)
+
+echo "== layout"
+python3 scripts/lib/check_layout.py
+# Every target of ours takes the kit's warnings and sanitizers (cmake/KitTargets.cmake).
+if git grep -nE '^\s*add_(library|executable)\(' -- '*CMakeLists.txt' '*.cmake' \
+     ':!cmake/KitTargets.cmake' ':!cmake/GoogleTestMingw.cmake' | grep -vE '\((\S+) (INTERFACE|ALIAS|IMPORTED)'; then
+  echo "lint: use kit_add_library or kit_add_executable (cmake/KitTargets.cmake) for these" >&2
+  exit 1
+fi
 
 echo "== clang-format"
 # The generated glyph table guards its own layout with clang-format off.

@@ -14,15 +14,15 @@ cd "$(dirname "$0")/.."
 root=$PWD
 scripts/setup.sh
 
-version=$(head -n 1 VERSION)
-[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "package: VERSION holds '$version', not four numbers" >&2; exit 1; }
-name=zorn-pole-display-kit-$version
-
 for preset in release-win32 release-win64; do
   echo "== package: build $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+# The version the build took from VERSION: CMake refuses a VERSION that is not four numbers.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release-win32/CMakeCache.txt)
+[ -n "$version" ] || { echo "package: build/release-win32 holds no project version" >&2; exit 1; }
+name=zorn-pole-display-kit-$version
 
 stage=$root/build/package/stage
 rm -rf "$stage"

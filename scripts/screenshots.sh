@@ -23,7 +23,7 @@ if [ "${1:-}" = --inside ]; then
   trap 'rm -rf "$work"' EXIT
   # Wine's wait for received bytes needs the modem-line answers a pseudo-terminal cannot give.
   KIT_WINE_PRELOAD="$root/build/win32/tests/utility/win32/tiocm_shim/\$LIB/libkit_tiocm.so" \
-    "$root/cmake/wine-run.sh" "$driver" "Z:${work//\//\\}" &
+    "$root/scripts/wine-run.sh" "$driver" "Z:${work//\//\\}" &
   driver_pid=$!
   taken=0
   deadline=$((SECONDS + 120))
@@ -53,4 +53,4 @@ cmake --build --preset win32 --target Zorn_Utility utility_screenshot_driver kit
 source "$root/scripts/lib/screenshot-session.sh"
 kit_screenshot_session "$root" ":${KIT_SCREENSHOT_DISPLAY:-91}"
 mkdir -p docs
-cmake/with-simulator.sh --simulator "$simulator" --prefix "$WINEPREFIX" --port 7 -- "$0" --inside
+scripts/with-simulator.sh --simulator "$simulator" --prefix "$WINEPREFIX" --port 7 -- "$0" --inside

@@ -15,7 +15,7 @@ simulator=$root/build/native/sim/pole_display_sim
 
 if [ "${1:-}" = --inside ]; then
   # Inside with-simulator.sh: the steps program prints each state and waits for a line.
-  coproc STEPS { "$root/cmake/wine-run.sh" "$steps"; }
+  coproc STEPS { "$root/scripts/wine-run.sh" "$steps"; }
   steps_pid=$STEPS_PID  # bash forgets the variable once the program has ended
   while IFS=' ' read -r state left top right bottom <&"${STEPS[0]}"; do
     state=${state%$'\r'} bottom=${bottom%$'\r'}
@@ -35,4 +35,4 @@ done
 source "$root/scripts/lib/screenshot-session.sh"
 kit_screenshot_session "$root" ":${KIT_SCREENSHOT_DISPLAY:-92}"
 mkdir -p docs
-cmake/with-simulator.sh --simulator "$simulator" --prefix "$WINEPREFIX" --port 7 -- "$0" --inside
+scripts/with-simulator.sh --simulator "$simulator" --prefix "$WINEPREFIX" --port 7 -- "$0" --inside

@@ -6,16 +6,15 @@
 //
 // Runs by hand under the simulator, which keeps no files so that it drains the line as fast as
 // a device would (one command line):
-//   cmake/with-simulator.sh --simulator build/native/sim/pole_display_sim
-//     --prefix build/win32/wineprefix --port 7 --no-files -- cmake/wine-run.sh
+//   scripts/with-simulator.sh --simulator build/native/sim/pole_display_sim
+//     --prefix build/win32/wineprefix --port 7 --no-files -- scripts/wine-run.sh
 //     build/win32/bench/win32/display_text_bench.exe [batches]
 
 #include <windows.h>
 #include <oleauto.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +25,10 @@
 
 namespace {
 
+using kit::bench::now_ns;
 using kit::win32::LongArgument;
 using test_support::invoke_long;
 using test_support::text_argument;
-using varnel::bench::now_ns;
 
 constexpr int kCallsPerBatch = 1000;
 constexpr int kWarmUpCalls = 50;
@@ -38,11 +37,6 @@ constexpr DISPID kOpenService = 6;
 constexpr DISPID kClaimDevice = 8;
 constexpr DISPID kDisplayText = 16;
 constexpr wchar_t kText[] = L"TOTAL         12.34 ";  // 20 characters
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 // Nanoseconds per DisplayText call over one batch, the device enabled.
 double service_object_batch(IDispatch& so) {
@@ -100,60 +94,16 @@ double bare_write_batch() {
   return ok ? per_call : -1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  long batches = 21;
-  if (argc > 1) {
-    char* end = nullptr;
-    batches = std::strtol(argv[1], &end, 10);
-    if (end == argv[1] || *end != '\0' || batches < 3 || batches > 1000) {
-      std::fprintf(stderr, "usage: display_text_bench [batches, 3 to 1000]\n");
-      return 2;
-    }
-  }
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const test_support::InstalledDevice device(L"KitBenchPole", L"7", L"9600");
-  IDispatch* so = varnel::bench::create_service_object(test_support::varnel_library_path());
-  if (so == nullptr) {
-    std::fprintf(stderr, "display_text_bench: cannot create the service object from %s\n", KIT_VARNEL_DLL);
-    return 1;
-  }
-  invoke_long(*so, kOpenService,
-              {text_argument(L"LineDisplay"), text_argument(L"PoleDisplay"), LongArgument(0)});
-  invoke_long(*so, kClaimDevice, {LongArgument(1000)});
-
-  std::vector<double> service_object;
-  std::vector<double> bare;
-  for (long b = 0; b < batches; ++b) {
-    invoke_long(*so, kSetPropertyNumber, {LongArgument(3), LongArgument(1)});
-    if (invoke_long(*so, 2, {LongArgument(3)}) != 1) {
-      std::fprintf(stderr,
-                   "display_text_bench: the device does not enable on COM7 (is the simulator there?)\n");
-      return 1;
-    }
-    service_object.push_back(service_object_batch(*so));
-    invoke_long(*so, kSetPropertyNumber, {LongArgument(3), LongArgument(0)});  // the port is free again
-    const double write = bare_write_batch();
-    if (write < 0) {
-      std::fprintf(stderr, "display_text_bench: the bare write on COM7 failed\n");
-      return 1;
-    }
-    bare.push_back(write);
-  }
-  so->Release();
-  CoUninitialize();
-
-  const double so_median = median(service_object);
-  const double bare_median = median(bare);
+// The medians of the two series and how they compare.
+void report(const std::vector<double>& service_object, const std::vector<double>& bare, long batches) {
+  const kit::bench::Spread so_times = kit::bench::spread(service_object);
+  const kit::bench::Spread bare_times = kit::bench::spread(bare);
   std::printf(
       "DisplayText(20 characters), enabled, Invoke to COM7: median %.1f us per call (min %.1f, max %.1f)\n",
-      so_median / 1000, *std::min_element(service_object.begin(), service_object.end()) / 1000,
-      *std::max_element(service_object.begin(), service_object.end()) / 1000);
+      so_times.median / 1000, so_times.min / 1000, so_times.max / 1000);
   std::printf(
       "bare overlapped WriteFile(20 bytes) to COM7:    median %.1f us per call (min %.1f, max %.1f)\n",
-      bare_median / 1000, *std::min_element(bare.begin(), bare.end()) / 1000,
-      *std::max_element(bare.begin(), bare.end()) / 1000);
+      bare_times.median / 1000, bare_times.min / 1000, bare_times.max / 1000);
   // Each batch of the service object ran next to one bare batch: the median of those pairs' ratios
   // is the figure least moved by a machine whose load changes during the run.
   std::vector<double> paired;
@@ -161,6 +111,46 @@ int main(int argc, char** argv) {
   std::printf(
       "ratio of the medians %.3f, median of the paired ratios %.3f (%ld batches of %d calls each, "
       "alternating)\n",
-      so_median / bare_median, median(paired), batches, kCallsPerBatch);
+      so_times.median / bare_times.median, kit::bench::spread(paired).median, batches, kCallsPerBatch);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::optional<long> batches =
+      kit::bench::count_argument(argc, argv, "display_text_bench", "batches", 21, 1000);
+  if (!batches) return 2;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const test_support::InstalledDevice device(L"KitBenchPole", L"7", L"9600");
+  kit::win32::ComPtr<IDispatch> so = kit::bench::create_service_object(test_support::varnel_library_path());
+  if (!so) {
+    std::fprintf(stderr, "display_text_bench: cannot create the service object from %s\n", KIT_VARNEL_DLL);
+    return 1;
+  }
+  invoke_long(*so.get(), kOpenService,
+              {text_argument(L"LineDisplay"), text_argument(L"PoleDisplay"), LongArgument(0)});
+  invoke_long(*so.get(), kClaimDevice, {LongArgument(1000)});
+
+  std::vector<double> service_object;
+  std::vector<double> bare;
+  for (long b = 0; b < *batches; ++b) {
+    invoke_long(*so.get(), kSetPropertyNumber, {LongArgument(3), LongArgument(1)});
+    if (invoke_long(*so.get(), 2, {LongArgument(3)}) != 1) {
+      std::fprintf(stderr,
+                   "display_text_bench: the device does not enable on COM7 (is the simulator there?)\n");
+      return 1;
+    }
+    service_object.push_back(service_object_batch(*so.get()));
+    invoke_long(*so.get(), kSetPropertyNumber, {LongArgument(3), LongArgument(0)});  // the port is free again
+    const double write = bare_write_batch();
+    if (write < 0) {
+      std::fprintf(stderr, "display_text_bench: the bare write on COM7 failed\n");
+      return 1;
+    }
+    bare.push_back(write);
+  }
+  so.reset();
+  CoUninitialize();
+  report(service_object, bare, *batches);
   return 0;
 }

@@ -6,32 +6,25 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/win32/bench_support.h"
 #include "tests/support/varnel_client.h"
 
-using varnel::bench::now_ns;
+using kit::bench::now_ns;
 
 int main(int argc, char** argv) {
-  long batches = 21;
-  if (argc > 1) {
-    char* end = nullptr;
-    batches = std::strtol(argv[1], &end, 10);
-    if (end == argv[1] || *end != '\0' || batches < 3 || batches > 10000) {
-      std::fprintf(stderr, "usage: invoke_bench [batches, 3 to 10000]\n");
-      return 2;
-    }
-  }
+  const std::optional<long> batches =
+      kit::bench::count_argument(argc, argv, "invoke_bench", "batches", 21, 10000);
+  if (!batches) return 2;
   constexpr int kCallsPerBatch = 2000;
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IDispatch* so = varnel::bench::create_service_object(test_support::varnel_library_path());
-  if (so == nullptr) {
+  kit::win32::ComPtr<IDispatch> so = kit::bench::create_service_object(test_support::varnel_library_path());
+  if (!so) {
     std::fprintf(stderr, "invoke_bench: cannot create the service object from %s\n", KIT_VARNEL_DLL);
     return 1;
   }
@@ -50,7 +43,7 @@ int main(int argc, char** argv) {
   DISPPARAMS params{args, nullptr, 2, 0};
 
   std::vector<double> per_call;
-  for (long b = 0; b < batches; ++b) {
+  for (long b = 0; b < *batches; ++b) {
     const double start = now_ns();
     for (int i = 0; i < kCallsPerBatch; ++i) {
       VARIANT result;
@@ -60,14 +53,14 @@ int main(int argc, char** argv) {
     }
     per_call.push_back((now_ns() - start) / kCallsPerBatch);
   }
-  std::sort(per_call.begin(), per_call.end());
+  const kit::bench::Spread times = kit::bench::spread(per_call);
   std::printf(
       "Invoke(DisplayText, 20 characters) under Wine: median %.0f ns per call "
       "(min %.0f, max %.0f; %ld batches of %d calls)\n",
-      per_call[per_call.size() / 2], per_call.front(), per_call.back(), batches, kCallsPerBatch);
+      times.median, times.min, times.max, *batches, kCallsPerBatch);
 
   VariantClear(&args[1]);
-  so->Release();
+  so.reset();
   CoUninitialize();
   return 0;
 }

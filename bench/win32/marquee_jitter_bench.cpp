@@ -4,7 +4,7 @@
 // long after its due time it ran. Reports the median, the 99th percentile and the largest delay.
 //
 // Runs by hand under Wine, on an otherwise idle machine:
-//   cmake/wine-run.sh build/win32/bench/win32/marquee_jitter_bench.exe [steps]
+//   scripts/wine-run.sh build/win32/bench/win32/marquee_jitter_bench.exe [steps]
 
 #include <algorithm>
 #include <atomic>

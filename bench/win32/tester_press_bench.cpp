@@ -3,23 +3,23 @@
 // the whole road of a request: the form, the Control Object (the test stand-in), VARNEL.dll,
 // the serial writer, Wine's serial layer, the pseudo-terminal, the simulator.
 //
-// Run inside cmake/with-simulator.sh with the simulator on COM7 (one command line):
-//   cmake/with-simulator.sh --simulator build/native/sim/pole_display_sim
+// Run inside scripts/with-simulator.sh with the simulator on COM7 (one command line):
+//   scripts/with-simulator.sh --simulator build/native/sim/pole_display_sim
 //     --prefix build/win32/wineprefix --port 7 --
-//     cmake/wine-run.sh build/win32/bench/win32/tester_press_bench.exe [presses]
+//     scripts/wine-run.sh build/win32/bench/win32/tester_press_bench.exe [presses]
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bench/win32/bench_support.h"
 #include "tester/core/form_controls.h"
 #include "tests/support/installed_device.h"
 #include "tests/support/simulator_link.h"
-#include "tests/tester/win32/tester_process.h"
+#include "tests/support/tester_process.h"
 
 namespace {
 
@@ -28,13 +28,7 @@ using kit::tester_test::TesterProcess;
 using kit::tester_test::WindowsPath;
 using namespace zorntest::control_id;
 
-double NowMs() {
-  LARGE_INTEGER counter{};
-  LARGE_INTEGER frequency{};
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) * 1e3 / static_cast<double>(frequency.QuadPart);
-}
+using kit::bench::now_ms;
 
 // Milliseconds from the click until the trace holds `lines` more lines; negative when they did
 // not come within 10 s.
@@ -42,39 +36,33 @@ double TimePress(const TesterProcess& tester, const test_support::SimulatorLink&
                  std::size_t lines) {
   tester.set_text(kText5, L"");
   const std::size_t before = sim.trace().size();
-  const double start = NowMs();
+  const double start = now_ms();
   tester.click(button);
   while (sim.trace().size() < before + lines) {
-    if (NowMs() - start > 10000) return -1;
+    if (now_ms() - start > 10000) return -1;
     Sleep(0);
   }
-  const double elapsed = NowMs() - start;
+  const double elapsed = now_ms() - start;
   // The press has ended once the form has written its status.
   while (tester.text(kText5).empty()) Sleep(1);
   return elapsed;
 }
 
-void Report(const char* what, std::vector<double> times) {
-  std::sort(times.begin(), times.end());
+void Report(const char* what, const std::vector<double>& times) {
+  const kit::bench::Spread spread = kit::bench::spread(times);
   std::printf("%-34s  presses %3zu  min %7.2f ms  median %7.2f ms  max %7.2f ms\n", what, times.size(),
-              times.front(), times[times.size() / 2], times.back());
+              spread.min, spread.median, spread.max);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  long presses = 25;
-  if (argc > 1) {
-    char* end = nullptr;
-    presses = std::strtol(argv[1], &end, 10);
-    if (end == argv[1] || *end != '\0' || presses < 3 || presses > 1000) {
-      std::fprintf(stderr, "usage: tester_press_bench [presses, 3 to 1000]\n");
-      return 2;
-    }
-  }
+  const std::optional<long> presses =
+      kit::bench::count_argument(argc, argv, "tester_press_bench", "presses", 25, 1000);
+  if (!presses) return 2;
   const std::optional<test_support::SimulatorLink> sim = test_support::SimulatorLink::for_port(7);
   if (!sim) {
-    std::fprintf(stderr, "tester_press_bench: run inside cmake/with-simulator.sh --port 7\n");
+    std::fprintf(stderr, "tester_press_bench: run inside scripts/with-simulator.sh --port 7\n");
     return 2;
   }
   const RegisteredServer control(WindowsPath(KIT_CONTROL_OBJECT_DLL));
@@ -93,7 +81,7 @@ int main(int argc, char** argv) {
   }
   std::vector<double> clear;
   std::vector<double> text;
-  for (long i = 0; i < presses; ++i) {
+  for (long i = 0; i < *presses; ++i) {
     clear.push_back(TimePress(*tester, *sim, kCommand6, 1));
     text.push_back(TimePress(*tester, *sim, kCommand4, 20));
     if (clear.back() < 0 || text.back() < 0) {

@@ -10,25 +10,19 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/utility/win32/utility_program.h"
+#include "bench/win32/bench_support.h"
+#include "tests/support/utility_program.h"
 
 namespace {
 
 constexpr ULONGLONG kRunLimitMs = 30000;
 
-double NowMs() {
-  LARGE_INTEGER counter{};
-  LARGE_INTEGER frequency{};
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) * 1e3 / static_cast<double>(frequency.QuadPart);
-}
+using kit::bench::now_ms;
 
 // Whether `window` or a window below it still waits for WM_PAINT.
 bool NeedsPainting(HWND window) {
@@ -51,7 +45,7 @@ StartTimes TimeOneStart(const std::wstring& program) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  const double started = NowMs();
+  const double started = now_ms();
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     return {};
@@ -62,10 +56,10 @@ StartTimes TimeOneStart(const std::wstring& program) {
   while (GetTickCount64() < deadline) {
     if (dialog == nullptr) {
       dialog = zorn::test::UtilityProgram::FindDialog(process.dwProcessId);
-      if (dialog != nullptr) times.visible = NowMs() - started;
+      if (dialog != nullptr) times.visible = now_ms() - started;
     }
     if (dialog != nullptr && !NeedsPainting(dialog)) {
-      times.painted = NowMs() - started;
+      times.painted = now_ms() - started;
       break;
     }
     if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
@@ -78,23 +72,12 @@ StartTimes TimeOneStart(const std::wstring& program) {
   return times;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  long runs = 15;
-  if (argc > 1) {
-    char* end = nullptr;
-    runs = std::strtol(argv[1], &end, 10);
-    if (end == argv[1] || *end != '\0' || runs < 3 || runs > 1000) {
-      std::fprintf(stderr, "usage: utility_startup_bench [runs, 3 to 1000]\n");
-      return 2;
-    }
-  }
+  const std::optional<long> runs =
+      kit::bench::count_argument(argc, argv, "utility_startup_bench", "runs", 15, 1000);
+  if (!runs) return 2;
   const std::wstring program = zorn::test::UtilityProgram::ProgramPath();
   if (TimeOneStart(program).painted < 0) {
     std::fprintf(stderr, "utility_startup_bench: no dialog from %s\n", KIT_ZORN_UTILITY_EXE);
@@ -102,7 +85,7 @@ int main(int argc, char** argv) {
   }
   std::vector<double> visible;
   std::vector<double> painted;
-  for (long run = 0; run < runs; ++run) {
+  for (long run = 0; run < *runs; ++run) {
     const StartTimes times = TimeOneStart(program);
     if (times.painted < 0) {
       std::fprintf(stderr, "utility_startup_bench: run %ld showed no dialog\n", run + 1);
@@ -114,7 +97,7 @@ int main(int argc, char** argv) {
   std::printf(
       "Zorn_Utility.exe, %ld runs: start to visible dialog median %.1f ms; to first painted dialog median "
       "%.1f ms, fastest %.1f ms, slowest %.1f ms\n",
-      runs, Median(visible), Median(painted), *std::min_element(painted.begin(), painted.end()),
-      *std::max_element(painted.begin(), painted.end()));
+      *runs, kit::bench::spread(visible).median, kit::bench::spread(painted).median,
+      kit::bench::spread(painted).min, kit::bench::spread(painted).max);
   return 0;
 }

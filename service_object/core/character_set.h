@@ -24,7 +24,7 @@ class CharacterSet {
   // DISP_CS_ASCII: the default, each code unit's low byte.
   static constexpr std::int32_t kDefault = 998;
 
-  // The OPOS CharacterSet value now in force.
+  // The OPOS CharacterSet value in force.
   [[nodiscard]] std::int32_t number() const { return page_ == nullptr ? kDefault : page_->number; }
 
   // True while text is converted to a code page (the OPOS MapCharacterSet answer).

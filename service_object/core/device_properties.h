@@ -4,8 +4,8 @@
 // asks. The object's own flags (Claimed, DeviceEnabled, ResultCode, ServiceObjectVersion) and
 // texts (DeviceName, DeviceDescription, ServiceObjectDescription) are answered by the object.
 //
-// An index that names nothing the service object knows answers 0 (numbers) or an empty string,
-// as before: an application that lays out text by Columns reads 20, and one that reads a
+// An index that names nothing the service object knows answers 0 (numbers) or an empty string:
+// an application that lays out text by Columns reads 20, and one that reads a
 // property this display lacks reads what OPOS defines for "not supported". The integrator's guide's table
 // lists every answer.
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <new>
 
-#include "service_object/win32/utf16.h"
+#include "shared/win32/utf16.h"
 
 namespace varnel {
 namespace {
@@ -22,8 +22,8 @@ bool holds_text(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || 
 }  // namespace
 
 std::optional<std::u16string> Win32RegistryKey::read_string(std::u16string_view value_name) {
-  if (win32::has_embedded_nul(value_name)) return std::nullopt;
-  const std::wstring name = win32::to_wide(value_name);
+  if (kit::win32::has_embedded_nul(value_name)) return std::nullopt;
+  const std::wstring name = kit::win32::to_wide(value_name);
 
   std::array<wchar_t, kValueCapacityBytes / sizeof(wchar_t)> buffer{};
   DWORD type = REG_NONE;
@@ -39,12 +39,12 @@ std::optional<std::u16string> Win32RegistryKey::read_string(std::u16string_view 
   const auto end = std::find(buffer.begin(), buffer.begin() + stored_chars, L'\0');
   const std::wstring_view text(buffer.data(), static_cast<std::size_t>(end - buffer.begin()));
   if (text.size() > kMaxValueChars) return std::nullopt;
-  return win32::to_u16(text);
+  return kit::win32::to_u16(text);
 }
 
 std::unique_ptr<RegistryKey> Win32ConfigRegistry::open_for_reading(std::u16string_view key_path) {
-  if (win32::has_embedded_nul(key_path)) return nullptr;
-  const std::wstring path = win32::to_wide(key_path);
+  if (kit::win32::has_embedded_nul(key_path)) return nullptr;
+  const std::wstring path = kit::win32::to_wide(key_path);
   kit::win32::UniqueRegistryKey key;
   // RegOpenKeyExW: ERROR_SUCCESS, or an error code (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED).
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "service_object/win32/module_name.h"
-#include "service_object/win32/utf16.h"
+#include "shared/win32/utf16.h"
 
 namespace varnel {
 
 void Win32MessageBox::show(std::u16string_view text) {
-  const std::wstring message = win32::to_wide(text);
+  const std::wstring message = kit::win32::to_wide(text);
   if (!surroundings_.someone_can_answer()) {
     // Nobody would ever press OK. Whether the log took the entry or not, the call goes on.
     static_cast<void>(surroundings_.record(win32::kEventSource, message));

@@ -7,14 +7,14 @@
 #include <climits>
 #include <new>
 
-#include "service_object/win32/utf16.h"
 #include "shared/win32/unique_handle.h"
+#include "shared/win32/utf16.h"
 
 namespace varnel {
 
 std::optional<std::string> Win32TextFileReader::read(std::u16string_view path, std::size_t max_bytes) {
-  if (win32::has_embedded_nul(path)) return std::nullopt;
-  const std::wstring wide_path = win32::to_wide(path);
+  if (kit::win32::has_embedded_nul(path)) return std::nullopt;
+  const std::wstring wide_path = kit::win32::to_wide(path);
   // CreateFileW: INVALID_HANDLE_VALUE on failure. A folder fails too (no backup semantics).
   const kit::win32::UniqueFileHandle file(
       CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -48,7 +48,7 @@ std::u16string Win32TextFileReader::widen(std::string_view text) {
   std::wstring wide(static_cast<std::size_t>(needed), L'\0');
   const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), needed);
   wide.resize(static_cast<std::size_t>(std::max(written, 0)));
-  return win32::to_u16(wide);
+  return kit::win32::to_u16(wide);
 }
 
 }  // namespace varnel

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "service_object/win32/serial_device_path.h"
-#include "service_object/win32/utf16.h"
 #include "shared/serial_write_limit.h"
 #include "shared/win32/serial_port.h"
 
@@ -69,7 +68,7 @@ bool Win32SerialWriter::open(std::u16string_view port_name, ParitySelector parit
   port_name_.assign(port_name);
   parity_ = parity;
   baud_rate_ = baud_rate;
-  if (win32::has_embedded_nul(port_name)) return false;
+  if (kit::win32::has_embedded_nul(port_name)) return false;
 
   const std::wstring device_path = win32::serial_device_path(port_name);
   // CreateFileW: INVALID_HANDLE_VALUE on failure. Share mode 0: nobody else may hold the port.

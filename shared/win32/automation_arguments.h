@@ -19,6 +19,7 @@ inline UniqueBstr MakeBstr(std::wstring_view text) {
   return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
 
+// A 32-bit integer by value: an argument, or the result a server hands back.
 inline VARIANT LongArgument(std::int32_t value) {
   VARIANT v;
   VariantInit(&v);

@@ -25,7 +25,7 @@ class UniqueBstr {
   }
 
   [[nodiscard]] BSTR get() const noexcept { return value_; }
-  // Hands the string to the caller, who frees it from now on.
+  // Hands the string to the caller, who frees it from then on.
   BSTR release() noexcept { return std::exchange(value_, nullptr); }
   // For out-parameters: frees the old string first.
   BSTR* put() noexcept {

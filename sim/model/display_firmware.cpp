@@ -9,7 +9,7 @@ void DisplayFirmware::receive(std::span<const std::uint8_t> bytes) {
   effects_.count_received(bytes.size());
   for (std::size_t index = 0; index < bytes.size(); ++index) {
     if (state().mode == DisplayMode::download) {
-      // The firmware loader owns the line now; it is not modelled.
+      // In download mode the firmware loader owns the line; it is not modelled.
       trace_.push_back("download-mode bytes n=" + std::to_string(bytes.size() - index));
       return;
     }

@@ -3,11 +3,9 @@
 // events to the handlers on one thread; every Control Object call is synchronous.
 //
 // Every button but Exit runs the common sequence: hourglass, the call or calls, ResultCode,
-// its OPOS name into the status box Text5, pointer back. Choices made here:
-// - A call that does not reach the Control Object at all (see ControlObject) has no result
-//   code; the status box then shows "OposEFailure" and ResultCode is not read.
-// - Numbers in the text boxes are read by NumberInText (number_text.h): a value beyond the
-//   32-bit range is passed as the nearest 32-bit value.
+// its OPOS name into the status box Text5, pointer back. What it decides where its design leaves
+// it open (a call that never reaches the Control Object, numbers beyond 32 bits): docs/developer.md,
+// "What ZornTest decides where its design leaves it open".
 
 #include <cstdint>
 #include <string>

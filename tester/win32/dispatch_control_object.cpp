@@ -19,7 +19,7 @@ using kit::win32::StringArgument;
 using kit::win32::UniqueBstr;
 using kit::win32::UniqueVariant;
 
-UniqueBstr MakeBstr(std::u16string_view text) { return kit::win32::MakeBstr(ToWide(text)); }
+UniqueBstr MakeBstr(std::u16string_view text) { return kit::win32::MakeBstr(kit::win32::to_wide(text)); }
 
 // Frees what an automation error handed back.
 void ClearException(EXCEPINFO& exception) {

@@ -32,7 +32,7 @@ bool FaceInstalled(HDC dc, const std::wstring& face) {
 }  // namespace
 
 std::wstring FormFontFace() {
-  std::wstring first = ToWide(kFontFace);
+  std::wstring first = kit::win32::to_wide(kFontFace);
   HDC dc = GetDC(nullptr);
   if (dc == nullptr) return first;
   std::wstring face = first;

@@ -64,7 +64,7 @@ FormWindow::FormWindow(HINSTANCE instance, std::wstring title) : title_(std::mov
                                nullptr));
   RECT frame{0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  const std::wstring caption = ToWide(kFormCaption);
+  const std::wstring caption = kit::win32::to_wide(kFormCaption);
   // WM_NCCREATE hands `this` to the window procedure, which keeps it with the window.
   CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                   frame.right - frame.left, frame.bottom - frame.top, owner_.get(), nullptr, instance, this);
@@ -88,7 +88,8 @@ void FormWindow::CreateControls(HINSTANCE instance) {
     if (!control.enabled) style |= WS_DISABLED;
     int height = Pixels(control.twips.height);
     if (IsCombo(control.kind)) height += kDroppedItems * height;  // a combo's height includes its open list
-    const std::wstring text = control.kind == ControlKind::DropDownCombo ? L"" : ToWide(control.text);
+    const std::wstring text =
+        control.kind == ControlKind::DropDownCombo ? L"" : kit::win32::to_wide(control.text);
     // A child window takes its identifier where a top-level window takes its menu.
     auto* id =
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id));  // NOLINT(performance-no-int-to-ptr)
@@ -103,7 +104,8 @@ void FormWindow::CreateControls(HINSTANCE instance) {
       for (const std::u16string_view item : AttributeItems()) AddItem(control.id, item);
     }
     // The combo's starting text is shown in its edit field with no item selected.
-    if (control.kind == ControlKind::DropDownCombo) SetWindowTextW(child, ToWide(control.text).c_str());
+    if (control.kind == ControlKind::DropDownCombo)
+      SetWindowTextW(child, kit::win32::to_wide(control.text).c_str());
   }
 }
 
@@ -128,16 +130,16 @@ std::u16string FormWindow::Text(int controlId) const {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   const int length = GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-  return ToU16(text);
+  return kit::win32::to_u16(text);
 }
 
 void FormWindow::SetText(int controlId, std::u16string_view text) {
-  if (HWND control = Control(controlId)) SetWindowTextW(control, ToWide(text).c_str());
+  if (HWND control = Control(controlId)) SetWindowTextW(control, kit::win32::to_wide(text).c_str());
 }
 
 void FormWindow::AddItem(int comboId, std::u16string_view item) {
   if (HWND combo = Control(comboId))
-    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kit::win32::to_wide(item).c_str()));
 }
 
 int FormWindow::ListIndex(int comboId) const {
@@ -165,7 +167,7 @@ void FormWindow::SetMousePointer(MousePointer pointer) {
 void FormWindow::ShowMessage(std::u16string_view text, MessageIcon icon) {
   const UINT type = MB_OK | (icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0);
   HWND owner = window_ && IsWindowVisible(window_.get()) ? window_.get() : nullptr;
-  MessageBoxW(owner, ToWide(text).c_str(), title_.c_str(), type);
+  MessageBoxW(owner, kit::win32::to_wide(text).c_str(), title_.c_str(), type);
 }
 
 void FormWindow::EndProgram() {

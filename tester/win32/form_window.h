@@ -23,7 +23,7 @@ class FormWindow final : public FormView {
   FormWindow& operator=(const FormWindow&) = delete;
 
   [[nodiscard]] bool Created() const { return static_cast<bool>(window_); }
-  // Clicks and the close box go to `form` from now on.
+  // Clicks and the close box go to `form` from then on.
   void Attach(Form1& form) { form_ = &form; }
   // Shows the window centred on the screen's work area, with the focus on the device list.
   void Show();

@@ -52,7 +52,7 @@ int RunTester(HINSTANCE instance) {
   // The form and its Control Object come first; the start-up steps run before the form shows.
   FormWindow window(instance, title);
   if (!window.Created()) return 1;
-  const std::wstring prog_id = ToWide(kControlObjectProgId);
+  const std::wstring prog_id = kit::win32::to_wide(kControlObjectProgId);
   CreatedControl created = CreateControlObject(prog_id);
   const bool control_missing = !created.control;
   DispatchControlObject control(std::move(created.control));
@@ -63,7 +63,7 @@ int RunTester(HINSTANCE instance) {
   // Without its Control Object the form says so and opens all the same (docs/developer.md: "No Control
   // Object").
   if (control_missing) {
-    window.ShowMessage(ToU16(ControlObjectMissingMessage(prog_id, created.result, title)),
+    window.ShowMessage(kit::win32::to_u16(ControlObjectMissingMessage(prog_id, created.result, title)),
                        MessageIcon::Exclamation);
   }
   window.Show();

@@ -16,7 +16,7 @@ class SingleInstance final : public ProgramInstance {
   // Takes this program's mutex, which stays held until the program ends; true when an earlier
   // instance already holds it.
   bool PreviousInstanceRunning() override;
-  std::u16string ExecutableName() const override { return ToU16(name_); }
+  std::u16string ExecutableName() const override { return kit::win32::to_u16(name_); }
 
  private:
   std::wstring name_;

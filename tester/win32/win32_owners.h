@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "shared/win32/unique_handle.h"
+#include "shared/win32/utf16.h"
 
 namespace zorntest::win32 {
 
@@ -23,9 +24,5 @@ struct FontTraits {
 using UniqueWindow = kit::win32::UniqueHandle<WindowTraits>;
 using UniqueFont = kit::win32::UniqueHandle<FontTraits>;
 using kit::win32::UniqueKernelHandle;
-
-// The program's strings are UTF-16 on both sides; wchar_t is 16 bits wide on Windows.
-inline std::wstring ToWide(std::u16string_view text) { return {text.begin(), text.end()}; }
-inline std::u16string ToU16(std::wstring_view text) { return {text.begin(), text.end()}; }
 
 }  // namespace zorntest::win32

@@ -11,7 +11,7 @@ Run by tests/installer/run.sh, which builds what the tests need and passes it in
   KIT_VEHICLE            "1" when KIT_SETUP is the 64-bit build of the script, for machines that
                          cannot run 32-bit programs: the 32-bit library is then not registered
   KIT_PAGE_DRIVER        settings_page_driver.exe, which works the settings page from outside
-  KIT_SIM_COM7_TRACE, KIT_SIM_COM12_TRACE   traces of the simulators (cmake/with-simulator.sh),
+  KIT_SIM_COM7_TRACE, KIT_SIM_COM12_TRACE   traces of the simulators (scripts/with-simulator.sh),
                          for the test that runs the sample
   KIT_UPDATE_SETUP, KIT_UPDATE_STAGE, KIT_UPDATE_VERSION   a setup program of the next version
                          whose files all differ from KIT_STAGE's, the folder it was built from,

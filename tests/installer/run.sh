@@ -85,7 +85,7 @@ for group in "${groups[@]}"; do
   echo "== installer tests: $group"
   prefix=$work/prefix-$group
   if [ "$group" = Lifecycle ]; then
-    KIT_PREFIX=$prefix "$root/cmake/with-simulator.sh" --simulator "$simulator" \
+    KIT_PREFIX=$prefix "$root/scripts/with-simulator.sh" --simulator "$simulator" \
       --prefix "$prefix" --port 7 --port 12 -- python3 "$test_program" Lifecycle || status=1
   else
     "$root/scripts/wine-prefix.sh" "$prefix" >/dev/null

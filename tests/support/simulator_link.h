@@ -1,5 +1,5 @@
 #pragma once
-// The display simulator serving a COM port of the test prefix, as cmake/with-simulator.sh
+// The display simulator serving a COM port of the test prefix, as scripts/with-simulator.sh
 // started it: its trace file (one line per decoded command), its state file (the screen and
 // settings as key=value lines), its capture (every byte received, raw), and its process, which
 // a test may pause to stall the line.

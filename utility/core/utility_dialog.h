@@ -62,46 +62,8 @@ std::string FormatInformation(const InformationRecord& record);
 // events to the On... handlers on one thread; the port object's watch thread
 // reaches this class only through the notification its owner forwards.
 //
-// Choices made here (the README lists them for the technician):
-// - "Font Set" is enabled and disabled with the other command buttons: the
-//   glyph download is reachable whenever the port is open.
-// - The information request empties the receive ring before the request is
-//   written, not after, so a display that answers at once cannot lose the
-//   start of its reply to the emptying.
-// - The information reply is read from its frame start byte (0x02); bytes
-//   queued before it are discarded, so a late acknowledgement cannot shift
-//   the fields shown.
-// - A reply of more than 1024 bytes is taken out of the ring whole; only its
-//   first 1024 bytes are kept, which include every position shown.
-// - "Close", "EXIT", "Program Down Load" and the end of the dialog release the
-//   port whenever it is held, also after an overflow has stopped the link, so
-//   another program can use the port at once. They also end the exchange in
-//   progress: a glyph download stops with its response timer, and a pending
-//   information query is dropped, so nothing of it acts after a reopen.
-// - "Port Open" with no entry selected in the port or speed list does not try
-//   to open anything and shows "Com port open failed !".
-// - "Font Set" with no language selected shows a message and sends nothing.
-// - A ring overflow, reported by the link, is shown as "m_QueueRead FULL!" on
-//   the dialog's thread when the next notification is handled, or before the
-//   port is released or the information request empties the ring, whichever
-//   comes first.
-// - A line that goes away under the open port (hang-up, adapter removed) is
-//   reported once as "Com port disconnected !": the exchange in progress
-//   ends, the port is released and the buttons show it closed.
-// - The response timer of the glyph download is restarted only when an
-//   acknowledgement moved the download on, so a silent display and one that
-//   keeps sending other bytes both end in "Response Timeout !". A timer tick
-//   that arrives after the download ended is ignored.
-// - Before the port is released, bytes still in the driver's queue (the
-//   enter-download frame just before "Program Down Load" closes the port)
-//   get up to kSendDrainLimitMs to leave, since the close purges the queue.
-// - Writing config.data fails (also when an existing file refuses writing): an
-//   error message, and the tool is not started.
-// - The firmware tool is started by its full path, found in the utility's own
-//   folder or else in the PATH's folders in order, never in the current
-//   folder. "Program Down Load" looks for it first: when neither holds it, it
-//   says "NuvoISP.exe was not found" and sends nothing, so the display is not
-//   left in its download mode with no tool to serve it.
+// What it decides where the protocol leaves it open: docs/developer.md, "What the utility
+// decides where the protocol leaves it open".
 class CZorn_UtilityDlg {
  public:
   enum class PendingReply { None = 0, FontSet = 1, Information = 2 };

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "utility/cli/cli_front_end.h"
+#include "utility/core/disk_settings_file.h"
 #include "utility/posix/cli_platform.h"
 #include "utility/posix/serial_link.h"
-#include "utility/posix/settings_file.h"
 
 int main(int argc, char** argv) {
   try {

@@ -1,4 +1,7 @@
-#include "utility/posix/settings_file.h"
+#include "utility/core/disk_settings_file.h"
+
+// On a POSIX file system: open(2) without O_CREAT or O_TRUNC, so only an existing file is
+// written, over its start.
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "utility/cli/cli_front_end.h"
+#include "utility/core/disk_settings_file.h"
 #include "utility/win32/notify_window.h"
 #include "utility/win32/program_starter.h"
 #include "utility/win32/serial_link.h"
-#include "utility/win32/settings_file.h"
 
 namespace {
 

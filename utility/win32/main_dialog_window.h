@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "utility/core/disk_settings_file.h"
 #include "utility/core/utility_dialog.h"
 #include "utility/win32/dialog_window_view.h"
 #include "utility/win32/program_starter.h"
 #include "utility/win32/serial_link.h"
-#include "utility/win32/settings_file.h"
 
 namespace utility {
 

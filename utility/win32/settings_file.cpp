@@ -1,4 +1,8 @@
-#include "utility/win32/settings_file.h"
+#include "utility/core/disk_settings_file.h"
+
+// On Windows: CreateFileA with OPEN_EXISTING, so only an existing file is written, over its
+// start, sharing it with readers and writers as the C runtime's fopen does. The name is in the
+// system's ANSI code page.
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
 #include "service_object/win32/com/dispatch_arguments.h"
 
 #include "service_object/win32/com/com_resources.h"
+#include "shared/win32/automation_arguments.h"
 
 namespace varnel::com {
 
@@ -142,10 +143,9 @@ HRESULT DispatchArguments::write_long_ref(unsigned position, std::int32_t value)
     return S_OK;
   }
   if (argument->vt != kVariantReference) return DISP_E_TYPEMISMATCH;
-  // The caller's VARIANT itself: it now holds a long, whatever it held before.
+  // The caller's VARIANT itself: it is left holding a long, whatever it held.
   VariantClear(target);
-  target->vt = VT_I4;
-  target->lVal = value;
+  *target = kit::win32::LongArgument(value);
   return S_OK;
 }
 
@@ -159,7 +159,7 @@ HRESULT DispatchArguments::write_string_ref(unsigned position, std::u16string_vi
   UniqueBstr text(allocate_bstr(value));
   if (text.get() == nullptr) return E_OUTOFMEMORY;
   if (target->vt == (VT_BYREF | VT_BSTR)) {
-    // The old string belongs to us now that it is replaced: the caller owns only the new one.
+    // A replaced string is ours to free: the caller owns only the new one.
     SysFreeString(*target->pbstrVal);
     *target->pbstrVal = text.release();
     return S_OK;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "service_object/win32/com/com_resources.h"
+#include "shared/win32/automation_arguments.h"
 
 namespace varnel::com {
 
@@ -86,8 +87,7 @@ struct ParameterCodec<std::u16string&> {
 // Results: nothing (VT_EMPTY), a long (VT_I4) or a fresh BSTR the caller frees.
 HRESULT store_result(VARIANT* result, std::int32_t value) {
   if (result == nullptr) return S_OK;
-  result->vt = VT_I4;
-  result->lVal = value;
+  *result = kit::win32::LongArgument(value);
   return S_OK;
 }
 

@@ -20,7 +20,7 @@ import unittest
 from pathlib import Path
 
 BRIDGE = os.environ.get("KIT_BRIDGE", "")
-# The Windows build runs under Wine: KIT_WINE_RUN is cmake/wine-run.sh, and cmake/with-simulator.sh
+# The Windows build runs under Wine: KIT_WINE_RUN is scripts/wine-run.sh, and scripts/with-simulator.sh
 # serves COM7 with a simulator whose state file is KIT_SIM_COM7_STATE.
 WINE_RUN = os.environ.get("KIT_WINE_RUN", "")
 SIMULATOR = os.environ.get("KIT_SIMULATOR", "")

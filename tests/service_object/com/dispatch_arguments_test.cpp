@@ -8,17 +8,12 @@
 #include <string>
 
 #include "service_object/win32/com/com_resources.h"
+#include "shared/win32/automation_arguments.h"
 
 namespace varnel::com {
 namespace {
 
-VARIANT long_value(std::int32_t number) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_I4;
-  value.lVal = number;
-  return value;
-}
+using kit::win32::LongArgument;
 
 VARIANT reference(VARIANT* target) {
   VARIANT value;
@@ -29,7 +24,7 @@ VARIANT reference(VARIANT* target) {
 }
 
 TEST(DispatchArguments, ShapeCheckRefusesWhatCannotBeRead) {
-  VARIANT one = long_value(1);
+  VARIANT one = LongArgument(1);
   DISPID named = 0;
   struct Case {
     const char* what;
@@ -49,7 +44,7 @@ TEST(DispatchArguments, ShapeCheckRefusesWhatCannotBeRead) {
 }
 
 TEST(DispatchArguments, PositionsCountFromTheLastElementOfRgvarg) {
-  VARIANT values[3] = {long_value(30), long_value(20), long_value(10)};  // declared order 10, 20, 30
+  VARIANT values[3] = {LongArgument(30), LongArgument(20), LongArgument(10)};  // declared order 10, 20, 30
   DISPPARAMS params{values, nullptr, 3, 0};
   DispatchArguments arguments(params);
   for (unsigned position = 0; position < 3; ++position) {
@@ -127,7 +122,7 @@ TEST(DispatchArguments, LongWriteBackReachesTheCallersStorage) {
   VariantInit(&holder);
   holder.vt = VT_BSTR;
   holder.bstrVal = SysAllocString(L"5");
-  VARIANT by_value = long_value(2);
+  VARIANT by_value = LongArgument(2);
   VARIANT values[3] = {by_value, reference(&holder), direct_reference};  // declared: direct, holder, value
   DISPPARAMS params{values, nullptr, 3, 0};
   DispatchArguments arguments(params);
@@ -142,7 +137,7 @@ TEST(DispatchArguments, LongWriteBackReachesTheCallersStorage) {
   EXPECT_EQ(arguments.write_long_ref(0, 100), S_OK);
   EXPECT_EQ(direct, 100);
   EXPECT_EQ(arguments.write_long_ref(1, 200), S_OK);
-  EXPECT_EQ(holder.vt, VT_I4) << "the caller's VARIANT now holds a long";
+  EXPECT_EQ(holder.vt, VT_I4) << "the caller's VARIANT holds a long after the call";
   EXPECT_EQ(holder.lVal, 200);
   EXPECT_EQ(arguments.write_long_ref(2, 300), S_OK);
   EXPECT_EQ(values[0].lVal, 2) << "a value has nowhere to go back to";
@@ -154,7 +149,7 @@ TEST(DispatchArguments, StringWriteBackReplacesTheCallersString) {
   VariantInit(&direct_reference);
   direct_reference.vt = VT_BYREF | VT_BSTR;
   direct_reference.pbstrVal = &direct;
-  VARIANT holder = long_value(9);
+  VARIANT holder = LongArgument(9);
   VARIANT values[2] = {reference(&holder), direct_reference};  // declared: direct, holder
   DISPPARAMS params{values, nullptr, 2, 0};
   DispatchArguments arguments(params);

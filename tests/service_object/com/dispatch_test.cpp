@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/service_object/com/com_test_support.h"
+#include "tests/support/loaded_server.h"
 #include "tests/support/service_method_names.h"
 
 namespace varnel::test {
@@ -119,7 +119,7 @@ TEST_F(DispatchTest, UnknownNamesAndParameterNamesAreRefused) {
 // Every argument form a client may send for a long parameter: GetPropertyNumber(8) answers the
 // version only when the index arrived as 8.
 TEST_F(DispatchTest, LongArgumentsAreCoercedFromEveryCompatibleForm) {
-  VARIANT eight = long_variant(8);
+  VARIANT eight = LongArgument(8);
   LONG eight_long = 8;
   VARIANT empty_variable;
   VariantInit(&empty_variable);
@@ -141,7 +141,7 @@ TEST_F(DispatchTest, LongArgumentsAreCoercedFromEveryCompatibleForm) {
   };
   std::vector<Case> cases = {
       {"VT_I2", make(VT_I2, [](VARIANT& v) { v.iVal = 8; }), false, S_OK, 1013001},
-      {"VT_I4", long_variant(8), false, S_OK, 1013001},
+      {"VT_I4", LongArgument(8), false, S_OK, 1013001},
       {"VT_UI1", make(VT_UI1, [](VARIANT& v) { v.bVal = 8; }), false, S_OK, 1013001},
       {"VT_R8 8.0", make(VT_R8, [](VARIANT& v) { v.dblVal = 8.0; }), false, S_OK, 1013001},
       {"VT_R8 7.6 rounds", make(VT_R8, [](VARIANT& v) { v.dblVal = 7.6; }), false, S_OK, 1013001},
@@ -205,7 +205,7 @@ TEST_F(DispatchTest, TypeMismatchNamesTheBadArgumentsRgvargIndex) {
     }
   }
   // Without a place for the index the error still comes back.
-  VARIANT bad = long_variant(0);
+  VARIANT bad = LongArgument(0);
   bad.vt = VT_BSTR;
   bad.bstrVal = SysAllocString(L"abc");
   DISPPARAMS params{&bad, nullptr, 1, 0};
@@ -259,7 +259,7 @@ TEST_F(DispatchTest, StringArgumentsArriveWholeInEveryForm) {
       {"null BSTR is empty", null_bstr, false},
       {"VT_BYREF|VT_BSTR of 65", bstr_reference, true},
       {"VT_BYREF|VT_VARIANT holding 65", reference_to(&inner), true},
-      {"a number converts to text", long_variant(12345), false},
+      {"a number converts to text", LongArgument(12345), false},
   };
   for (const Case& c : cases) {
     boxes_.clear();
@@ -320,7 +320,7 @@ TEST_F(DispatchTest, CallsWithTheWrongShapeAreRefused) {
 }
 
 TEST_F(DispatchTest, HostileDispParamsAreRefusedWithoutHarm) {
-  VARIANT argument = long_variant(8);
+  VARIANT argument = LongArgument(8);
   DISPID named = DISPID_PROPERTYPUT;
   struct Case {
     const char* what;
@@ -403,7 +403,7 @@ TEST_F(DispatchTest, EveryMethodRunsByNameWithItsDeclaredParametersAndResultType
       VARIANT value;
       VariantInit(&value);
       switch (*kind) {
-        case 'L': value = long_variant(0); break;
+        case 'L': value = LongArgument(0); break;
         case 'B':
           value.vt = VT_BOOL;
           value.boolVal = VARIANT_FALSE;
@@ -494,7 +494,7 @@ TEST_F(DispatchTest, OutParametersComeBackUnchangedInEveryForm) {
   LONG data = 42;
   BSTR text = SysAllocString(L"keep me");
   const BSTR text_before = text;
-  VARIANT data_variant = long_variant(7);
+  VARIANT data_variant = LongArgument(7);
   VARIANT text_variant;
   VariantInit(&text_variant);
   text_variant.vt = VT_BSTR;
@@ -513,7 +513,7 @@ TEST_F(DispatchTest, OutParametersComeBackUnchangedInEveryForm) {
   for (const auto& [what, pdata, pstring] :
        {std::tuple{"VT_BYREF|VT_I4 and VT_BYREF|VT_BSTR", data_reference, text_reference},
         std::tuple{"VT_BYREF|VT_VARIANT", reference_to(&data_variant), reference_to(&text_variant)},
-        std::tuple{"values", long_variant(3), long_variant(4)}}) {
+        std::tuple{"values", LongArgument(3), LongArgument(4)}}) {
     Call call(object_.get(), kDirectIO, Arguments().add_long(99).add(pdata).add(pstring));
     EXPECT_EQ(call.hr, S_OK) << what;
     EXPECT_EQ(call.result->lVal, 0) << what;

@@ -16,7 +16,7 @@
 
 #include "service_object/win32/com/guids.h"
 #include "shared/win32/unique_handle.h"
-#include "tests/service_object/com/com_test_support.h"
+#include "tests/support/loaded_server.h"
 #include "tests/support/word_size.h"
 
 namespace varnel::test {
@@ -158,7 +158,7 @@ class RegistrationTest : public ::testing::Test {
   }
 
   void expect_registered() {
-    const std::wstring dll = varnel_dll_path();
+    const std::wstring dll = varnel_library_path();
     EXPECT_EQ(string_value(clsid_key(), nullptr), L"ID_TARVO_VARNEL");
     EXPECT_EQ(CompareStringOrdinal(string_value(clsid_key() + L"\\InprocServer32", nullptr).c_str(), -1,
                                    dll.c_str(), -1, TRUE),
@@ -254,7 +254,7 @@ TEST_F(RegistrationTest, UnregistrationFinishesTheOtherStepsAndReportsTheFirstFa
 }
 
 TEST_F(RegistrationTest, Regsvr32RegistersAndUnregisters) {
-  const std::wstring dll = L"\"" + varnel_dll_path() + L"\"";
+  const std::wstring dll = L"\"" + varnel_library_path() + L"\"";
   ASSERT_EQ(run(L"regsvr32.exe /s " + dll), 0);
   expect_registered();
   ASSERT_EQ(run(L"regsvr32.exe /u /s " + dll), 0);

@@ -9,7 +9,7 @@
 
 #include "kit_version.h"
 #include "service_object/win32/com/guids.h"
-#include "tests/service_object/com/com_test_support.h"
+#include "tests/support/loaded_server.h"
 
 namespace varnel::test {
 namespace {
@@ -224,7 +224,7 @@ TEST_F(ServerTest, TypeInfoDescribesTheDispatchInterfaceWithItsFiveProperties) {
 }
 
 TEST(VarnelVersionResource, FileAndProductVersionAreTheKitVersion) {
-  const std::wstring path = varnel_dll_path();
+  const std::wstring path = varnel_library_path();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   ASSERT_GT(size, 0u);

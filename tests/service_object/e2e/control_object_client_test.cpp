@@ -16,6 +16,7 @@
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/service_method_names.h"
 #include "tests/support/simulator_link.h"
+#include "tests/support/varnel_client.h"
 
 namespace varnel::test {
 namespace {
@@ -26,14 +27,6 @@ using test_support::MessageBoxWatcher;
 using test_support::SeenBox;
 using test_support::SimulatorLink;
 using test_support::StoredValue;
-
-// The library as built: a Unix path, seen from Windows through drive Z:.
-std::wstring library_path() {
-  std::wstring path = L"Z:";
-  for (const char c : std::string_view(KIT_VARNEL_DLL))
-    path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-  return path;
-}
 
 constexpr const wchar_t* kDeviceName = L"KitControlClientPole";
 
@@ -117,7 +110,7 @@ class ControlObjectClient : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    library_ = LoadLibraryW(library_path().c_str());
+    library_ = LoadLibraryW(test_support::varnel_library_path().c_str());
     ASSERT_NE(library_, nullptr) << "cannot load the library";
     using Entry = HRESULT(STDAPICALLTYPE*)();
     const auto do_register =
@@ -139,7 +132,7 @@ class ControlObjectClient : public ::testing::Test {
 
   void SetUp() override {
     sim_ = SimulatorLink::for_port(7);
-    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
+    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through scripts/with-simulator.sh)";
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"VARNEL.ID_TARVO_VARNEL", &clsid), S_OK);
     ASSERT_EQ(

@@ -4,7 +4,7 @@
 #
 #   cscript_session_test.sh VARNEL.dll SCRIPT.vbs EXPECTED_TRACE
 #
-# Runs inside cmake/with-simulator.sh (which sets WINEPREFIX and KIT_SIM_COM7_TRACE). Registers
+# Runs inside scripts/with-simulator.sh (which sets WINEPREFIX and KIT_SIM_COM7_TRACE). Registers
 # the library with regsvr32, installs a device as an installation would (OPOS key through the
 # 32-bit view, device-name file), runs the script, compares the new trace lines with the
 # expected ones, and leaves the prefix as it found it (unregisters, removes key and file).

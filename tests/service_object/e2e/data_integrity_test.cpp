@@ -125,7 +125,7 @@ class DataIntegrity : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_ = SimulatorLink::for_port(7);
-    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
+    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through scripts/with-simulator.sh)";
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     server_.emplace();
     ASSERT_TRUE(server_->ok()) << "cannot register the library";

@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/service_object/com/com_test_support.h"
 #include "tests/support/installed_device.h"
+#include "tests/support/loaded_server.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/simulator_link.h"
 
@@ -193,7 +193,7 @@ class FieldFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_ = SimulatorLink::for_port(7);
-    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
+    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through scripts/with-simulator.sh)";
     ASSERT_TRUE(server_.complete()) << "cannot load VARNEL.dll";
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     com_initialised_ = true;

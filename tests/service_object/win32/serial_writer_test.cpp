@@ -1,5 +1,5 @@
 // The serial writer against the display simulator, through Wine's COM port mapping: COM7 and
-// COM12 of the test prefix lead to simulators started by cmake/with-simulator.sh; COM9 leads
+// COM12 of the test prefix lead to simulators started by scripts/with-simulator.sh; COM9 leads
 // nowhere. What arrives is read back from the simulators' traces.
 
 #include "service_object/win32/serial_writer.h"
@@ -55,7 +55,8 @@ class Win32SerialWriterTest : public ::testing::Test {
   void SetUp() override {
     com7_ = SimulatorLink::for_port(7);
     com12_ = SimulatorLink::for_port(12);
-    ASSERT_TRUE(com7_ && com12_) << "needs the simulators: run through cmake/with-simulator.sh (ctest does)";
+    ASSERT_TRUE(com7_ && com12_)
+        << "needs the simulators: run through scripts/with-simulator.sh (ctest does)";
   }
 
   // Writes `bytes` in one write and answers the trace lines it produced once `line_count` of them

@@ -93,7 +93,7 @@ class ServiceObjectOnWindows : public ::testing::Test {
  protected:
   void SetUp() override {
     sim7_ = SimulatorLink::for_port(7);
-    if (!sim7_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
+    if (!sim7_) GTEST_SKIP() << "needs the simulator on COM7 (run through scripts/with-simulator.sh)";
     platform_.device_name_file = device_.file_path();
   }
 

@@ -39,8 +39,8 @@ const char kSampleText[] =
     "inter_character_wait=5\n"
     "bytes_received=123456789012\n";
 
-// The keys that came later, at their defaults; kSampleText alone is the file
-// of an older simulator.
+// The keys beyond those of kSampleText, at their defaults: a state file that holds only
+// kSampleText's keys still reads, the others taking these values.
 std::string later_keys_at_defaults() {
   return "line_speed=9600\nmode=normal\nframes_ok=0\nframes_rejected=0\ngarbage_bytes=0\n"
          "command_set=0\ndefault_font=0\nlanguage=US\nbaud_code=0\ninternational_blocks=0\n"

@@ -3,7 +3,7 @@
 //   <state> <left> <top> <right> <bottom>
 // (the form's place on the screen) and waits for a line on its input before going on, so the
 // script can take its picture. Registers the stand-in Control Object and VARNEL.dll and installs
-// a device on COM7 while it runs; runs inside cmake/with-simulator.sh.
+// a device on COM7 while it runs; runs inside scripts/with-simulator.sh.
 //
 //   tester_screenshot_steps.exe
 
@@ -15,7 +15,7 @@
 
 #include "tester/core/form_controls.h"
 #include "tests/support/installed_device.h"
-#include "tests/tester/win32/tester_process.h"
+#include "tests/support/tester_process.h"
 
 namespace {
 

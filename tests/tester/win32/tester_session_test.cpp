@@ -15,7 +15,7 @@
 #include "tester/core/form_controls.h"
 #include "tests/support/installed_device.h"
 #include "tests/support/simulator_link.h"
-#include "tests/tester/win32/tester_process.h"
+#include "tests/support/tester_process.h"
 
 namespace kit::tester_test {
 namespace {
@@ -47,7 +47,7 @@ class TesterSession : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_ = test_support::SimulatorLink::for_port(7);
-    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through cmake/with-simulator.sh)";
+    if (!sim_) GTEST_SKIP() << "needs the simulator on COM7 (run through scripts/with-simulator.sh)";
     ASSERT_TRUE(control_object_.registered());
     ASSERT_TRUE(service_object_.registered());
     std::array<wchar_t, MAX_PATH> folder{};

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "shared/win32/utf16.h"
 #include "tester/core/form_controls.h"
+#include "tests/support/tester_process.h"
 #include "tests/tester/win32/opos_key.h"
-#include "tests/tester/win32/tester_process.h"
 
 namespace kit::tester_test {
 namespace {
@@ -20,7 +21,6 @@ using namespace zorntest::control_id;
 
 std::wstring Tester() { return WindowsPath(KIT_ZORNTEST_EXE); }
 
-std::wstring Wide(std::u16string_view text) { return {text.begin(), text.end()}; }
 std::string Narrow(const std::wstring& text) {
   std::string narrow;
   for (const wchar_t c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
@@ -110,7 +110,7 @@ TEST_F(TesterStartup, TheFormIsAFixedDialogCentredOnTheScreen) {
   HWND form = tester.form();
   std::array<wchar_t, 64> caption{};
   GetWindowTextW(form, caption.data(), static_cast<int>(caption.size()));
-  EXPECT_EQ(std::wstring(caption.data()), Wide(zorntest::kFormCaption));
+  EXPECT_EQ(std::wstring(caption.data()), kit::win32::to_wide(zorntest::kFormCaption));
 
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -190,7 +190,7 @@ TEST_F(TesterStartup, ASecondInstanceSaysTheFirstIsRunningAndEnds) {
     EXPECT_EQ(second->start_boxes()[0].box.caption, name);
     EXPECT_TRUE(second->start_boxes()[0].box.has_ok_button);
     EXPECT_TRUE(second->start_boxes()[0].has_icon) << "the warning icon";
-    // The first goes on as before.
+    // The first instance keeps running and answering.
     EXPECT_TRUE(IsWindowVisible(first.form()));
     EXPECT_EQ(first.press(kCommand1), std::optional<std::wstring>(L"OposENoservice")) << name;
     first.click(kCommand11);

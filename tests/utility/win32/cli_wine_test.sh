@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # zorn-utility-cli.exe under Wine configuring the display simulator on COM7, end to end.
-# ctest runs it inside cmake/with-simulator.sh, which exports KIT_SIM_COM7_STATE:
+# ctest runs it inside scripts/with-simulator.sh, which exports KIT_SIM_COM7_STATE:
 #   cli_wine_test.sh LAUNCHER... zorn-utility-cli.exe
 set -uo pipefail
 [ $# -ge 1 ] || { echo "usage: cli_wine_test.sh LAUNCHER... PROGRAM" >&2; exit 2; }
 cli=("$@")
-state=${KIT_SIM_COM7_STATE:?run me inside cmake/with-simulator.sh --port 7}
+state=${KIT_SIM_COM7_STATE:?run me inside scripts/with-simulator.sh --port 7}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/utility/win32/utility_program.h"
+#include "tests/support/utility_program.h"
 #include "utility/core/dialog_view.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Zorn_Utility.exe when the display drops its line mid-download: ctest runs this program inside
-// cmake/with-simulator.sh with the simulator's hangup-after fault.
+// scripts/with-simulator.sh with the simulator's hangup-after fault.
 
 #include <windows.h>
 #include <gtest/gtest.h>

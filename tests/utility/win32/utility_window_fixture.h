@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "tests/support/simulator_link.h"
-#include "tests/utility/win32/utility_program.h"
+#include "tests/support/utility_program.h"
 #include "utility/core/dialog_view.h"
 
 namespace zorn::test::window {
@@ -25,7 +25,7 @@ inline constexpr std::array<int, 7> kCommandButtons = {
 inline test_support::SimulatorLink Simulator() {
   const std::optional<test_support::SimulatorLink> simulator = test_support::SimulatorLink::for_port(7);
   if (!simulator)
-    ADD_FAILURE() << "needs the simulator on COM7: run through cmake/with-simulator.sh (ctest does)";
+    ADD_FAILURE() << "needs the simulator on COM7: run through scripts/with-simulator.sh (ctest does)";
   return *simulator;
 }
 

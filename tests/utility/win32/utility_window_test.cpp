@@ -1,7 +1,7 @@
 // Zorn_Utility.exe under Wine, driven from this process as a technician drives it: lists
 // chosen, text typed and buttons clicked by control identifier, enable states and message boxes
 // read back, with the display simulator on COM7 as the witness of what reached the display.
-// ctest runs each suite inside cmake/with-simulator.sh, which starts a fresh simulator.
+// ctest runs each suite inside scripts/with-simulator.sh, which starts a fresh simulator.
 
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -17,8 +17,8 @@
 
 #include "shared/win32/unique_handle.h"
 #include "tests/support/simulator_link.h"
+#include "tests/support/utility_program.h"
 #include "tests/utility/win32/dialog_template_reader.h"
-#include "tests/utility/win32/utility_program.h"
 #include "tests/utility/win32/utility_window_fixture.h"
 #include "utility/core/dialog_view.h"
 

@@ -6,7 +6,7 @@
 #
 # The prefix maps COMN to PREFIX/sim-comN (scripts/wine-prefix.sh); it is created first if
 # needed. --preload names a library for the Windows program only: it is handed to
-# cmake/wine-run.sh through KIT_WINE_PRELOAD, which may hold a $LIB token. KIT_LINKED_PORTS=1
+# scripts/wine-run.sh through KIT_WINE_PRELOAD, which may hold a $LIB token. KIT_LINKED_PORTS=1
 # tells the test the ports are joined. The pair is removed when the command ends however it
 # ends; the command's exit status is the script's.
 set -euo pipefail

@@ -1,4 +1,4 @@
-#include "tests/tester/win32/tester_process.h"
+#include "tests/support/tester_process.h"
 
 #include <algorithm>
 #include <array>

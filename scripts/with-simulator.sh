@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command while display simulators serve COM ports of a Wine prefix.
 #
-#   cmake/with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...]
+#   scripts/with-simulator.sh --simulator PATH --prefix PREFIX --port N [--port M ...]
 #                           [--no-speed-check] [--fault MODES] [--no-files] -- COMMAND...
 #
 # The prefix maps COMN to PREFIX/sim-comN (scripts/wine-prefix.sh). For each port N this starts
@@ -51,7 +51,7 @@ if [ ! -x "$simulator" ]; then
 fi
 
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/../scripts/wine-prefix.sh" "$prefix" >&2
+"$here/wine-prefix.sh" "$prefix" >&2
 prefix=$(cd "$prefix" && pwd)
 export WINEPREFIX=$prefix
 

@@ -1,4 +1,4 @@
-#include "tests/service_object/com/com_test_support.h"
+#include "tests/support/loaded_server.h"
 
 #include <array>
 #include <set>
@@ -8,9 +8,7 @@
 
 namespace varnel::test {
 
-std::wstring varnel_dll_path() { return L"" KIT_VARNEL_DLL; }
-
-LoadedServer::LoadedServer() : module_(LoadLibraryW(varnel_dll_path().c_str())) {
+LoadedServer::LoadedServer() : module_(LoadLibraryW(test_support::varnel_library_path().c_str())) {
   if (module_ == nullptr) return;
   // FARPROC and the real signatures are unrelated function types: through void*.
   const auto entry = [this](const char* name) {
@@ -51,7 +49,7 @@ Arguments& Arguments::operator=(Arguments&& other) noexcept {
 }
 
 Arguments&& Arguments::add_long(std::int32_t value) && {
-  values_.push_back(long_variant(value));
+  values_.push_back(LongArgument(value));
   return std::move(*this);
 }
 
@@ -81,14 +79,6 @@ DISPID id_of(IDispatch* object, const wchar_t* name) {
   auto* names = const_cast<LPOLESTR>(name);
   object->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id);
   return id;
-}
-
-VARIANT long_variant(std::int32_t value) {
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_I4;
-  variant.lVal = value;
-  return variant;
 }
 
 VARIANT reference_to(VARIANT* target) {

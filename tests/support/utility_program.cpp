@@ -1,4 +1,4 @@
-#include "tests/utility/win32/utility_program.h"
+#include "tests/support/utility_program.h"
 
 #include <array>
 #include <string_view>

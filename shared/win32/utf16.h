@@ -1,5 +1,6 @@
 #pragma once
-// The portable core speaks std::u16string; Win32 speaks wchar_t. On Windows both are 16-bit
+// Shared by the deliverables: header only, nothing to link.
+// The portable cores speak std::u16string; Win32 speaks wchar_t. On Windows both are 16-bit
 // UTF-16 code units, so conversion is a copy of code units, not a re-encoding. Lengths are
 // explicit: embedded NULs are carried over, not treated as the end.
 
@@ -7,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace varnel::win32 {
+namespace kit::win32 {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wchar_t is a UTF-16 code unit");
 
@@ -21,4 +22,4 @@ inline bool has_embedded_nul(std::u16string_view text) {
   return std::find(text.begin(), text.end(), u'\0') != text.end();
 }
 
-}  // namespace varnel::win32
+}  // namespace kit::win32

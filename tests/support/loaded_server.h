@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "service_object/win32/com/com_resources.h"
+#include "shared/win32/automation_arguments.h"
 #include "tests/support/message_box_watcher.h"
+#include "tests/support/varnel_client.h"
 
 namespace varnel::test {
 
@@ -21,6 +23,7 @@ using com::UniqueVariant;
 using test_support::MessageBoxCollector;
 using test_support::MessageBoxWatcher;
 using test_support::SeenBox;
+using test_support::varnel_library_path;
 
 // VARNEL.dll, loaded by the path the build passes in (KIT_VARNEL_DLL), and its exports.
 class LoadedServer {
@@ -49,9 +52,6 @@ class LoadedServer {
  private:
   HMODULE module_ = nullptr;
 };
-
-// The library's path as Windows programs see it (Z:\...\VARNEL.dll).
-std::wstring varnel_dll_path();
 
 // Arguments in declared order; Invoke receives them reversed. Owns every VARIANT it holds.
 class Arguments {
@@ -88,7 +88,7 @@ struct Call {
 DISPID id_of(IDispatch* object, const wchar_t* name);
 
 // Simple VARIANT makers (the caller owns any BSTR inside).
-VARIANT long_variant(std::int32_t value);
+using kit::win32::LongArgument;
 VARIANT reference_to(VARIANT* target);
 
 }  // namespace varnel::test

@@ -1,4 +1,7 @@
 #pragma once
+// config.data on the machine's own file system: only an existing file is written, over its
+// start. Each platform folder defines it (utility/posix/settings_file.cpp,
+// utility/win32/settings_file.cpp), the build picking one.
 
 #include <cstdint>
 #include <span>
@@ -8,9 +11,6 @@
 
 namespace utility {
 
-// config.data on a POSIX file system: open(2) without O_CREAT or O_TRUNC, so
-// only an existing file is written, over its start. A file that exists but
-// cannot be opened for writing is a write failure, not a missing file.
 class DiskSettingsFile final : public SettingsFile {
  public:
   Result OverwriteStart(std::string_view fileName, std::span<const std::uint8_t> bytes) override;

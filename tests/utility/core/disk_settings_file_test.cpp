@@ -1,10 +1,6 @@
 // config.data on the file system, as each platform writes it: over the start
 // of an existing file only.
-#if defined(_WIN32)
-#include "utility/win32/settings_file.h"
-#else
-#include "utility/posix/settings_file.h"
-#endif
+#include "utility/core/disk_settings_file.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@ set -euo pipefail
 prog=$1
 shift
 # shellcheck source=scripts/lib/wine-loader.sh
-source "$(dirname "$0")/../scripts/lib/wine-loader.sh"
+source "$(dirname "$0")/lib/wine-loader.sh"
 loader=$(kit_wine_for "$prog")
 if [ -z "${WINEPREFIX:-}" ]; then
   dir=$(cd "$(dirname "$prog")" && pwd)
@@ -22,7 +22,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # Ready only once the script has finished: a prefix being made by a parallel test already has
 # its system.reg; the script waits for that test instead.
 if [ ! -f "$WINEPREFIX/.kit-ready" ]; then
-  "$(dirname "$0")/../scripts/wine-prefix.sh" "$WINEPREFIX" >&2
+  "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX" >&2
 fi
 # A persistent server: started once, reused by every later test. The first program a new server
 # runs also starts Wine's background processes (services.exe, winedevice.exe, ...), which outlive
