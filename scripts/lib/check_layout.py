@@ -11,30 +11,40 @@ import subprocess
 import sys
 from pathlib import Path
 
-PRODUCT = ("service_object/", "utility/", "tester/", "shared/", "sim/")
+PRODUCT = ("service_object/", "utility/", "tester/", "shared/", "sim/", "bridge/")
+# The write time limit every serial layer keeps, on every platform.
+LIMIT = "shared/serial_write_limit.h"
 # What each folder's code may #include, as path prefixes (a folder includes its own files).
 # The longest folder that holds a file decides.
 INCLUDES = {
     "service_object/core": (),
-    "service_object/win32": ("service_object/core/", "shared/win32/"),
+    "service_object/win32": ("service_object/core/", "shared/win32/", LIMIT),
     "service_object/win32/com": ("service_object/win32/", "service_object/core/", "shared/win32/"),
-    "service_object/posix": ("service_object/core/", "shared/posix/"),
+    "service_object/posix": ("service_object/core/", "shared/posix/", LIMIT),
     "utility/core": (),
     # The console writes each language's text in the display's code page.
     "utility/cli": ("utility/core/", "service_object/core/code_page"),
-    "utility/win32": ("utility/core/", "utility/cli/", "shared/win32/"),
-    "utility/posix": ("utility/core/", "utility/cli/", "shared/posix/"),
+    "utility/win32": ("utility/core/", "utility/cli/", "shared/win32/", LIMIT),
+    "utility/posix": ("utility/core/", "utility/cli/", "shared/posix/", LIMIT),
     "tester/core": (),
     "tester/win32": ("tester/core/", "shared/win32/"),
-    "shared/win32": (),
-    "shared/posix": (),
+    "shared": (),
+    "shared/win32": (LIMIT,),
+    "shared/posix": (LIMIT,),
+    # The bridge drives the display with the service object's commands, code pages and writers.
+    "bridge/core": ("service_object/core/",),
+    "bridge/program": ("bridge/core/", "service_object/core/"),
+    "bridge/posix": ("bridge/program/", "bridge/core/", "service_object/core/", "service_object/posix/",
+                     "shared/posix/"),
+    "bridge/win32": ("bridge/program/", "bridge/core/", "service_object/core/", "service_object/win32/",
+                     "shared/win32/"),
     "sim/model": (),
     "sim/runtime": ("sim/model/", "shared/posix/"),
     "tests": PRODUCT + ("tests/support/", "tests/fixtures/"),
     "tests/support": PRODUCT + ("tests/fixtures/",),
     "tests/fixtures": PRODUCT,
     "tests/fixtures/control_object": ("service_object/win32/com/", "shared/win32/", "tests/support/"),
-    "fuzz": ("service_object/core/", "sim/model/"),
+    "fuzz": ("service_object/core/", "sim/model/", "bridge/core/"),
     "bench": PRODUCT + ("tests/support/",),
 }
 # Folders whose files call or source scripts, and the folders whose scripts they may call.
@@ -45,7 +55,7 @@ SCRIPT_CALLS = {
 }
 # Folders of the table that hold no C++ and call no script of another folder.
 NEITHER = {"tests/scripts", "tests/installer", "tools/codepages", "tools/fontgen", "tools/icongen",
-           "docs", "installer", "examples"}
+           "docs", "installer", "examples", "bridge/web"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 # A path to a script of the tree: a call, a `source`, or a CMake COMMAND.
@@ -93,7 +103,8 @@ def main():
     named = table_folders(root / "docs/developer.md")
     named = {f for f in named if "<" not in f}  # tests/<deliverable>/<folder> is the rule "tests"
     known = set(INCLUDES) | set(SCRIPT_CALLS) | NEITHER | {"bench/win32", "tests/sim/model",
-                                                             "tests/sim/runtime"}
+                                                             "tests/sim/runtime", "tests/bridge/core",
+                                                             "tests/bridge/e2e"}
     for folder in sorted(named - known):
         problems.append(f"docs/developer.md: Layout names {folder}, which has no rule in {__file__}")
     for folder in sorted(known - named - {"tests"}):
