@@ -157,6 +157,9 @@ void PosixSerialWriter::close() {
   // a user without privileges fails with EBUSY. ioctl: 0, or -1 with errno (ignored: the
   // descriptor goes either way).
   ::ioctl(fd_.get(), TIOCNXCL);
+  // Output a timed-out write left queued is discarded, so close() cannot wait for the
+  // terminal's closing time (docs/developer.md, "What the utility decides").
+  kit::posix::flush_for_close(fd_.get());
   fd_.reset();  // also drops the flock
 }
 

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <chrono>
@@ -37,6 +38,20 @@ inline void make_raw_8n1(termios& tio) {
   tio.c_cflag |= CS8 | CLOCAL | CREAD;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
+}
+
+// What a closing port discards (docs/developer.md, "What the utility decides"): unread input
+// always; output only while the driver still holds some, that is when the bounded drain before
+// the close gave up (a display holding the line with flow control must not make close() wait
+// for the terminal's closing time). Flushing the output of a pseudo-terminal would discard what
+// its other end has not read yet, and its output queue always reads empty, so there only the
+// input goes.
+inline void flush_for_close(int fd) {
+  int queued = 0;
+  // ioctl TIOCOUTQ: 0 with the count of bytes the driver still holds, or -1 with errno.
+  const bool output_held = ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0;
+  // tcflush: 0, or -1 with errno; the descriptor is closed either way.
+  ::tcflush(fd, output_held ? TCIOFLUSH : TCIFLUSH);
 }
 
 // Whole milliseconds from now until `deadline`, rounded up (a poll() time-out); 0 once it passed.

@@ -1,11 +1,14 @@
 #include "sim/runtime/control_signals.h"
 
-#include <fcntl.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
-#include <iterator>
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 
 #include "sim/runtime/posix_io.h"
@@ -13,91 +16,70 @@
 namespace sim {
 namespace {
 
-// The handler can reach only a lock-free atomic; it holds the pipe's write end.
-std::atomic<int> g_wake_fd{-1};
-static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<bool> g_installed{false};
 
-constexpr char kStop = 's';
-constexpr char kUnplug = 'u';
-constexpr char kPlugIn = 'p';
+constexpr std::array kControlSignals = {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2};
 
-extern "C" void wake_on_signal(int signal) {
-  const int saved_errno = errno;
-  const int fd = g_wake_fd.load();
-  const char letter = signal == SIGUSR1 ? kUnplug : signal == SIGUSR2 ? kPlugIn : kStop;
-  // A full pipe (thousands of signals not yet taken) loses the newest.
-  if (fd >= 0) {
-    const ssize_t written = ::write(fd, &letter, 1);
-    static_cast<void>(written);
-  }
-  errno = saved_errno;
+sigset_t control_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : kControlSignals) sigaddset(&set, signal);
+  return set;
 }
 
-struct Disposition {
-  int signal;
-  void (*handler)(int);
-};
-
-// SIG_IGN is a cast, so this table cannot be constexpr.
-const Disposition kDispositions[] = {
-    {SIGTERM, wake_on_signal}, {SIGINT, wake_on_signal},  {SIGHUP, wake_on_signal},
-    {SIGUSR1, wake_on_signal}, {SIGUSR2, wake_on_signal}, {SIGPIPE, SIG_IGN},
-};
+ControlSignal meaning(std::uint32_t signal) {
+  if (signal == SIGUSR1) return ControlSignal::unplug;
+  if (signal == SIGUSR2) return ControlSignal::plug_in;
+  return ControlSignal::stop;
+}
 
 }  // namespace
 
 ControlSignals::ControlSignals() {
-  int ends[2];
-  // pipe2() returns 0 or -1.
-  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) throw_errno("cannot create the signal pipe");
-  read_end_.reset(ends[0]);
-  write_end_.reset(ends[1]);
-  int expected = -1;
-  if (!g_wake_fd.compare_exchange_strong(expected, write_end_.get())) {
-    throw std::logic_error("ControlSignals is already installed");
+  if (g_installed.exchange(true)) throw std::logic_error("ControlSignals is already installed");
+  const sigset_t set = control_set();
+  // pthread_sigmask() returns 0 or an error number.
+  if (const int error = ::pthread_sigmask(SIG_BLOCK, &set, &previous_mask_); error != 0) {
+    g_installed.store(false);
+    errno = error;
+    throw_errno("cannot block the control signals");
   }
-  for (const Disposition& disposition : kDispositions) {
-    struct sigaction action {};
-    action.sa_handler = disposition.handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    // sigaction() returns 0 or -1.
-    if (installed_ == previous_.size()) throw std::logic_error("more dispositions than saved slots");
-    if (::sigaction(disposition.signal, &action, &previous_[installed_]) != 0) {
-      const int error = errno;
-      restore();
-      errno = error;
-      throw_errno("cannot install a signal handler");
-    }
-    ++installed_;
+  // signalfd() returns a descriptor, or -1.
+  signal_fd_.reset(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  // sigaction() returns 0 or -1.
+  if (!signal_fd_.is_valid() || ::sigaction(SIGPIPE, &ignore, &previous_pipe_) != 0) {
+    const int error = errno;
+    signal_fd_.reset();
+    ::pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);
+    g_installed.store(false);
+    errno = error;
+    throw_errno("cannot take the control signals");
   }
 }
 
-ControlSignals::~ControlSignals() { restore(); }
+ControlSignals::~ControlSignals() {
+  // What is still pending is taken first: unblocked, it would act by default.
+  static_cast<void>(take());
+  signal_fd_.reset();
+  ::sigaction(SIGPIPE, &previous_pipe_, nullptr);
+  ::pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);
+  g_installed.store(false);
+}
 
 std::vector<ControlSignal> ControlSignals::take() {
   std::vector<ControlSignal> taken;
-  std::array<char, 64> letters;
+  std::array<signalfd_siginfo, 8> infos{};
   for (;;) {
-    // read() returns the count, or -1 (EAGAIN once the pipe is empty).
-    const ssize_t count = ::read(read_end_.get(), letters.data(), letters.size());
+    // read() returns whole records, or -1 (EAGAIN once none is pending).
+    const ssize_t count = ::read(signal_fd_.get(), infos.data(), sizeof infos);
     if (count <= 0) break;
-    for (ssize_t i = 0; i < count; ++i) {
-      const char letter = letters[static_cast<std::size_t>(i)];
-      taken.push_back(letter == kUnplug   ? ControlSignal::unplug
-                      : letter == kPlugIn ? ControlSignal::plug_in
-                                          : ControlSignal::stop);
-    }
+    const auto records = static_cast<std::size_t>(count) / sizeof(signalfd_siginfo);
+    for (std::size_t i = 0; i < records; ++i) taken.push_back(meaning(infos[i].ssi_signo));
   }
   return taken;
-}
-
-void ControlSignals::restore() {
-  while (installed_ > 0) {
-    --installed_;
-    ::sigaction(kDispositions[installed_].signal, &previous_[installed_], nullptr);
-  }
-  g_wake_fd.store(-1);
 }
 
 }  // namespace sim

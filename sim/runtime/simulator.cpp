@@ -69,10 +69,8 @@ void announce(const std::string& port_path) {
   std::fflush(stdout);
 }
 
-// The longest single wait of the loop. The stop signal normally ends a wait at
-// once through its pipe; the bound covers a signal whose handler runs late
-// (a sanitizer runtime may hold a signal that arrives just before the wait
-// until its next intercepted call), so it is still seen within this time.
+// The longest single wait of the loop: a control signal ends a wait at once
+// through its descriptor, and the deadlines are looked at least this often.
 constexpr std::chrono::milliseconds kLongestWait{200};
 
 // Milliseconds until the earliest of the deadlines (rounded up), at most
@@ -300,7 +298,7 @@ class Session {
   }
 
   const SimOptions& options_;
-  // Handlers first, so a stop signal from here on still removes the link.
+  // Signals taken first, so a stop signal from here on still removes the link.
   ControlSignals control_signals_;
   Observers observers_;
   const FlashSettings flash_;

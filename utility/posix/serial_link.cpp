@@ -89,7 +89,8 @@ void CSerialLink::CloseLink() {
   // so this join is bounded; it must end before the descriptor goes away.
   if (m_WatchThread.joinable()) m_WatchThread.join();
   if (m_Port.is_valid()) {
-    ::tcflush(m_Port.get(), TCIOFLUSH);
+    // Output is discarded only if the drain gave up (docs/developer.md).
+    kit::posix::flush_for_close(m_Port.get());
     m_Port.reset();  // also drops the flock
   }
   ApplyPendingClear();
