@@ -90,13 +90,15 @@ std::vector<std::uint8_t> screen_update_bytes(const std::optional<ScreenRows>& s
                                               const ScreenRows& wanted) {
   if (shown == wanted) return {};
   std::vector<std::uint8_t> bytes;
-  const auto clear = varnel::clear_command().span();
+  const varnel::DisplayCommand clear_bytes = varnel::clear_command();  // owns the bytes the span shows
+  const auto clear = clear_bytes.span();
   if (is_blank(wanted)) return {clear.begin(), clear.end()};
   if (!shown) bytes.assign(clear.begin(), clear.end());
   for (std::size_t row = 0; row < kRows; ++row) {
     const bool blank_after_clear = !shown && wanted[row] == blank_row();
     if (blank_after_clear || (shown && (*shown)[row] == wanted[row])) continue;
-    const auto cursor = varnel::cursor_position_command(static_cast<std::int32_t>(row), 0).span();
+    const varnel::DisplayCommand move = varnel::cursor_position_command(static_cast<std::int32_t>(row), 0);
+    const auto cursor = move.span();
     bytes.insert(bytes.end(), cursor.begin(), cursor.end());
     bytes.insert(bytes.end(), wanted[row].begin(), wanted[row].end());
   }
