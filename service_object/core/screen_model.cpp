@@ -444,7 +444,9 @@ std::int32_t ScreenModel::create_window(std::int32_t viewport_row, std::int32_t 
   if (free == 0) return kIllegal;
 
   prepare(out);
-  Window& w = windows_[static_cast<std::size_t>(free)].emplace();
+  std::optional<Window>& slot = windows_[static_cast<std::size_t>(free)];
+  slot.emplace();
+  Window& w = *slot;
   w.viewport_row = viewport_row;
   w.viewport_column = viewport_column;
   w.viewport_height = viewport_height;

@@ -6,6 +6,7 @@
 #include "service_object/win32/serial_device_path.h"
 #include "shared/serial_write_limit.h"
 #include "shared/win32/serial_port.h"
+#include "shared/win32/utf16.h"
 
 namespace varnel {
 
