@@ -127,9 +127,12 @@ TEST_F(TesterSession, EveryButtonReachesTheDisplay) {
 
   first = sim_->trace().size();
   EXPECT_EQ(tester_->press(kCommand5), Success()) << "Display Text At";
-  EXPECT_EQ(sim_->wait_for_trace(first, 21),
-            Joined({"cursor col=5 row=2"}, TextLines("ABCDEFGHIJ0123456789")))
-      << "row 1 from the Y box, column 5 from the X box";
+  EXPECT_EQ(
+      sim_->wait_for_trace(first, 22),
+      Joined(Joined(Joined({"cursor col=5 row=2"}, TextLines("ABCDEFGHIJ01234")), {"cursor col=0 row=1"}),
+             TextLines("56789")))
+      << "row 1 from the Y box, column 5 from the X box; at the row's end the service object moves the "
+         "cursor itself";
   auto screen = sim_->state();
   EXPECT_EQ(screen["row1_text"], "     ABCDEFGHIJ01234");
   EXPECT_EQ(screen["row0_text"], "56789FGHIJ0123456789") << "the rest wrapped to the upper line";
