@@ -142,10 +142,11 @@ void HttpServer::State::drain(Connection& connection, beast::flat_buffer& buffer
     buffer.consume(buffer.size());
     std::size_t got = 0;
     beast::error_code error;
-    connection.stream.async_read_some(buffer.prepare(64 * 1024), [&](beast::error_code e, std::size_t n) {
-      error = e;
-      got = n;
-    });
+    connection.stream.async_read_some(buffer.prepare(std::size_t{64} * 1024),
+                                      [&](beast::error_code e, std::size_t n) {
+                                        error = e;
+                                        got = n;
+                                      });
     connection.context.restart();
     connection.context.run();
     if (error) return;

@@ -18,7 +18,7 @@ using testing::Bytes;
 using testing::FakePort;
 using namespace std::chrono_literals;
 
-const varnel::CodePage& kPage437 = *varnel::find_code_page(437);
+const varnel::CodePage& page_437() { return *varnel::find_code_page(437); }
 
 std::string padded(std::string text) {
   text.resize(20, ' ');
@@ -37,7 +37,7 @@ HttpRequest put_lines(const std::string& first, const std::string& second) {
 TEST(Coalescing, BurstEndsOnExactlyOneRequestsScreen) {
   FakePort port;
   EventFeed events;
-  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, kPage437, port, events);
+  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, page_437(), port, events);
   const RequestHandler handler({}, {&channel}, {});
 
   port.set_gated(true);
@@ -46,6 +46,7 @@ TEST(Coalescing, BurstEndsOnExactlyOneRequestsScreen) {
 
   constexpr int kClients = 64;
   std::vector<std::thread> clients;
+  clients.reserve(kClients);
   std::vector<int> statuses(kClients);
   for (int i = 0; i < kClients; ++i) {
     clients.emplace_back([&, i] {
@@ -90,7 +91,7 @@ class LineFaults : public ::testing::TestWithParam<LineCase> {};
 TEST_P(LineFaults, OfflineThenRedrawnWhole) {
   FakePort port;
   EventFeed events;
-  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, kPage437, port, events);
+  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, page_437(), port, events);
   const RequestHandler handler({}, {&channel}, {});
   ASSERT_EQ(handler.handle(put_lines("Total", "12.50")).status, 204);
 
@@ -139,7 +140,7 @@ TEST(OfflineAtStart, EachRequestTriesThePortAgain) {
   FakePort port;
   port.set_plugged(false);
   EventFeed events;
-  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, kPage437, port, events);
+  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, page_437(), port, events);
   const RequestHandler handler({}, {&channel}, {});
   EXPECT_FALSE(channel.snapshot().online);
   EXPECT_EQ(handler.handle(put_lines("A", "B")).status, 503);
@@ -154,7 +155,7 @@ TEST(OfflineAtStart, EachRequestTriesThePortAgain) {
 TEST(Marquee, ScrollsUntilTheRowIsWritten) {
   FakePort port;
   EventFeed events;
-  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, kPage437, port, events);
+  DisplayChannel channel({"pos", "/dev/fake", 9600, 437}, page_437(), port, events);
   const RequestHandler handler({}, {&channel}, {});
   ASSERT_EQ(handler
                 .handle({"PUT",
