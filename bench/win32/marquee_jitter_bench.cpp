@@ -17,7 +17,9 @@
 
 int main(int argc, char** argv) {
   using namespace std::chrono;
-  const int steps = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
+  // A count that is no number reads as 0, and so as the least of 10 steps.
+  const long asked = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 200;
+  const int steps = static_cast<int>(std::clamp(asked, 10L, 100000L));
   constexpr auto kUnitWait = milliseconds(50);
 
   std::vector<double> late_ms;
