@@ -21,8 +21,8 @@
 #include <string>
 #include <thread>
 
-#include "bridge/core/display_screen.h"
 #include "bridge/core/event_feed.h"
+#include "bridge/core/line_display_screen.h"
 #include "service_object/core/code_page.h"
 #include "service_object/core/serial_port.h"
 #include "service_object/core/service_module.h"
@@ -55,7 +55,8 @@ class DisplayChannel {
   // must be one of varnel::offered_code_pages(). Opens the port (a failure leaves the display
   // offline) and starts the writer.
   DisplayChannel(DisplaySettings settings, const varnel::CodePage& page, varnel::SerialPort& port,
-                 EventFeed& events, std::unique_ptr<DisplayScreen> screen = std::make_unique<TwoRowScreen>());
+                 EventFeed& events,
+                 std::unique_ptr<DisplayScreen> screen = std::make_unique<LineDisplayScreen>());
   ~DisplayChannel();
   DisplayChannel(const DisplayChannel&) = delete;
   DisplayChannel& operator=(const DisplayChannel&) = delete;

@@ -4,8 +4,8 @@
 // writer (display_channel.h) then sends what differs from what the display last showed, and
 // after the port comes back it draws the whole screen again from here.
 //
-// DisplayScreen is the set of calls the bridge needs, so the service object's screen model can take its
-// place.
+// DisplayScreen is the set of calls the bridge needs; LineDisplayScreen (line_display_screen.h)
+// answers them with the service object's screen model.
 
 #include <array>
 #include <chrono>
@@ -44,33 +44,6 @@ class DisplayScreen {
   [[nodiscard]] virtual std::optional<Clock::time_point> next_step() const = 0;
   // The two rows as the display should show them now.
   [[nodiscard]] virtual ScreenRows rows() const = 0;
-};
-
-// The bridge's own screen: two rows and a marquee per row.
-class TwoRowScreen final : public DisplayScreen {
- public:
-  TwoRowScreen();
-  void set_lines(const ScreenRows& rows) override;
-  void text_at(std::size_t row, std::size_t column, const std::vector<std::uint8_t>& text) override;
-  void clear() override;
-  void start_marquee(std::size_t row, const std::vector<std::uint8_t>& text,
-                     std::chrono::milliseconds unit_wait, Clock::time_point now) override;
-  void stop_marquee(std::size_t row) override;
-  bool advance(Clock::time_point now) override;
-  [[nodiscard]] std::optional<Clock::time_point> next_step() const override;
-  [[nodiscard]] ScreenRows rows() const override { return rows_; }
-
- private:
-  struct Marquee {
-    std::vector<std::uint8_t> track;  // a blank row's width, then the text: it enters from the right
-    std::size_t offset = 0;           // where the row's window starts on the track
-    std::chrono::milliseconds unit_wait{};
-    Clock::time_point next{};
-  };
-  void show_marquee(std::size_t row);
-
-  ScreenRows rows_{};
-  std::array<std::optional<Marquee>, kRows> marquees_;
 };
 
 // A row of blanks.
