@@ -80,16 +80,34 @@ test_program=$root/tests/installer/installer_test.py
 
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(Lifecycle Refusals DeviceOwners FolderSecurity Interactive InUse)
-status=0
-for group in "${groups[@]}"; do
-  echo "== installer tests: $group"
-  prefix=$work/prefix-$group
+# The groups share nothing (a prefix each), so they run side by side, KIT_INSTALLER_JOBS at a
+# time (2 by default), each into a log of its own; the logs are printed in the groups' order.
+run_group() {
+  local group=$1 prefix=$work/prefix-$1
   if [ "$group" = Lifecycle ]; then
     KIT_PREFIX=$prefix "$root/scripts/with-simulator.sh" --simulator "$simulator" \
-      --prefix "$prefix" --port 7 --port 12 -- python3 "$test_program" Lifecycle || status=1
+      --prefix "$prefix" --port 7 --port 12 -- python3 "$test_program" Lifecycle
   else
-    "$root/scripts/wine-prefix.sh" "$prefix" >/dev/null
-    KIT_PREFIX=$prefix python3 "$test_program" "$group" || status=1
+    "$root/scripts/wine-prefix.sh" "$prefix" >/dev/null && KIT_PREFIX=$prefix python3 "$test_program" "$group"
+  fi
+}
+jobs_at_once=${KIT_INSTALLER_JOBS:-2}
+declare -A pids=()
+for group in "${groups[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs_at_once" ]; do wait -n || true; done
+  echo "== installer tests: $group started"
+  run_group "$group" >"$work/log-$group" 2>&1 &
+  pids[$group]=$!
+done
+status=0
+for group in "${groups[@]}"; do
+  group_status=0
+  wait "${pids[$group]}" || group_status=$?
+  echo "== installer tests: $group"
+  cat "$work/log-$group"
+  if [ "$group_status" != 0 ]; then
+    echo "== installer tests: $group FAILED (exit $group_status)"
+    status=1
   fi
 done
 
