@@ -125,6 +125,13 @@ class DevTools:
             raise AssertionError(f"{expression}: {result['exceptionDetails']}")
         return result["result"].get("value")
 
+    def value(self, expression):
+        """The expression's value, or None while the page is between documents."""
+        try:
+            return self.evaluate(expression)
+        except AssertionError:
+            return None
+
     def click(self, element_id):
         """A real mouse click in the middle of the element, as a technician's."""
         box = self.evaluate(f"(() => {{ const r = document.getElementById('{element_id}')"
@@ -189,8 +196,8 @@ class BridgePageTest(unittest.TestCase):
         self.addCleanup(page.close)
 
         page.call("Page.navigate", url=f"http://127.0.0.1:{bridge.port}/")
-        wait_until(lambda: page.evaluate("document.readyState === 'complete' && "
-                                         "document.getElementById('display').options.length") == 1,
+        wait_until(lambda: page.value("document.readyState === 'complete' && "
+                                      "document.getElementById('display').options.length") == 1,
                    "the page listing the display")
         page.type_into("line1", "Größe 5 €")
         page.type_into("line2", "Kaffee 2,40")
