@@ -54,6 +54,9 @@ class DebPackageTest(unittest.TestCase):
         for program in ("zorn-display-bridge", "zorn-utility-cli", "pole_display_sim"):
             mode = (root / "usr/bin" / program).stat().st_mode
             self.assertTrue(mode & stat.S_IXOTH, program)
+            usage = subprocess.run([str(root / "usr/bin" / program), "--help"], capture_output=True, text=True,
+                                   timeout=e2e.WAIT)
+            self.assertEqual((usage.returncode, usage.stdout.lower().count(f"usage: {program}")), (0, 1), program)
             page = gzip.decompress((root / f"usr/share/man/man1/{program}.1.gz").read_bytes()).decode()
             self.assertIn(f".SH NAME\n{program} ", page)
         self.assertIn("SYMLINK+=\"pole-display\"", (doc / "examples/99-pole-display.rules").read_text())
