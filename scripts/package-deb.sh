@@ -4,8 +4,8 @@
 # holding zorn-display-bridge, zorn-utility-cli and pole_display_sim (stripped, in /usr/bin), their
 # manual pages, the bridge's systemd unit (installed disabled; its options in
 # /etc/default/zorn-display-bridge), the udev rule example, the copyright file and the changelog.
-# The package's own files are in packaging/debian/. The same sources give the same bytes: every
-# time stamp is the last commit's, the order is fixed and the owner is root.
+# The package's own files are in packaging/debian/. The same build packaged again gives the same
+# bytes: every time stamp is the last commit's, the order is fixed and the owner is root.
 #   scripts/package-deb.sh [--build-dir DIR] [--out DIR] [--no-lintian]
 # Without --build-dir it configures and builds the release-native preset (build/release-native);
 # with one it packages the programs of that configured and built tree as they are (the package

@@ -1,7 +1,8 @@
 """The Debian package of scripts/package-deb.sh, built from this build tree: unpacked into a
 temporary root with dpkg -x, the installed bridge runs against the installed simulator; the
-package holds what it says, and the same sources give the same bytes. With --lintian, lintian
-finds no error and no warning (exit 77, ctest's skip, when lintian is not installed).
+package holds what it says, and packaging the same build twice gives the same bytes. With
+--lintian, lintian finds no error and no warning (exit 77, ctest's skip, when lintian is not
+installed).
 
   deb_package_test.py --build-dir DIR [--lintian]
 """
