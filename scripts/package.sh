@@ -53,3 +53,12 @@ find "$tree" -exec touch -h -d "@$epoch" {} +
 (cd dist && sha256sum "$name-setup.exe" "$name-binaries.zip" >SHA256SUMS)
 echo "== package: dist/"
 ls -l dist
+
+# ---- Linux: the Debian package ----------------------------------------------------------------
+# dist/zorn-pole-display-kit_VERSION_ARCH.deb: zorn-display-bridge, zorn-utility-cli and the
+# simulator from the release-native preset, checked with lintian (scripts/package-deb.sh), and
+# its checksum beside the others in SHA256SUMS.
+echo "== package: Debian package"
+scripts/package-deb.sh --out dist
+(cd dist && sha256sum zorn-pole-display-kit_*.deb >>SHA256SUMS)
+ls -l dist/*.deb

@@ -2,8 +2,9 @@
 # Installs what the kit needs to build and test on Debian 12: the native toolchain and test
 # libraries, libpng (the simulator's picture of the display), Boost and nlohmann-json (the
 # bridge's HTTP and JSON), the mingw-w64 i686 cross compiler, 32-bit Wine, Xvfb (with the X
-# utilities the screenshots use) and socat, and the fonts the tester's form and Wine's own
-# windows are drawn with.
+# utilities the screenshots use) and socat, the fonts the tester's form and Wine's own windows
+# are drawn with, lintian (the Debian package's check) and chromium (the bridge's page tested in a
+# real browser).
 # Idempotent: packages already present are left alone, and apt is not called at all when
 # everything is there.
 set -euo pipefail
@@ -19,6 +20,7 @@ packages=(
   clang libclang-rt-14-dev nsis imagemagick zip
   fonts-inconsolata fonts-wine x11-utils
   libboost-dev nlohmann-json3-dev
+  lintian chromium
 )
 
 sudo_cmd=()

@@ -55,7 +55,7 @@ SCRIPT_CALLS = {
 }
 # Folders of the table that hold no C++ and call no script of another folder.
 NEITHER = {"tests/scripts", "tests/installer", "tools/codepages", "tools/fontgen", "tools/icongen",
-           "docs", "installer", "examples", "bridge/web"}
+           "docs", "installer", "examples", "bridge/web", "packaging/debian"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 # A path to a script of the tree: a call, a `source`, or a CMake COMMAND.
@@ -104,7 +104,8 @@ def main():
     named = {f for f in named if "<" not in f}  # tests/<deliverable>/<folder> is the rule "tests"
     known = set(INCLUDES) | set(SCRIPT_CALLS) | NEITHER | {"bench/win32", "tests/sim/model",
                                                              "tests/sim/runtime", "tests/bridge/core",
-                                                             "tests/bridge/e2e"}
+                                                             "tests/bridge/e2e", "tests/bridge/browser",
+                                                             "tests/package"}
     for folder in sorted(named - known):
         problems.append(f"docs/developer.md: Layout names {folder}, which has no rule in {__file__}")
     for folder in sorted(known - named - {"tests"}):
