@@ -22,7 +22,7 @@ import urllib.request
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
-from bridge_e2e_test import WAIT, Bridge, Simulator, padded, wait_until  # noqa: E402
+from bridge_e2e_test import WAIT, Bridge, Simulator, padded, stop_process, wait_until  # noqa: E402
 
 SKIPPED = 77
 CHROMIUM = os.environ.get("KIT_CHROMIUM") or shutil.which("chromium") or ""
@@ -172,12 +172,7 @@ class Browser:
         return DevTools(page["webSocketDebuggerUrl"])
 
     def stop(self):
-        self.process.terminate()
-        try:
-            self.process.wait(10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        stop_process(self.process)
 
 
 class BridgePageTest(unittest.TestCase):

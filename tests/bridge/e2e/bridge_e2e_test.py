@@ -37,6 +37,16 @@ def wait_until(predicate, what, timeout=WAIT):
     raise AssertionError(f"timed out waiting for {what}")
 
 
+def stop_process(process):
+    """Ends `process` with SIGTERM, or SIGKILL when it has not ended 10 s later; its exit code."""
+    process.terminate()
+    try:
+        return process.wait(10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return process.wait()
+
+
 class Simulator:
     """One simulated display on a pty, with its state, trace and capture files."""
 
@@ -87,12 +97,7 @@ class Simulator:
             return b""
 
     def stop(self):
-        self.process.terminate()
-        try:
-            self.process.wait(10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        stop_process(self.process)
 
 
 class Bridge:
@@ -134,12 +139,7 @@ class Bridge:
             connection.close()
 
     def stop(self):
-        self.process.send_signal(signal.SIGTERM)
-        try:
-            code = self.process.wait(10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            code = self.process.wait()
+        code = stop_process(self.process)
         self.process.stdout.close()
         return code
 
