@@ -142,19 +142,23 @@ TEST_P(PowerChange, SetsPowerStateAndReachesTheControlObjectFromTheMessageLoop) 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PowerChange,
     ::testing::Values(
-        PowerCase{"notify disabled", false, {write(kOk, kUnknown), write(WriteResult::kTimedOut, kUnknown)}, {}},
-        PowerCase{"first write online", true, {write(kOk, kOnline), write(kOk, kOnline)}, {OPOS_SUE_POWER_ONLINE}},
+        PowerCase{
+            "notify disabled", false, {write(kOk, kUnknown), write(WriteResult::kTimedOut, kUnknown)}, {}},
+        PowerCase{
+            "first write online", true, {write(kOk, kOnline), write(kOk, kOnline)}, {OPOS_SUE_POWER_ONLINE}},
         PowerCase{"stalled line and back",
                   true,
-                  {write(kOk, kOnline), write(WriteResult::kTimedOut, kOff), write(WriteResult::kTimedOut, kOff),
-                   write(kOk, kOnline)},
+                  {write(kOk, kOnline), write(WriteResult::kTimedOut, kOff),
+                   write(WriteResult::kTimedOut, kOff), write(kOk, kOnline)},
                   {OPOS_SUE_POWER_ONLINE, OPOS_SUE_POWER_OFF_OFFLINE, OPOS_SUE_POWER_ONLINE}},
         PowerCase{"port gone until replugged",
                   true,
                   {write(kOk, kOnline), write(WriteResult::kPortLost, kOff), unplugged_write(kOff),
                    replugged_write(kOnline)},
                   {OPOS_SUE_POWER_ONLINE, OPOS_SUE_POWER_OFF_OFFLINE, OPOS_SUE_POWER_ONLINE}},
-        PowerCase{"gone from the first write", true, {write(WriteResult::kTimedOut, kOff)},
+        PowerCase{"gone from the first write",
+                  true,
+                  {write(WriteResult::kTimedOut, kOff)},
                   {OPOS_SUE_POWER_OFF_OFFLINE}},
         PowerCase{"a refused write says nothing of power",
                   true,
@@ -202,8 +206,8 @@ TEST(PowerEvents, AreHeldWhileFrozenAndDeliveredInOrderOnThaw) {
   w.so.COFreezeEvents(false);
   EXPECT_TRUE(w.control->events.empty()) << "the thaw delivers from the message loop, not inside the call";
   w.posters.run();
-  EXPECT_EQ(w.control->events,
-            (std::vector<std::int32_t>{OPOS_SUE_POWER_ONLINE, OPOS_SUE_POWER_OFF_OFFLINE, OPOS_SUE_POWER_ONLINE}));
+  EXPECT_EQ(w.control->events, (std::vector<std::int32_t>{OPOS_SUE_POWER_ONLINE, OPOS_SUE_POWER_OFF_OFFLINE,
+                                                          OPOS_SUE_POWER_ONLINE}));
 }
 
 TEST(PowerEvents, NoneAfterCloseServiceAndTheControlObjectIsLetGo) {
