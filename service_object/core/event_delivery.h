@@ -22,10 +22,8 @@ class StatusSink {
 // What runs the deliveries: the service object.
 class EventReceiver {
  public:
+  virtual ~EventReceiver() = default;
   virtual void deliver_events() = 0;
-
- protected:
-  ~EventReceiver() = default;
 };
 
 // One object's way to its apartment thread. Destroying it (on the apartment thread) cancels the

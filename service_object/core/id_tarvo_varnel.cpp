@@ -572,7 +572,9 @@ std::vector<std::uint8_t> ascii_bytes(std::string_view text) { return {text.begi
 
 OutputStatus ID_TARVO_VARNEL::show_test_pattern() {
   // Every cell lit, then the kit's name and version, each for a while; then the model again.
-  // The lock stays held: no marquee step comes between.
+  // The lock stays held: no marquee step comes between. The waits therefore run no messages (a
+  // call arriving on this thread would take the lock again): docs/integrator.md ("external
+  // health check").
   const Guard guard(device_.lock);
   const auto send = [this](const Transmission& t) {
     std::vector<std::span<const std::uint8_t>> writes;

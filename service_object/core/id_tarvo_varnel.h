@@ -54,7 +54,7 @@ class ID_TARVO_VARNEL : public EventReceiver {
   explicit ID_TARVO_VARNEL(ServiceModule& module);
   // An object the application releases while enabled gives back its share of the port, which
   // closes when no other enabled object uses it (docs/integrator.md: result codes).
-  ~ID_TARVO_VARNEL();
+  ~ID_TARVO_VARNEL() override;
   ID_TARVO_VARNEL(const ID_TARVO_VARNEL&) = delete;
   ID_TARVO_VARNEL& operator=(const ID_TARVO_VARNEL&) = delete;
 

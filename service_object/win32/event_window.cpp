@@ -35,6 +35,9 @@ class WindowPoster final : public EventPoster {
  public:
   WindowPoster(HWND window, HINSTANCE instance) : window_(window), instance_(instance) {}
   ~WindowPoster() override {
+    // The receiver goes first: a window destroyed from another thread (DestroyWindow then fails)
+    // stays until its thread ends, and a delivery posted to it must find no receiver.
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
     // Fails while another object's window of the class lives; the last one takes the class
     // with it, so a library loaded again registers its own.
