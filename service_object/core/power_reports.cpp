@@ -10,7 +10,7 @@ namespace {
 
 using Guard = std::lock_guard<std::mutex>;
 
-constexpr std::size_t kMaxQueued = 64;
+constexpr std::size_t kMaxQueued = 64;  // even: dropped in pairs
 
 }  // namespace
 
@@ -40,8 +40,12 @@ bool PowerReports::observe(LineSeen seen) {
   const std::int32_t now = seen == LineSeen::kWritten ? OPOS_PS_ONLINE : OPOS_PS_OFF_OFFLINE;
   if (now == state_) return false;
   state_ = now;
-  // A line that comes and goes while events are frozen keeps only the latest changes.
-  if (queue_.size() >= kMaxQueued) queue_.pop_front();
+  // A line that comes and goes while events are frozen keeps only the latest changes. The oldest
+  // go in pairs, a change with the one that undid it, so the events left still take turns.
+  if (queue_.size() >= kMaxQueued) {
+    queue_.pop_front();
+    queue_.pop_front();
+  }
   queue_.push_back(now == OPOS_PS_ONLINE ? OPOS_SUE_POWER_ONLINE : OPOS_SUE_POWER_OFF_OFFLINE);
   return !frozen_;
 }

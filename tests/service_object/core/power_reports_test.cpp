@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "service_object/core/opos_properties.h"
@@ -243,6 +245,35 @@ TEST(PowerState, IsUnknownAgainOnceDisabled) {
   w.so.SetPropertyNumber(PIDX_DeviceEnabled, 0);
   EXPECT_EQ(w.so.GetPropertyNumber(PIDX_PowerState), kUnknown);
   EXPECT_EQ(w.so.GetPropertyNumber(PIDX_CapPowerReporting), OPOS_PR_STANDARD);
+}
+
+// The timer thread observes while the apartment thread freezes, thaws and takes events: the
+// events taken stay in turn (also when a full queue drops some) and end with the last change.
+TEST(PowerReportsThreads, EventsTakeTurnsWhileAnotherThreadObserves) {
+  PowerReports reports;
+  reports.open();
+  ASSERT_EQ(reports.set_notify(OPOS_PN_ENABLED, false), OPOS_SUCCESS);
+  constexpr int kChanges = 20000;
+  std::atomic<bool> done{false};
+  std::thread timer([&] {
+    for (int i = 0; i < kChanges; ++i) reports.observe(i % 2 == 0 ? LineSeen::kWritten : LineSeen::kGone);
+    done = true;
+  });
+  std::vector<std::int32_t> taken;
+  for (int turn = 0; !done.load(); ++turn) {
+    reports.freeze(turn % 200 < 100);
+    if (const auto event = reports.next_event()) taken.push_back(*event);
+  }
+  timer.join();
+  reports.freeze(false);
+  while (const auto event = reports.next_event()) taken.push_back(*event);
+
+  ASSERT_FALSE(taken.empty());
+  EXPECT_LE(taken.size(), static_cast<std::size_t>(kChanges));
+  EXPECT_EQ(taken.front(), OPOS_SUE_POWER_ONLINE);
+  for (std::size_t i = 1; i < taken.size(); ++i) ASSERT_NE(taken[i], taken[i - 1]) << "event " << i;
+  EXPECT_EQ(taken.back(), OPOS_SUE_POWER_OFF_OFFLINE);
+  EXPECT_EQ(reports.state(), OPOS_PS_OFF_OFFLINE);
 }
 
 }  // namespace
