@@ -8,7 +8,9 @@ constexpr UINT kDeliver = WM_APP + 1;
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message != kDeliver) return DefWindowProcW(window, message, wparam, lparam);
-  auto* receiver = reinterpret_cast<EventReceiver*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  // GWLP_USERDATA holds the receiver, put there when the window was made (null once it goes).
+  auto* receiver = reinterpret_cast<EventReceiver*>(  // NOLINT(performance-no-int-to-ptr)
+      GetWindowLongPtrW(window, GWLP_USERDATA));
   try {
     // May destroy this window (the Control Object closes the service object in its event):
     // nothing of it is used after the call.
