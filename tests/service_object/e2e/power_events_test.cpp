@@ -203,6 +203,26 @@ TEST_F(PowerEvents, UnplugAndPlugInAreReportedOnTheApartmentThread) {
   EXPECT_TRUE(boxes.seen().empty());
 }
 
+// A marquee steps on the library's timer thread while this thread only runs its messages: the
+// steps find the line gone and back, and their events still arrive on this thread.
+TEST_F(PowerEvents, MarqueeStepsReportOnTheApartmentThreadToo) {
+  open_for_power_reports();
+  const auto number = [](long value) { return kit::win32::LongArgument(value); };
+  ASSERT_EQ(call(L"CreateWindow", {number(1), number(0), number(1), number(10), number(1), number(30)}), 0);
+  put(L"MarqueeUnitWait", number(100));
+  put(L"MarqueeType", number(5));  // DISP_MT_INIT
+  ASSERT_EQ(display_text(L"WELCOME TO OUR STORE!"), 0);
+  put(L"MarqueeType", number(3));  // DISP_MT_LEFT: steps from now on
+  ASSERT_EQ(get(L"ResultCode"), 0);
+  EXPECT_EQ(wait_for_updates(1), std::vector<long>{kOnline});
+
+  ASSERT_TRUE(sim_->unplug());
+  EXPECT_EQ(wait_for_updates(2), (std::vector<long>{kOnline, kOffOffline})) << "a step found the port gone";
+  ASSERT_TRUE(sim_->plug_in());
+  EXPECT_EQ(wait_for_updates(3), (std::vector<long>{kOnline, kOffOffline, kOnline})) << "a step wrote again";
+  EXPECT_EQ(call(L"Close"), 0);
+}
+
 TEST_F(PowerEvents, FrozenEventsWaitForTheThaw) {
   open_for_power_reports();
   put(L"FreezeEvents", kit::win32::BoolArgument(true));
