@@ -16,11 +16,11 @@ struct FixedAnswer {
   std::int32_t value;
 };
 
-// Answers that do not change. Indices whose true answer is 0 (no events, no descriptors, no
-// glyphs, no bitmaps, no statistics, no firmware update, no brightness control, no power
-// reporting) need no entry.
+// Answers that do not change. Indices whose true answer is 0 (no data events, no descriptors, no
+// glyphs, no bitmaps, no statistics, no firmware update, no brightness control) need no entry.
 constexpr std::array<FixedAnswer, 15> kFixedAnswers = {{
-    {PIDX_PowerState, OPOS_PS_UNKNOWN},  // no power reporting: always unknown
+    // Online after a write that went through, off-offline while the port is gone or stalled.
+    {PIDX_CapPowerReporting, OPOS_PR_STANDARD},
     // Window 0 is the whole display; the object answers for the other windows.
     {PIDXDisp_Columns, kDisplayColumns},
     {PIDXDisp_Rows, kDisplayRows},

@@ -5,12 +5,6 @@
 namespace varnel {
 namespace {
 
-constexpr std::uint8_t kCursorPosition = 0x24;
-constexpr std::uint8_t kScroll = 0x04;
-constexpr std::uint8_t kBlink = 0x45;
-constexpr std::uint8_t kCursorType = 0x43;
-constexpr std::uint8_t kInterCharacterWait = 0x46;
-
 DisplayCommand introduced(std::uint8_t code, std::uint8_t a) { return {{kCommandIntroducer, code, a, 0}, 3}; }
 
 DisplayCommand introduced(std::uint8_t code, std::uint8_t a, std::uint8_t b) {
@@ -24,23 +18,23 @@ DisplayCommand clear_command() { return {{kClearByte, 0, 0, 0}, 1}; }
 DisplayCommand cursor_position_command(std::int32_t row, std::int32_t column) {
   // The row is sent one higher, in byte arithmetic: row 255 and row 2147483647 both wrap to 0
   // (the sum of two 32-bit signed values could overflow).
-  return introduced(kCursorPosition, low_byte(column), static_cast<std::uint8_t>(low_byte(row) + 1u));
+  return introduced(kCursorPositionCode, low_byte(column), static_cast<std::uint8_t>(low_byte(row) + 1u));
 }
 
 DisplayCommand scroll_command(std::int32_t direction, std::int32_t units) {
-  return introduced(kScroll, low_byte(direction), limited_scroll_units(units));
+  return introduced(kScrollCode, low_byte(direction), limited_scroll_units(units));
 }
 
 DisplayCommand blink_rate_command(std::int32_t blink_rate) {
-  return introduced(kBlink, scaled_setting(blink_rate));
+  return introduced(kBlinkRateCode, scaled_setting(blink_rate));
 }
 
 DisplayCommand cursor_type_command(std::int32_t cursor_type) {
-  return introduced(kCursorType, low_byte(cursor_type));
+  return introduced(kCursorTypeCode, low_byte(cursor_type));
 }
 
 DisplayCommand inter_character_wait_command(std::int32_t value) {
-  return introduced(kInterCharacterWait, scaled_setting(value));
+  return introduced(kInterCharacterWaitCode, scaled_setting(value));
 }
 
 TextBytes text_to_display_bytes(std::u16string_view text, std::span<std::uint8_t, kTransmitBufferSize> out) {

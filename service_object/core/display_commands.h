@@ -14,6 +14,13 @@ namespace varnel {
 inline constexpr std::size_t kTransmitBufferSize = 64;
 inline constexpr std::uint8_t kClearByte = 0x0C;
 inline constexpr std::uint8_t kCommandIntroducer = 0x1F;
+// The command codes that follow the introducer: cursor position (column, row + 1) and scroll
+// (direction, units) take two bytes, the three settings one.
+inline constexpr std::uint8_t kCursorPositionCode = 0x24;
+inline constexpr std::uint8_t kScrollCode = 0x04;
+inline constexpr std::uint8_t kBlinkRateCode = 0x45;
+inline constexpr std::uint8_t kCursorTypeCode = 0x43;
+inline constexpr std::uint8_t kInterCharacterWaitCode = 0x46;
 
 // A control sequence of at most four bytes.
 struct DisplayCommand {

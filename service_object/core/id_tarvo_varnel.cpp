@@ -28,6 +28,7 @@ ID_TARVO_VARNEL::~ID_TARVO_VARNEL() {
   {
     const Guard guard(device_.lock);
     if (enabled_) stop_using_port();
+    events_.reset();
   }
   module_.lock().unlock();
 }
@@ -39,7 +40,10 @@ void ID_TARVO_VARNEL::show(const Messages& messages) {
 // ---------------------------------------------------------------------------------------------
 // Properties
 
-void ID_TARVO_VARNEL::COFreezeEvents(bool /*freeze*/) {}
+void ID_TARVO_VARNEL::COFreezeEvents(bool freeze) {
+  // Thawed with events waiting: they go out from the message loop, after this call.
+  if (power_.freeze(freeze) && events_) events_->post();
+}
 
 std::int32_t ID_TARVO_VARNEL::ServiceObjectVersion() {
   service_object_version_ = kServiceObjectVersion;
@@ -67,6 +71,8 @@ std::int32_t ID_TARVO_VARNEL::GetPropertyNumber(std::int32_t prop_index) {
     case PIDX_DeviceEnabled: return OnbDeviceEnable() ? 1 : 0;
     case PIDX_ResultCode: return result_code_;
     case PIDX_ServiceObjectVersion: return ServiceObjectVersion();
+    case PIDX_PowerNotify: return power_.notify();
+    case PIDX_PowerState: return power_.state();
     default: break;
   }
   if (const auto answer = screen_property(prop_index)) return *answer;
@@ -120,6 +126,9 @@ void ID_TARVO_VARNEL::SetPropertyNumber(std::int32_t prop_index, std::int32_t nu
       break;
     }
     case PIDXDisp_CharacterSet: select_character_set(number); break;
+    case PIDX_PowerNotify:
+      if (opened_) result_code_ = power_.set_notify(number, enabled_);
+      break;
     default: set_screen_property(prop_index, number); break;
   }
 }
@@ -195,7 +204,8 @@ void ID_TARVO_VARNEL::SetPropertyString(std::int32_t /*prop_index*/, std::u16str
 // Open, claim, enable, release, close
 
 std::int32_t ID_TARVO_VARNEL::OpenService(std::u16string_view /*device_class*/,
-                                          std::u16string_view /*device_name*/) {
+                                          std::u16string_view /*device_name*/,
+                                          std::shared_ptr<StatusSink> control) {
   // The device is the one the device-name file names, whatever name the application opened.
   if (opened_) {
     result_code_ = OPOS_SUCCESS;
@@ -203,6 +213,12 @@ std::int32_t ID_TARVO_VARNEL::OpenService(std::u16string_view /*device_class*/,
   }
   opened_ = true;
   result_code_ = OPOS_SUCCESS;
+  power_.open();
+  control_ = std::move(control);
+  if (control_ && platform_.events != nullptr) {
+    const Guard guard(device_.lock);
+    events_ = platform_.events->open(*this);
+  }
   Messages messages;
   read_device_name_file(messages);
   show(messages);
@@ -309,6 +325,7 @@ void ID_TARVO_VARNEL::disable() {
   const Guard guard(device_.lock);
   screen_.stop_marquees();
   stop_using_port();
+  power_.forget_state();
 }
 
 void ID_TARVO_VARNEL::stop_using_port() {
@@ -333,6 +350,7 @@ std::int32_t ID_TARVO_VARNEL::ReleaseDevice() {
     const Guard guard(device_.lock);
     screen_.stop_marquees();
     stop_using_port();
+    power_.forget_state();
   }
   return OPOS_SUCCESS;
 }
@@ -349,6 +367,14 @@ std::int32_t ID_TARVO_VARNEL::CloseService() {
   }
   // The timer thread ends here, outside the lock its tick takes.
   marquee_timer_.reset();
+  // No event after close: the queue goes, the window goes (with the deliveries it was asked
+  // for), and the Control Object is let go (a delivery under way keeps it until it returns).
+  power_.close();
+  {
+    const Guard guard(device_.lock);
+    events_.reset();
+  }
+  control_.reset();
   return OPOS_SUCCESS;
 }
 
@@ -372,6 +398,7 @@ std::int32_t ID_TARVO_VARNEL::output(std::initializer_list<std::span<const std::
   {
     const Guard guard(device_.lock);
     status = send_on_line(device_, platform_.port, writes);
+    if (enabled_) note_power(status, true);
   }
   // Output of an object that is not enabled answers success, as the device is simply not enabled
   // for it, whatever happened on a port another object holds.
@@ -402,6 +429,7 @@ std::optional<Clock::time_point> ID_TARVO_VARNEL::marquee_tick() {
     for (const auto& write : transmission.writes()) writes.emplace_back(write);
     const OutputStatus status = send_writes(device_, platform_.port, writes);
     if (status != OutputStatus::kSent && status != OutputStatus::kNoPort) screen_.mark_unknown();
+    note_power(status, true);
   }
   return screen_.next_marquee_step();
 }
@@ -417,9 +445,30 @@ std::int32_t ID_TARVO_VARNEL::model_call(const std::function<std::int32_t(Transm
     for (const auto& write : transmission.writes()) writes.emplace_back(write);
     status = send_writes(device_, platform_.port, writes);
     if (status != OutputStatus::kSent && status != OutputStatus::kNoPort) screen_.mark_unknown();
+    note_power(status, !writes.empty());
   }
   result_code_ = refused != OPOS_SUCCESS ? refused : result_code_for(status);
   return result_code_;
+}
+
+void ID_TARVO_VARNEL::note_power(OutputStatus status, bool wrote) {
+  LineSeen seen = LineSeen::kNothing;
+  if (status == OutputStatus::kSent && wrote) seen = LineSeen::kWritten;
+  if (status == OutputStatus::kTimedOut || status == OutputStatus::kPortLost) seen = LineSeen::kGone;
+  if (power_.observe(seen) && events_) events_->post();
+}
+
+void ID_TARVO_VARNEL::deliver_events() {
+  // A delivery that runs already (the Control Object pumps messages inside its event) goes on
+  // with the queue in order when the nested call returns.
+  if (delivering_) return;
+  delivering_ = true;
+  while (const std::optional<std::int32_t> event = power_.next_event()) {
+    // A CloseService inside the event lets control_ go; this copy keeps it until the call ends.
+    const std::shared_ptr<StatusSink> control = control_;
+    if (control) control->status_update(*event);
+  }
+  delivering_ = false;
 }
 
 // Output of an object that is not enabled keeps the display's own bytes and leaves the model
@@ -523,12 +572,16 @@ std::vector<std::uint8_t> ascii_bytes(std::string_view text) { return {text.begi
 
 OutputStatus ID_TARVO_VARNEL::show_test_pattern() {
   // Every cell lit, then the kit's name and version, each for a while; then the model again.
-  // The lock stays held: no marquee step comes between.
+  // The lock stays held: no marquee step comes between. The waits therefore run no messages (a
+  // call arriving on this thread would take the lock again): docs/integrator.md ("external
+  // health check").
   const Guard guard(device_.lock);
   const auto send = [this](const Transmission& t) {
     std::vector<std::span<const std::uint8_t>> writes;
     for (const auto& write : t.writes()) writes.emplace_back(write);
-    return send_writes(device_, platform_.port, writes);
+    const OutputStatus status = send_writes(device_, platform_.port, writes);
+    note_power(status, !writes.empty());
+    return status;
   };
   const auto pause = [this] {
     if (platform_.pause) platform_.pause(kTestPatternTime);

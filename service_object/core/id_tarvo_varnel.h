@@ -3,7 +3,8 @@
 //
 // The OPOS Control Object creates one when an application opens the device and forwards the
 // application's calls to the methods below by name. The object is write-only towards the
-// display: it never reads from the port and fires no events. Problems with the configuration
+// display: it never reads from the port. Its only events are power reports (power_reports.h),
+// delivered to the Control Object on the apartment thread (event_delivery.h). Problems with the configuration
 // or the port are shown to the user in message boxes; the methods return OPOS result codes and
 // keep the last one for PIDX_ResultCode.
 //
@@ -34,24 +35,26 @@
 #include <vector>
 
 #include "service_object/core/character_set.h"
+#include "service_object/core/event_delivery.h"
 #include "service_object/core/key_path.h"
 #include "service_object/core/line_output.h"
 #include "service_object/core/marquee_timer.h"
 #include "service_object/core/messages.h"
 #include "service_object/core/opos.h"
+#include "service_object/core/power_reports.h"
 #include "service_object/core/screen_model.h"
 #include "service_object/core/service_module.h"
 
 namespace varnel {
 
-class ID_TARVO_VARNEL {
+class ID_TARVO_VARNEL : public EventReceiver {
  public:
   // Takes a lock on the library for the object's lifetime and probes whether the process runs
   // under WOW64 (which chooses the registry base path of the object's key).
   explicit ID_TARVO_VARNEL(ServiceModule& module);
   // An object the application releases while enabled gives back its share of the port, which
   // closes when no other enabled object uses it (docs/integrator.md: result codes).
-  ~ID_TARVO_VARNEL();
+  ~ID_TARVO_VARNEL() override;
   ID_TARVO_VARNEL(const ID_TARVO_VARNEL&) = delete;
   ID_TARVO_VARNEL& operator=(const ID_TARVO_VARNEL&) = delete;
 
@@ -61,9 +64,10 @@ class ID_TARVO_VARNEL {
   void SetPropertyNumber(std::int32_t prop_index, std::int32_t number);
   std::u16string GetPropertyString(std::int32_t prop_index);
   void SetPropertyString(std::int32_t prop_index, std::u16string_view text);
-  // The control object's dispatch interface that OpenService also receives is never called, so
-  // it is not passed down here.
-  std::int32_t OpenService(std::u16string_view device_class, std::u16string_view device_name);
+  // `control` is the Control Object's event method (from the dispatch interface OpenService
+  // receives), kept until CloseService; without it no events are delivered.
+  std::int32_t OpenService(std::u16string_view device_class, std::u16string_view device_name,
+                           std::shared_ptr<StatusSink> control = nullptr);
   std::int32_t CheckHealth(std::int32_t level);
   std::int32_t ClaimDevice(std::int32_t timeout);
   std::int32_t CloseService();
@@ -100,6 +104,10 @@ class ID_TARVO_VARNEL {
   std::u16string DeviceDescription();
   std::u16string DeviceControlDescription();
   bool OnbDeviceEnable() const { return enabled_; }
+
+  // The queued events, to the Control Object, unless frozen or closed. Apartment thread only:
+  // the platform's poster runs it there.
+  void deliver_events() override;
 
   // For the packaging and tests: the object's flags as the state table names them.
   [[nodiscard]] bool opened() const { return opened_; }
@@ -151,6 +159,9 @@ class ID_TARVO_VARNEL {
   std::optional<std::int32_t> screen_property(std::int32_t prop_index);
   // Sets one of them; answers false for another index.
   bool set_screen_property(std::int32_t prop_index, std::int32_t number);
+  // Reports what a write of the enabled device found to the power reports, and asks for a
+  // delivery when an event is due. Lock held.
+  void note_power(OutputStatus status, bool wrote);
   // The external health check's pattern and redraw; answers the outcome of its writes.
   OutputStatus show_test_pattern();
 
@@ -183,6 +194,12 @@ class ID_TARVO_VARNEL {
   // with the device lock held.
   ScreenModel screen_;
   std::u16string check_health_text_;  // what the last CheckHealth did and how it ended
+  PowerReports power_;
+  std::shared_ptr<StatusSink> control_;  // the Control Object, from OpenService to CloseService
+  // Made and let go on the apartment thread with the device lock held; the timer thread posts
+  // through it with the lock held.
+  std::unique_ptr<EventPoster> events_;
+  bool delivering_ = false;  // deliver_events runs (a nested message loop may call it again)
   // Last, so that it stops (and no tick runs) before anything it uses goes away.
   std::unique_ptr<MarqueeTimer> marquee_timer_;
 };

@@ -73,9 +73,16 @@ inline constexpr std::int32_t PIDXDisp_ScreenModeList = 1005003;
 inline constexpr std::int32_t OPOS_S_CLOSED = 1;
 inline constexpr std::int32_t OPOS_S_IDLE = 2;
 
-// PowerState, CapPowerReporting.
+// PowerState, PowerNotify, CapPowerReporting, and the status-update events of power changes
+// (the same numbers as the states they report).
 inline constexpr std::int32_t OPOS_PS_UNKNOWN = 2000;
-inline constexpr std::int32_t OPOS_PR_NONE = 0;
+inline constexpr std::int32_t OPOS_PS_ONLINE = 2001;
+inline constexpr std::int32_t OPOS_PS_OFF_OFFLINE = 2004;
+inline constexpr std::int32_t OPOS_PN_DISABLED = 0;
+inline constexpr std::int32_t OPOS_PN_ENABLED = 1;
+inline constexpr std::int32_t OPOS_PR_STANDARD = 1;
+inline constexpr std::int32_t OPOS_SUE_POWER_ONLINE = 2001;
+inline constexpr std::int32_t OPOS_SUE_POWER_OFF_OFFLINE = 2004;
 
 // CapBlink.
 inline constexpr std::int32_t DISP_CB_NOBLINK = 0;

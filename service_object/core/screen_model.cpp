@@ -2,21 +2,19 @@
 
 #include <algorithm>
 
+#include "service_object/core/display_commands.h"
+#include "service_object/core/opos.h"
+
 namespace varnel {
 namespace {
 
-constexpr std::int32_t kSuccess = 0;
-constexpr std::int32_t kIllegal = 106;  // OPOS_E_ILLEGAL
+constexpr std::int32_t kSuccess = opos::OPOS_SUCCESS;
+constexpr std::int32_t kIllegal = opos::OPOS_E_ILLEGAL;
 
-constexpr std::uint8_t kClear = 0x0C;
-constexpr std::uint8_t kIntroducer = 0x1F;
-constexpr std::uint8_t kMove = 0x24;
-constexpr std::uint8_t kScroll = 0x04;
-
-constexpr std::int32_t kScrollUp = 1;
-constexpr std::int32_t kScrollDown = 2;
-constexpr std::int32_t kScrollLeft = 3;
-constexpr std::int32_t kScrollRight = 4;
+constexpr std::int32_t kScrollUp = opos::DISP_ST_UP;
+constexpr std::int32_t kScrollDown = opos::DISP_ST_DOWN;
+constexpr std::int32_t kScrollLeft = opos::DISP_ST_LEFT;
+constexpr std::int32_t kScrollRight = opos::DISP_ST_RIGHT;
 
 // A cell of the screen by row and column (both on the screen).
 std::uint8_t& cell(ScreenCells& screen, int row, int column) {
@@ -27,7 +25,9 @@ std::uint8_t cell(const ScreenCells& screen, int row, int column) {
 }
 
 // A byte a drawn window keeps as a character: the two that start display commands would not show.
-std::uint8_t drawable(std::uint8_t byte) { return byte == kClear || byte == kIntroducer ? '?' : byte; }
+std::uint8_t drawable(std::uint8_t byte) {
+  return byte == kClearByte || byte == kCommandIntroducer ? '?' : byte;
+}
 
 }  // namespace
 
@@ -66,9 +66,9 @@ void DisplayMirror::put(std::uint8_t byte) {
 void DisplayMirror::feed(std::uint8_t byte) {
   switch (stage_) {
     case Stage::kIdle:
-      if (byte == kIntroducer) {
+      if (byte == kCommandIntroducer) {
         stage_ = Stage::kCommand;
-      } else if (byte == kClear) {
+      } else if (byte == kClearByte) {
         clear();
       } else {
         put(byte);
@@ -77,14 +77,16 @@ void DisplayMirror::feed(std::uint8_t byte) {
     case Stage::kCommand:
       command_ = byte;
       argument_count_ = 0;
-      // 0x24 and 0x04 take two arguments, 0x45, 0x43 and 0x46 one; any other ends the sequence.
-      stage_ = (byte == kMove || byte == kScroll || byte == 0x45 || byte == 0x43 || byte == 0x46)
+      // Cursor position and scroll take two arguments, the three settings one; any other code ends
+      // the sequence.
+      stage_ = (byte == kCursorPositionCode || byte == kScrollCode || byte == kBlinkRateCode ||
+                byte == kCursorTypeCode || byte == kInterCharacterWaitCode)
                    ? Stage::kArguments
                    : Stage::kIdle;
       return;
     case Stage::kArguments: {
       arguments_[argument_count_++] = byte;
-      const std::size_t needed = (command_ == kMove || command_ == kScroll) ? 2 : 1;
+      const std::size_t needed = (command_ == kCursorPositionCode || command_ == kScrollCode) ? 2 : 1;
       if (argument_count_ < needed) return;
       stage_ = Stage::kIdle;
       apply_sequence();
@@ -94,7 +96,7 @@ void DisplayMirror::feed(std::uint8_t byte) {
 }
 
 void DisplayMirror::apply_sequence() {
-  if (command_ == kMove) {
+  if (command_ == kCursorPositionCode) {
     const int column = arguments_[0];
     const int row = arguments_[1] - 1;
     if (row < 0 || row >= kScreenRows || column >= kScreenColumns) return;
@@ -102,7 +104,7 @@ void DisplayMirror::apply_sequence() {
     column_ = column;
     return;
   }
-  if (command_ != kScroll) return;
+  if (command_ != kScrollCode) return;
   const int direction = arguments_[0];
   const int units = arguments_[1];
   if (direction == kScrollUp || direction == kScrollDown) {
@@ -199,7 +201,8 @@ void ScreenModel::emit(std::span<const std::uint8_t> bytes, Transmission& out, b
 }
 
 void ScreenModel::emit_move(int row, int column, Transmission& out, bool to_window0) {
-  const std::array<std::uint8_t, 4> move{kIntroducer, kMove, static_cast<std::uint8_t>(column),
+  const std::array<std::uint8_t, 4> move{kCommandIntroducer, kCursorPositionCode,
+                                         static_cast<std::uint8_t>(column),
                                          static_cast<std::uint8_t>(row + 1)};
   emit(move, out, to_window0);
 }
@@ -210,7 +213,7 @@ void ScreenModel::prepare(Transmission& out) {
 
 void ScreenModel::redraw(Transmission& out) {
   out.begin_write();
-  const std::uint8_t clear = kClear;
+  const std::uint8_t clear = kClearByte;
   out.add(clear);
   display_.clear();
   // A sequence cut short by a failed write is over on the display's side once it sees the clear.
@@ -275,12 +278,14 @@ void ScreenModel::window0_text(std::span<const std::uint8_t> text, Transmission&
   for (const std::uint8_t byte : text) {
     // Text that would run past a row's end goes on at the next row's start by an explicit move
     // (after the lower row, at the upper row, as the display itself would).
-    if (!window0_.in_sequence() && byte != kIntroducer && byte != kClear && window0_.past_row_end()) {
+    if (!window0_.in_sequence() && byte != kCommandIntroducer && byte != kClearByte &&
+        window0_.past_row_end()) {
       const int next = (window0_.row() + 1) % kScreenRows;
       if (send) {
         emit_move(next, 0, out, true);
       } else {
-        const std::array<std::uint8_t, 4> move{kIntroducer, kMove, 0, static_cast<std::uint8_t>(next + 1)};
+        const std::array<std::uint8_t, 4> move{kCommandIntroducer, kCursorPositionCode, 0,
+                                               static_cast<std::uint8_t>(next + 1)};
         window0_.feed(move);
       }
     }
@@ -291,7 +296,7 @@ void ScreenModel::window0_text(std::span<const std::uint8_t> text, Transmission&
     }
   }
   if (!zero.cursor_update && !window0_.in_sequence()) {
-    const std::array<std::uint8_t, 4> back{kIntroducer, kMove,
+    const std::array<std::uint8_t, 4> back{kCommandIntroducer, kCursorPositionCode,
                                            static_cast<std::uint8_t>(std::min(column, kScreenColumns - 1)),
                                            static_cast<std::uint8_t>(row + 1)};
     if (send) {
@@ -348,7 +353,8 @@ std::int32_t ScreenModel::display_text_at(std::int32_t row, std::int32_t column,
     prepare(out);
     // The display's own move, as the application gave it (a place off the screen is ignored by
     // the display and by window 0 alike).
-    const std::array<std::uint8_t, 4> move{kIntroducer, kMove, static_cast<std::uint8_t>(column & 0xFF),
+    const std::array<std::uint8_t, 4> move{kCommandIntroducer, kCursorPositionCode,
+                                           static_cast<std::uint8_t>(column & 0xFF),
                                            static_cast<std::uint8_t>(((row & 0xFF) + 1) & 0xFF)};
     if (passthrough()) {
       emit(move, out, true);
@@ -370,12 +376,12 @@ std::int32_t ScreenModel::clear_text(Transmission& out) {
   if (marquee_running(w)) return kIllegal;
   prepare(out);
   if (passthrough()) {
-    const std::uint8_t clear = kClear;
+    const std::uint8_t clear = kClearByte;
     emit(std::span<const std::uint8_t>(&clear, 1), out, true);
     return kSuccess;
   }
   if (current_ == 0) {
-    window0_.feed(kClear);
+    window0_.feed(kClearByte);
     return kSuccess;
   }
   std::fill(w.cells.begin(), w.cells.end(), kBlankCell);
@@ -394,8 +400,9 @@ std::int32_t ScreenModel::scroll_text(std::int32_t direction, std::int32_t units
   if (current_ == 0) {
     // The display's own scroll, units limited to 1..19 and the direction passed as given.
     const int u = units > 19 ? 19 : (units < 1 ? 1 : units);
-    const std::array<std::uint8_t, 4> scroll{
-        kIntroducer, kScroll, static_cast<std::uint8_t>(direction & 0xFF), static_cast<std::uint8_t>(u)};
+    const std::array<std::uint8_t, 4> scroll{kCommandIntroducer, kScrollCode,
+                                             static_cast<std::uint8_t>(direction & 0xFF),
+                                             static_cast<std::uint8_t>(u)};
     emit(scroll, out, true);
     return kSuccess;
   }
@@ -497,7 +504,8 @@ std::int32_t ScreenModel::set_cursor_row(std::int32_t row, Transmission& out) {
     if (passthrough()) {
       emit_move(row, column, out, true);
     } else {
-      const std::array<std::uint8_t, 4> move{kIntroducer, kMove, static_cast<std::uint8_t>(column),
+      const std::array<std::uint8_t, 4> move{kCommandIntroducer, kCursorPositionCode,
+                                             static_cast<std::uint8_t>(column),
                                              static_cast<std::uint8_t>(row + 1)};
       window0_.feed(move);
     }
@@ -516,7 +524,8 @@ std::int32_t ScreenModel::set_cursor_column(std::int32_t column, Transmission& o
     if (passthrough()) {
       emit_move(window0_.row(), column, out, true);
     } else {
-      const std::array<std::uint8_t, 4> move{kIntroducer, kMove, static_cast<std::uint8_t>(column),
+      const std::array<std::uint8_t, 4> move{kCommandIntroducer, kCursorPositionCode,
+                                             static_cast<std::uint8_t>(column),
                                              static_cast<std::uint8_t>(window0_.row() + 1)};
       window0_.feed(move);
     }

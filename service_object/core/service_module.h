@@ -21,6 +21,7 @@
 #include "service_object/core/config_registry.h"
 #include "service_object/core/device_config.h"
 #include "service_object/core/display_commands.h"
+#include "service_object/core/event_delivery.h"
 #include "service_object/core/marquee_timer.h"
 #include "service_object/core/message_sink.h"
 #include "service_object/core/process_info.h"
@@ -50,6 +51,8 @@ struct ServicePlatform {
   std::u16string device_name_file{kDeviceNameFilePath};
   // The marquees' timer thread; without it marquees are set up but do not step.
   MarqueeTimers* timers = nullptr;
+  // The way events reach the apartment thread; without it no events are delivered.
+  EventPosters* events = nullptr;
   // Waits while the external health check's pattern stands; without it the check does not wait.
   std::function<void(std::chrono::milliseconds)> pause{};
 };

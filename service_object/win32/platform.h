@@ -6,6 +6,7 @@
 #include "service_object/win32/opos_names.h"
 
 #include "service_object/core/service_module.h"
+#include "service_object/win32/event_window.h"
 #include "service_object/win32/local_machine_registry.h"
 #include "service_object/win32/marquee_timer.h"
 #include "service_object/win32/message_box.h"
@@ -25,6 +26,7 @@ class Platform {
   [[nodiscard]] ServicePlatform services() {
     ServicePlatform services{port_, registry_, files_, messages_, process_};
     services.timers = &timers_;
+    services.events = &events_;
     services.pause = [](std::chrono::milliseconds time) { Sleep(static_cast<DWORD>(time.count())); };
     return services;
   }
@@ -36,6 +38,7 @@ class Platform {
   Win32MessageBox messages_;
   Win32ProcessInfo process_;
   Win32MarqueeTimers timers_;
+  Win32EventPosters events_;
 };
 
 }  // namespace varnel::win32

@@ -115,6 +115,14 @@ bool DispatchArguments::read_string(unsigned position, std::u16string& value) {
 
 bool DispatchArguments::read_present(unsigned position) { return value_of(position) != nullptr; }
 
+IDispatch* DispatchArguments::dispatch_at(unsigned position) const noexcept {
+  const VARIANT* value = follow(slot(position));
+  if (value == nullptr) return nullptr;
+  if (value->vt == VT_DISPATCH) return value->pdispVal;
+  if (value->vt == (VT_BYREF | VT_DISPATCH) && value->ppdispVal != nullptr) return *value->ppdispVal;
+  return nullptr;
+}
+
 bool DispatchArguments::read_long_ref(unsigned position, std::int32_t& value) {
   const VARIANT* target = follow(slot(position));
   // A reference to anything but a long or a VARIANT cannot take a long back.

@@ -43,6 +43,9 @@ class DispatchArguments {
   bool read_string(unsigned position, std::u16string& value);
   // Any value at all (the parameter is accepted and not used); only omission is refused.
   bool read_present(unsigned position);
+  // The dispatch interface the argument holds (VT_DISPATCH, by value or by reference), without a
+  // reference taken; null for anything else, which is not an error.
+  [[nodiscard]] IDispatch* dispatch_at(unsigned position) const noexcept;
   bool read_long_ref(unsigned position, std::int32_t& value);
   bool read_string_ref(unsigned position, std::u16string& value);
 

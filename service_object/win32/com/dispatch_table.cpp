@@ -2,12 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <type_traits>
 #include <utility>
 
 #include "service_object/win32/com/com_resources.h"
+#include "service_object/win32/com/control_object_events.h"
 #include "shared/win32/automation_arguments.h"
 
 namespace varnel::com {
@@ -148,8 +150,9 @@ constexpr unsigned arity() {
   return MethodTraits<decltype(Method)>::kArity;
 }
 
-// OpenService takes a third argument the core does not: the control object's IDispatch. It is
-// accepted in any form and neither called nor kept, so no reference is taken.
+// OpenService's third argument is the control object's IDispatch, through which the object's
+// events go (a reference is kept until CloseService). Any other value is accepted: the object
+// then fires no events.
 HRESULT invoke_open_service(ID_TARVO_VARNEL& object, DispatchArguments& arguments, VARIANT* result) {
   std::u16string device_class;
   std::u16string device_name;
@@ -157,7 +160,10 @@ HRESULT invoke_open_service(ID_TARVO_VARNEL& object, DispatchArguments& argument
       !arguments.read_present(2)) {
     return arguments.error();
   }
-  return store_result(result, object.OpenService(device_class, device_name));
+  std::shared_ptr<StatusSink> control;
+  if (IDispatch* dispatch = arguments.dispatch_at(2))
+    control = std::make_shared<ControlObjectEvents>(dispatch);
+  return store_result(result, object.OpenService(device_class, device_name, std::move(control)));
 }
 
 #define VARNEL_METHOD(name, id)                                                                         \

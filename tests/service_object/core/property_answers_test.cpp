@@ -42,7 +42,7 @@ TEST(PropertyAnswers, DeviceGeometryAndCapabilities) {
       {"CapCustomGlyph", PIDXDisp_CapCustomGlyph, 0},
       {"CapBitmap", PIDXDisp_CapBitmap, 0},
       {"CapReadBack", PIDXDisp_CapReadBack, DISP_CRB_SINGLE},
-      {"CapPowerReporting", PIDX_CapPowerReporting, OPOS_PR_NONE},
+      {"CapPowerReporting", PIDX_CapPowerReporting, OPOS_PR_STANDARD},
       {"PowerState", PIDX_PowerState, OPOS_PS_UNKNOWN},
       {"CapStatisticsReporting", PIDX_CapStatisticsReporting, 0},
       {"an index no device has", 5999, 0},

@@ -76,8 +76,9 @@ struct Answer {
   }
 };
 
-// A Control Object's own dispatch interface, handed to OpenService. The service object fires no
-// events, so nothing may ever be called on it; the test counts calls and references.
+// A Control Object's own dispatch interface, handed to OpenService. With power notification off
+// the service object fires no events, so nothing may ever be called on it; the test counts calls
+// and references (power events are tested in power_events_test.cpp).
 class ControlObjectDispatch final : public IDispatch {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -194,8 +195,8 @@ TEST_F(ControlObjectClient, OpensAndAcceptsTheVersion) {
   EXPECT_GE(version / 1000 % 1000, 9) << "minor version";
   EXPECT_EQ(call(L"GetPropertyString", {1000004L}).text().rfind(L"LineDisplay OPOS Driver", 0), 0u);
   EXPECT_EQ(call(L"CloseService").number(), 0);
-  EXPECT_EQ(control_.calls, 0) << "the service object fires no events";
-  EXPECT_EQ(control_.references, 1u) << "no reference on the control object is kept";
+  EXPECT_EQ(control_.calls, 0) << "without PowerNotify the service object fires no events";
+  EXPECT_EQ(control_.references, 1u) << "a reference on the control object is kept past CloseService";
 }
 
 TEST_F(ControlObjectClient, SessionReachesTheDisplay) {

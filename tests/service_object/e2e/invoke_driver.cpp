@@ -498,8 +498,15 @@ class Driver {
       }
       default:
         // The external check shows its pattern for two seconds: only the quick levels here.
-        if (random_.below(8) == 0) {
+        if (const std::uint64_t pick = random_.below(8); pick == 0) {
           checked_call(7, {LongArgument(random_.below(2) == 0 ? 1 : 3)});
+        } else if (pick == 1) {
+          // Power reports: PowerNotify (also a value it refuses), then events frozen or thawed,
+          // and the messages that carry their deliveries run.
+          checked_call(3, {LongArgument(13), LongArgument(static_cast<long>(random_.below(3)))});
+          checked_call(1, {kit::win32::BoolArgument(random_.below(2) == 0)});
+          MSG message;
+          while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) DispatchMessageW(&message);
         } else {
           checked_call(3, {LongArgument(kScreenSettings[random_.below(8)]), small()});
         }
