@@ -11,6 +11,7 @@ import base64
 import json
 import os
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -158,7 +159,7 @@ class Browser:
             [CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
              "--no-first-run", "--no-default-browser-check", "--disable-extensions",
              f"--user-data-dir={profile}", "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0",
-             "about:blank"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+             "about:blank"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         active = profile / "DevToolsActivePort"
         # The browser writes its port, then its path; the file is complete once both lines are there.
         lines = wait_until(lambda: active.exists() and len(active.read_text().splitlines()) >= 2 and
@@ -172,7 +173,21 @@ class Browser:
         return DevTools(page["webSocketDebuggerUrl"])
 
     def stop(self):
+        """Ends the browser and every process it started: they write into the profile until they
+        are gone, and the profile's folder is removed after this."""
+        group = self.process.pid
+        try:
+            os.killpg(group, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
         stop_process(self.process)
+        deadline = time.monotonic() + WAIT
+        while time.monotonic() < deadline:
+            try:
+                os.killpg(group, signal.SIGKILL)
+            except ProcessLookupError:
+                return
+            time.sleep(0.05)
 
 
 class BridgePageTest(unittest.TestCase):
