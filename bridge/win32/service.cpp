@@ -195,7 +195,9 @@ std::optional<std::vector<std::string>> service_arguments(const std::filesystem:
 
 void WINAPI service_main(DWORD argc, LPWSTR* argv) {
   Control control;
-  const SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExW(kServiceName, handle_control, &control);
+  // argv[0] is the name the service is registered under; the rest are its start parameters.
+  const SERVICE_STATUS_HANDLE handle =
+      RegisterServiceCtrlHandlerExW(argc > 0 ? argv[0] : kServiceName, handle_control, &control);
   if (handle == nullptr) {
     the_service->exit_code = 2;
     return;
