@@ -28,10 +28,13 @@ SettingsFileArguments arguments_from_settings_file(const std::string& text) {
     if (line.empty() || line.front() == '#') continue;
     const auto space = line.find_first_of(" \t");
     std::string option = line.substr(0, space);
-    if (option.rfind("--", 0) != 0) option = "--" + option;
+    if (option.rfind("--", 0) != 0) option.insert(0, "--");
     const std::string value = space == std::string::npos ? "" : trimmed(line.substr(space));
-    const std::string where = "line " + std::to_string(number) + ": ";
-    if (option == "--service") return {std::nullopt, where + "--service belongs on the service's command line"};
+    std::string where = "line ";
+    where += std::to_string(number);
+    where += ": ";
+    if (option == "--service")
+      return {std::nullopt, where + "--service belongs on the service's command line"};
     if (value.empty()) return {std::nullopt, where + option + " needs a value"};
     arguments.push_back(option);
     arguments.push_back(value);
@@ -57,12 +60,9 @@ ServiceReport ServiceReports::next(ServiceState state, std::uint32_t exit_code) 
 ControlAnswer answer_control(std::uint32_t control) {
   switch (control) {
     case kControlStop:
-    case kControlShutdown:
-      return ControlAnswer::kStop;
-    case kControlInterrogate:
-      return ControlAnswer::kReport;
-    default:
-      return ControlAnswer::kNotImplemented;
+    case kControlShutdown: return ControlAnswer::kStop;
+    case kControlInterrogate: return ControlAnswer::kReport;
+    default: return ControlAnswer::kNotImplemented;
   }
 }
 

@@ -24,7 +24,7 @@ namespace bridge {
 
 struct SettingsFileArguments {
   std::optional<std::vector<std::string>> arguments;  // the options, as a command line
-  std::string error;                                   // why the file was refused, when empty
+  std::string error;                                  // why the file was refused, when empty
 };
 
 // The command-line arguments a settings file's text (UTF-8, a byte-order mark allowed) stands for.

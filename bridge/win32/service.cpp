@@ -165,8 +165,7 @@ DWORD WINAPI handle_control(DWORD control, DWORD, LPVOID, LPVOID context) {
     case ControlAnswer::kReport:
       if (StatusReporter* status = target.status) status->repeat();
       return NO_ERROR;
-    case ControlAnswer::kNotImplemented:
-      break;
+    case ControlAnswer::kNotImplemented: break;
   }
   return ERROR_CALL_NOT_IMPLEMENTED;
 }
@@ -231,7 +230,8 @@ void WINAPI service_main(DWORD argc, LPWSTR* argv) {
 
 }  // namespace
 
-int run_service(const std::vector<std::string>& arguments, const PortFactory& make_port, std::ostream& errors) {
+int run_service(const std::vector<std::string>& arguments, const PortFactory& make_port,
+                std::ostream& errors) {
   Service service{arguments, &make_port, 0};
   the_service = &service;
   std::wstring name(kServiceName);
@@ -240,7 +240,8 @@ int run_service(const std::vector<std::string>& arguments, const PortFactory& ma
     const DWORD error = GetLastError();
     the_service = nullptr;
     errors << "zorn-display-bridge: --service is for the Windows service manager"
-           << (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT ? "" : " (error " + std::to_string(error) + ")")
+           << (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT ? ""
+                                                                : " (error " + std::to_string(error) + ")")
            << "; register the service (sc create) and start it with sc start or net start, or run the program"
               " without --service\n";
     return 2;

@@ -18,6 +18,7 @@ inline constexpr wchar_t kServiceName[] = L"zorn-display-bridge";
 // Hands the process to the service manager until the service has stopped. Exit codes: the
 // program's own (bridge_program.h) for a service that ran; 2 when the process was not started
 // by the service manager (the message goes to `errors`).
-int run_service(const std::vector<std::string>& arguments, const PortFactory& make_port, std::ostream& errors);
+int run_service(const std::vector<std::string>& arguments, const PortFactory& make_port,
+                std::ostream& errors);
 
 }  // namespace bridge::win32

@@ -45,6 +45,9 @@ VIEW_ROOT = {32: "Software\\Wow6432Node", 64: "Software"}
 OPOS_CHAIN = "OLEforRetail\\ServiceOPOS\\LineDisplay"
 UNINSTALL_KEY = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OPOSLD_SETUP"
 
+BRIDGE_PROGRAM = "zorn-display-bridge.exe"
+BRIDGE_SERVICE_KEY = "System\\CurrentControlSet\\Services\\zorn-display-bridge"
+
 SETUP_REFUSED = 3
 SETUP_FAILED = 4
 RESTART_NEEDED = 3010
@@ -104,7 +107,7 @@ class Installation:
                       f"HKLM V {key} | Comport = sz:{self.port}", f"HKLM V {key} | Baudrate = sz:{self.speed}"}
         values = {
             "CreatedOposKey32": f"sz:{self.created[32]}", "CreatedOposKey64": f"sz:{self.created[64]}",
-            "DeviceName": f"sz:{self.device}", "DisplayName": "sz:Zorn Pole Display Kit",
+            "BridgeStart": "sz:", "DeviceName": f"sz:{self.device}", "DisplayName": "sz:Zorn Pole Display Kit",
             "DisplayVersion": f"sz:{self.version}", "InstallLocation": f"sz:{INSTALL_DIR}",
             "NoModify": "dword:00000001", "NoRepair": "dword:00000001", "Publisher": "sz:Zorn Display Systems",
             "QuietUninstallString": f'sz:"{INSTALL_DIR}\\Uninstall.exe" /S',
@@ -155,6 +158,8 @@ class Installation:
         self.t.assertEqual((folder / "DeviceName.txt").read_bytes(), self.device.encode("ascii"),
                            "the device-name file holds the name alone, with no line end")
         for staged in (self.stage / "x86").iterdir():
+            if staged.name == BRIDGE_PROGRAM:  # an optional component (the Bridge group)
+                continue
             self.t.assertEqual((folder / staged.name).read_bytes(), staged.read_bytes(), staged.name)
         self.t.assertEqual((folder / "x64" / "VARNEL.dll").read_bytes(),
                            (self.stage / "x64" / "VARNEL.dll").read_bytes(), "x64/VARNEL.dll")
@@ -576,6 +581,42 @@ class Interactive(SetupTest):
         Installation(self, "Counter", 12, 19200, created=("", "")).check(before, self.prefix.snapshot())
         self.uninstall()
         self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
+
+
+class Bridge(SetupTest):
+    def test_the_bridge_component_installs_a_service_that_removal_takes_away(self):
+        before = self.prefix.snapshot()
+        done, _ = self.run_setup(["/S", "/DEVICE=Pole", "/PORT=7", "/BAUD=19200", "/BRIDGE"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        after = self.prefix.snapshot()
+        added, _ = before.changes_to(after)
+        service = {line.split(" | ", 1)[1] for line in added if line.startswith(f"HKLM V {BRIDGE_SERVICE_KEY} | ")}
+        # Started by hand (3), as its own process, from the installed program.
+        self.assertLessEqual({"Start = dword:00000003", "Type = dword:00000010",
+                              f'ImagePath = sz:"{INSTALL_DIR}\\{BRIDGE_PROGRAM}" --service'}, service, added)
+        self.assertIn(f"HKLM V {UNINSTALL_KEY} | BridgeStart = sz:demand", added)
+        folder = self.prefix.drive_c / INSTALL_FOLDER
+        self.assertEqual((folder / BRIDGE_PROGRAM).read_bytes(), (self.stage / "x86" / BRIDGE_PROGRAM).read_bytes())
+        settings = (folder / "zorn-display-bridge.conf").read_text()
+        self.assertIn("display pole=COM7,baud=19200", settings.splitlines())
+        # The service manager knows it too.
+        query = self.prefix.run(["sc", "query", "zorn-display-bridge"])
+        self.assertIn("STOPPED", query.stdout, query.stdout + query.stderr)
+
+        # An update without /BRIDGE keeps the component.
+        done, _ = self.run_setup(["/S"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue((folder / BRIDGE_PROGRAM).exists())
+        self.assertIn("STOPPED", self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout)
+
+        self.uninstall()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []),
+                         "removal takes the service, its program and its settings away")
+        self.assertNotIn("STOPPED", self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout)
+
+    def test_a_bad_bridge_start_is_refused(self):
+        done, _ = self.run_setup(["/S", "/DEVICE=Pole", "/PORT=7", "/BAUD=9600", "/BRIDGE=always"])
+        self.assertEqual(done.returncode, SETUP_REFUSED, done.stderr)
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 #              another service object's device key, the installation folder's permissions
 #   Interactive  the settings page worked from outside, as a person works it
 #   InUse      update and removal while a running program has the library loaded
+#   Bridge     the display bridge as an optional component: its service registered, then removed
 # Needs the native simulator (build/native/sim/pole_display_sim).
 #   tests/installer/run.sh [GROUP...]    (all groups when none is named)
 #
@@ -79,7 +80,7 @@ export KIT_BROKEN_SETUPS
 test_program=$root/tests/installer/installer_test.py
 
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(Lifecycle Refusals DeviceOwners FolderSecurity Interactive InUse)
+[ ${#groups[@]} -gt 0 ] || groups=(Lifecycle Refusals DeviceOwners FolderSecurity Interactive InUse Bridge)
 status=0
 for group in "${groups[@]}"; do
   echo "== installer tests: $group"

@@ -1,12 +1,13 @@
 // The Windows service's decisions: the settings file, the status reports and the stop hand-over.
 
+#include "bridge/core/service_control.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
 #include "bridge/core/bridge_options.h"
-#include "bridge/core/service_control.h"
 
 namespace bridge {
 namespace {
