@@ -96,6 +96,23 @@ class Simulator:
             self.process.wait()
 
 
+def request(port, method, path, body=None, headers=None, raw=None):
+    """One request to the bridge on `port`: the status, the headers and the JSON answer."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=WAIT)
+    headers = dict(headers or {})
+    data = raw
+    if body is not None:
+        data = json.dumps(body).encode()
+        headers.setdefault("Content-Type", "application/json")
+    try:
+        connection.request(method, path, body=data, headers=headers)
+        response = connection.getresponse()
+        payload = response.read()
+        return response.status, dict(response.getheaders()), json.loads(payload) if payload else None
+    finally:
+        connection.close()
+
+
 class Bridge:
     """The bridge program on a free loopback port."""
 
@@ -120,19 +137,7 @@ class Bridge:
                 break
 
     def request(self, method, path, body=None, headers=None, raw=None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=WAIT)
-        headers = dict(headers or {})
-        data = raw
-        if body is not None:
-            data = json.dumps(body).encode()
-            headers.setdefault("Content-Type", "application/json")
-        try:
-            connection.request(method, path, body=data, headers=headers)
-            response = connection.getresponse()
-            payload = response.read()
-            return response.status, dict(response.getheaders()), json.loads(payload) if payload else None
-        finally:
-            connection.close()
+        return request(self.port, method, path, body, headers, raw)
 
     def stop(self):
         self.process.send_signal(signal.SIGTERM)
@@ -404,19 +409,20 @@ class WineServiceTest(unittest.TestCase):
         wait_until(lambda: self.state() == "RUNNING", "the service running", timeout=WAIT * 3)
         listening = wait_until(lambda: [l for l in self.log().splitlines() if l.startswith("listening on")],
                                "the service's log to say where it listens")
-        bridge = Bridge.__new__(Bridge)
-        bridge.port = int(listening[0].split(":")[2].split()[0])
-        self.assertEqual(bridge.request("GET", "/v1/health")[2], {"status": "ok"})
-        self.assertEqual(bridge.request("PUT", "/v1/displays/pos/lines", {"lines": ["Service €", "läuft"]})[0], 204)
+        port = int(listening[0].split(":")[2].split()[0])
+        self.assertEqual(request(port, "GET", "/v1/health")[2], {"status": "ok"})
+        self.assertEqual(request(port, "PUT", "/v1/displays/pos/lines", {"lines": ["Service €", "läuft"]})[0], 204)
         expected = [padded("Service €", "cp858"), padded("läuft", "cp858")]
         self.assertEqual(display.wait_rows(expected), expected)
 
+        started = time.monotonic()
         self.assertEqual(self.sc("stop", self.name).returncode, 0)
         wait_until(lambda: self.state() == "STOPPED", "the service stopped")
+        print(f"service stop: {time.monotonic() - started:.1f} s from sc stop to STOPPED", file=sys.stderr)
         self.assertEqual(self.query()["SERVICE_EXIT_CODE"][0], "0")
         self.assertTrue(self.log().endswith("stopped\n"), self.log())
         with self.assertRaises(OSError):
-            bridge.request("GET", "/v1/health")
+            request(port, "GET", "/v1/health")
 
     def test_refused_settings_stop_the_service_with_the_reason_in_its_log(self):
         self.install("--display pos=COM7,baud=1200\n")
