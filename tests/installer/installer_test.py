@@ -18,6 +18,8 @@ Run by tests/installer/run.sh, which builds what the tests need and passes it in
                          and its version
   KIT_LIBRARY_HOLDER     library_holder.exe, which keeps a library loaded as a POS application does
   KIT_FOLDER_SECURITY    folder_security.exe, which reads a security descriptor as Windows does
+  KIT_RUNNABLE_BRIDGE    zorn-display-bridge.exe of the setup program's word size, which the
+                         Bridge test runs as the installed service
 """
 
 import os
@@ -611,7 +613,47 @@ class Bridge(SetupTest):
         self.assertTrue((folder / BRIDGE_PROGRAM).exists())
         self.assertIn("STOPPED", self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout)
 
-        self.uninstall()
+        # Removal stops the running service before it removes the program the service holds.
+        runnable = Path(os.environ["KIT_RUNNABLE_BRIDGE"])
+        shutil.copyfile(runnable, folder / BRIDGE_PROGRAM)
+        (folder / "zorn-display-bridge.conf").write_text("display pole=COM7\nlisten 127.0.0.1:0\n")
+        # Wine ends its services once no other program of the prefix runs (a signed-in session on
+        # Windows): a console bridge on a port without a display keeps one running meanwhile. It is
+        # the prefix's first program, so Wine's own background programs inherit its output: a
+        # file, which nobody waits on, rather than a pipe.
+        session_output = self.prefix.path / "kit-session.log"
+        with open(session_output, "w") as output:
+            session = subprocess.Popen([self.prefix.loader_for(runnable), str(runnable), "--display", "session=COM9",
+                                        "--listen", "127.0.0.1:0"], env=self.prefix.environment(),
+                                       stdout=output, stderr=subprocess.STDOUT)
+
+        def end_session():
+            if session.poll() is None:
+                session.terminate()
+            try:
+                session.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                session.kill()
+                session.wait()
+            session_output.unlink(missing_ok=True)
+        self.addCleanup(end_session)
+        deadline = time.monotonic() + 60
+        while "listening on" not in session_output.read_text():
+            self.assertLess(time.monotonic(), deadline, "the console bridge did not start")
+            time.sleep(0.1)
+        self.assertEqual(self.prefix.run(["sc", "start", "zorn-display-bridge"]).returncode, 0)
+        deadline = time.monotonic() + 60
+        log = folder / "zorn-display-bridge.log"
+        while not ("RUNNING" in self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout
+                   and log.exists() and "listening on" in log.read_text()):
+            self.assertLess(time.monotonic(), deadline, "the installed service did not start")
+            time.sleep(0.2)
+
+        # The uninstaller hands over to a copy of itself, which keeps the prefix going until it is done.
+        done = self.prefix.run([f"{INSTALL_DIR}\\Uninstall.exe", "/S"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        end_session()
+        self.prefix.wait_until_idle()
         self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []),
                          "removal takes the service, its program and its settings away")
         self.assertNotIn("STOPPED", self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout)
