@@ -14,7 +14,7 @@ endif()
 # What a release ships: the Windows deliverables. Each is installed flat into the install prefix
 # as a component of its own name; the target `deliverables` builds them all, and deliverables.txt
 # in the build tree lists them, one a line, for scripts/package.sh.
-set(kit_deliverable_targets VARNEL zorn-utility-cli Zorn_Utility ZornTest)
+set(kit_deliverable_targets VARNEL zorn-utility-cli Zorn_Utility ZornTest zorn-display-bridge)
 foreach(target IN LISTS kit_deliverable_targets)
   install(TARGETS ${target}
     RUNTIME DESTINATION . COMPONENT ${target}

@@ -26,7 +26,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$stage" ] && [ -n "$version" ] && [ -n "$out" ] || usage
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "build-installer: bad version '$version'" >&2; exit 2; }
-for required in x86/VARNEL.dll x86/zorn-utility-cli.exe x64/VARNEL.dll; do
+for required in x86/VARNEL.dll x86/zorn-utility-cli.exe x86/zorn-display-bridge.exe x64/VARNEL.dll; do
   [ -f "$stage/$required" ] || { echo "build-installer: $stage/$required is missing" >&2; exit 1; }
 done
 stage=$(cd "$stage" && pwd)

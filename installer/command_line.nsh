@@ -1,5 +1,6 @@
 ; The installer's command line: /S (silent, handled by NSIS itself), /NCRC, the settings
 ;   /DEVICE=name  /PORT=number  /BAUD=speed
+; /BRIDGE[=manual|auto], which installs the display bridge as a service (bridge_service.nsh),
 ; and /REPLACE, which lets the installation take over a device key of that name that belongs to
 ; another service object (its values are saved and restored at removal).
 ; A value with blanks is quoted, either the whole option ("/DEVICE=Front pole") or the value
@@ -22,6 +23,12 @@ Function TakeArgument
   ${If} $R1 == "/DEVICE="
     StrCpy $ArgDevice $R0 "" 8
     StrCpy $ArgDeviceGiven 1
+  ${ElseIf} $R1 == "/BRIDGE="
+    StrCpy $ArgBridge $R0 "" 8
+    StrCpy $ArgBridgeGiven 1
+  ${ElseIf} $R0 == "/BRIDGE"
+    StrCpy $ArgBridge ""
+    StrCpy $ArgBridgeGiven 1
   ${Else}
     StrCpy $R1 $R0 6
     ${If} $R1 == "/PORT="
@@ -36,7 +43,7 @@ Function TakeArgument
     ${OrIf} $R0 S== "/NCRC"
       ; NSIS's own switches.
     ${Else}
-      StrCpy $R9 "Unknown option: $R0 (the options are /S, /DEVICE=name, /PORT=number, /BAUD=speed and /REPLACE)."
+      StrCpy $R9 "Unknown option: $R0 (the options are /S, /DEVICE=name, /PORT=number, /BAUD=speed, /BRIDGE[=manual|auto] and /REPLACE)."
     ${EndIf}
   ${EndIf}
   Pop $R1

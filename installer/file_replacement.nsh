@@ -24,6 +24,9 @@ Var FilesAtRestart
   !insertmacro ${DO} "$INSTDIR" "zorn-utility-cli.exe" "${KIT_STAGE}/x86/zorn-utility-cli.exe"
   !insertmacro ${DO} "$INSTDIR" "Zorn_Utility.exe" "${KIT_STAGE}/x86/Zorn_Utility.exe"
   !insertmacro ${DO} "$INSTDIR" "ZornTest.exe" "${KIT_STAGE}/x86/ZornTest.exe"
+  ${If} $WithBridge == 1
+    !insertmacro ${DO} "$INSTDIR" "zorn-display-bridge.exe" "${KIT_STAGE}/x86/zorn-display-bridge.exe"
+  ${EndIf}
   ; A 64-bit library is of no use on 32-bit Windows.
   ${If} ${RunningX64}
     !insertmacro ${DO} "$INSTDIR\x64" "VARNEL.dll" "${KIT_STAGE}/x64/VARNEL.dll"

@@ -46,6 +46,9 @@ Function ${UN}RemoveInstallation
   StrCpy $FilesLeft ""
   ; Leave the installation folder: a folder that is a process's working folder cannot be removed.
   SetOutPath "$TEMP"
+  ; The bridge's service goes before its program file, which a running service holds.
+  Call ${UN}RemoveBridgeService
+  StrCpy $WithBridge 1
   Call ${UN}UnregisterLibraries
   Push $R0
 

@@ -5,6 +5,8 @@
 Var SettingsNameField
 Var SettingsPortList
 Var SettingsSpeedList
+Var SettingsBridgeBox
+Var SettingsBridgeAutoBox
 
 Function SettingsPage
   !insertmacro MUI_HEADER_TEXT "Pole display" "The OPOS LineDisplay device that the service object drives."
@@ -43,8 +45,19 @@ Function SettingsPage
   ${LoopWhile} $R1 <= ${KIT_LINE_SPEED_COUNT}
   ${NSD_CB_SelectString} $SettingsSpeedList "$LineSpeed"
 
+  ${NSD_CreateCheckbox} 0 104u 100% 10u "Also install the display bridge for web POS systems, as a Windows service"
+  Pop $SettingsBridgeBox
+  ${NSD_CreateCheckbox} 10u 116u 90% 10u "Start the display bridge with Windows (it then holds the COM port)"
+  Pop $SettingsBridgeAutoBox
+  ${If} $BridgeStart != ""
+    ${NSD_Check} $SettingsBridgeBox
+  ${EndIf}
+  ${If} $BridgeStart == "auto"
+    ${NSD_Check} $SettingsBridgeAutoBox
+  ${EndIf}
+
   ${If} $Updating != ""
-    ${NSD_CreateLabel} 0 108u 100% 20u "An installation is already there: it is updated in place with these settings."
+    ${NSD_CreateLabel} 0 130u 100% 20u "An installation is already there: it is updated in place with these settings."
     Pop $R0
   ${EndIf}
   nsDialogs::Show
@@ -74,4 +87,15 @@ Function SettingsPageLeave
   ${NSD_GetText} $SettingsPortList $R0
   StrCpy $Port $R0 "" 3
   ${NSD_GetText} $SettingsSpeedList $LineSpeed
+  StrCpy $BridgeStart ""
+  StrCpy $WithBridge 0
+  ${NSD_GetState} $SettingsBridgeBox $R0
+  ${If} $R0 == ${BST_CHECKED}
+    StrCpy $WithBridge 1
+    StrCpy $BridgeStart "demand"
+    ${NSD_GetState} $SettingsBridgeAutoBox $R0
+    ${If} $R0 == ${BST_CHECKED}
+      StrCpy $BridgeStart "auto"
+    ${EndIf}
+  ${EndIf}
 FunctionEnd

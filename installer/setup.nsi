@@ -4,7 +4,7 @@
 ; Built by scripts/package.sh through installer/build-installer.sh, which passes
 ;   KIT_VERSION   the version (four numbers)
 ;   KIT_STAGE     a folder with x86/ (VARNEL.dll, zorn-utility-cli.exe, Zorn_Utility.exe,
-;                 ZornTest.exe) and x64/ (VARNEL.dll)
+;                 ZornTest.exe, zorn-display-bridge.exe) and x64/ (VARNEL.dll)
 ;   KIT_OUTFILE   the setup program to write
 ; and, for tests on machines that cannot run 32-bit programs only, KIT_AMD64_VEHICLE: the same
 ; script as a 64-bit program that leaves the 32-bit library unregistered.
@@ -78,6 +78,7 @@ Var PreviousVersion
 Var Owner32
 Var Owner64
 
+!include "bridge_service.nsh"
 !include "file_replacement.nsh"
 !include "report.nsh"
 !include "folder_security.nsh"
@@ -199,6 +200,17 @@ Function .onInit
   !insertmacro KIT_CHOOSE_SETTING $DeviceName $ArgDeviceGiven $ArgDevice $PreviousDevice CheckDeviceName "${KIT_DEFAULT_DEVICE_NAME}" "/DEVICE="
   !insertmacro KIT_CHOOSE_SETTING $Port $ArgPortGiven $ArgPort $PreviousPort CheckPort "${KIT_DEFAULT_PORT}" "/PORT="
   !insertmacro KIT_CHOOSE_SETTING $LineSpeed $ArgBaudGiven $ArgBaud $PreviousSpeed CheckLineSpeed "${KIT_DEFAULT_SPEED}" "/BAUD="
+  ${If} $ArgBridgeGiven == 1
+    Push $ArgBridge
+    Call CheckBridgeStart
+    Pop $R0
+    ${If} $R0 != ""
+      Push "$R0"
+      Push ${KIT_EXIT_BAD_SETTINGS}
+      Call Fail
+    ${EndIf}
+  ${EndIf}
+  Call ChooseBridge
   ; Interactively the settings page asks, for the name chosen there.
   ${If} ${Silent}
     Call CheckDeviceOwners
@@ -278,6 +290,7 @@ Function WriteUninstallEntry
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "CreatedOposKey32" "$R0"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "CreatedOposKey64" "$R1"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DeviceName" "$DeviceName"
+  WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "BridgeStart" "$BridgeStart"
   WriteRegStr HKLM "${KIT_UNINSTALL_KEY}" "DisplayName" "${KIT_PRODUCT}"
   ; While files wait for the restart, the version shown is the one that runs: the previous one
   ; (docs/integrator.md: exit codes).
@@ -322,6 +335,10 @@ Section "-Install"
     Push "$R0"
     Call FailKeepingInstallation
   ${EndIf}
+  ; A running bridge holds its program; it is registered again below.
+  ${If} $WithBridge == 1
+    Call StopBridgeBeforeUpdate
+  ${EndIf}
   Call InstallFiles
   ${If} $R9 != ""
     Push "$R9 could not be written or replaced, not even at the next restart."
@@ -329,6 +346,19 @@ Section "-Install"
   ${EndIf}
 
   Call RegisterLibraries
+  ${If} $WithBridge == 1
+    Call RegisterBridgeService
+    ${If} $R0 != ""
+      Push "$R0"
+      Call FailInstallation
+    ${EndIf}
+  ${Else}
+    ; An update that leaves the bridge out takes away the one installed before.
+    Call RemoveBridgeService
+    Push "$INSTDIR\${KIT_BRIDGE_PROGRAM}"
+    Call RemoveFile
+    Pop $R0
+  ${EndIf}
 
   Call WriteUninstallEntry
   ${If} ${Errors}

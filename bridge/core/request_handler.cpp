@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <variant>
 
 #include "bridge/core/display_text.h"
 
@@ -137,6 +138,197 @@ std::optional<Refusal> text_field(const json& body, const char* name, std::strin
   return std::nullopt;
 }
 
+HttpResponse with_allow(HttpResponse response, const std::vector<std::string>& methods) {
+  response.headers.emplace_back("Allow", joined(methods) + ", OPTIONS");
+  return response;
+}
+
+// OPTIONS: the methods of the path, and the CORS preflight headers for a listed origin.
+HttpResponse preflight(const HttpRequest& request, Route route, const std::vector<std::string>& methods,
+                       bool listed_origin) {
+  if (route == Route::kNone) return error_response(404, "no such path: " + request.target);
+  HttpResponse answer = with_allow(no_content(), methods);
+  if (listed_origin) {
+    answer.headers.emplace_back("Access-Control-Allow-Methods", joined(methods));
+    answer.headers.emplace_back("Access-Control-Allow-Headers", kAllowHeaders);
+    answer.headers.emplace_back("Access-Control-Max-Age", "600");
+  }
+  return answer;
+}
+
+// 403 for a Host that is not one of the bridge's own names (while it listens on loopback).
+std::optional<HttpResponse> host_refusal(const HandlerSettings& settings, const HttpRequest& request) {
+  if (settings.own_hosts.empty()) return std::nullopt;
+  const std::string* host = request.header("Host");
+  const bool own = host != nullptr &&
+                   std::any_of(settings.own_hosts.begin(), settings.own_hosts.end(),
+                               [&](const std::string& name) { return equal_ignoring_case(*host, name); });
+  if (own) return std::nullopt;
+  return error_response(403, "host '" + (host ? *host : std::string()) + "' is not this bridge");
+}
+
+// 401 for a /v1/ request without the configured token.
+std::optional<HttpResponse> token_refusal(const HandlerSettings& settings, const HttpRequest& request,
+                                          const std::vector<std::string>& segments) {
+  const bool api = !segments.empty() && segments[0] == "v1";
+  if (!api || settings.token.empty()) return std::nullopt;
+  const std::string* authorization = request.header("Authorization");
+  const std::string scheme = "Bearer ";
+  const bool bearer = authorization != nullptr && authorization->size() >= scheme.size() &&
+                      equal_ignoring_case(authorization->substr(0, scheme.size()), scheme);
+  if (bearer && tokens_match(authorization->substr(scheme.size()), settings.token)) return std::nullopt;
+  HttpResponse refused =
+      error_response(401, bearer ? "wrong token" : "an Authorization: Bearer token is required");
+  refused.headers.emplace_back("WWW-Authenticate", "Bearer");
+  return refused;
+}
+
+// The answers that need no display: the page, the module, health, the event stream's head.
+std::optional<HttpResponse> fixed_answer(Route route, const WebAssets& assets) {
+  switch (route) {
+    case Route::kPage:
+      return HttpResponse{200, {{"Content-Type", "text/html; charset=utf-8"}}, assets.page, false};
+    case Route::kModule:
+      return HttpResponse{200, {{"Content-Type", "text/javascript; charset=utf-8"}}, assets.module, false};
+    case Route::kHealth: return json_response(200, {{"status", "ok"}});
+    case Route::kEvents:
+      return HttpResponse{
+          200, {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}}, {}, true};
+    default: return std::nullopt;
+  }
+}
+
+HttpResponse display_list(const std::vector<DisplayChannel*>& displays) {
+  json list = json::array();
+  for (const DisplayChannel* display : displays) {
+    const auto state = display->snapshot();
+    json item = {{"name", display->settings().name},
+                 {"port", display->settings().port},
+                 {"online", state.online},
+                 {"code_page", display->settings().code_page}};
+    if (!state.online) item["reason"] = state.reason;
+    list.push_back(std::move(item));
+  }
+  return json_response(200, list);
+}
+
+HttpResponse display_state(const DisplayChannel& display) {
+  const auto state = display.snapshot();
+  const varnel::CodePage& page = display.code_page();
+  json answer = {{"name", display.settings().name},
+                 {"online", state.online},
+                 {"lines", {trimmed_row(page, state.rows[0]), trimmed_row(page, state.rows[1])}}};
+  if (!state.online) answer["reason"] = state.reason;
+  return json_response(200, answer);
+}
+
+using Change = std::function<void(DisplayScreen&, DisplayScreen::Clock::time_point)>;
+// A change to the screen, or why the request cannot make one.
+using ChangeOrRefusal = std::variant<Change, Refusal>;
+
+// PUT lines: {"lines": [row 0, row 1]}, a missing or null line blank.
+ChangeOrRefusal lines_change(const json& body, const varnel::CodePage& page) {
+  const auto lines = body.find("lines");
+  if (lines == body.end()) return Refusal{400, "\"lines\" is required"};
+  if (!lines->is_array()) return Refusal{400, "\"lines\" must be an array"};
+  for (const json& line : *lines) {
+    if (!line.is_string() && !line.is_null()) return Refusal{400, "each line must be a string or null"};
+  }
+  if (lines->size() > kRows)
+    return Refusal{422, "\"lines\" holds " + std::to_string(lines->size()) + " lines; the display has 2"};
+  ScreenRows rows{blank_row(), blank_row()};
+  for (std::size_t i = 0; i < lines->size(); ++i) {
+    if ((*lines)[i].is_null()) continue;
+    const auto bytes = to_display_bytes(page, (*lines)[i].get<std::string>());
+    if (!bytes) return Refusal{400, "line " + std::to_string(i + 1) + " is not UTF-8"};
+    if (bytes->size() > kColumns)
+      return Refusal{422, "line " + std::to_string(i + 1) + " has " + std::to_string(bytes->size()) +
+                              " characters; the display shows 20"};
+    std::copy(bytes->begin(), bytes->end(), rows[i].begin());
+  }
+  return Change([rows](DisplayScreen& screen, auto) { screen.set_lines(rows); });
+}
+
+// POST text: {"row", "column", "text"}, the rest of the screen kept.
+ChangeOrRefusal text_change(const json& body, const varnel::CodePage& page) {
+  long long row = 0;
+  long long column = 0;
+  std::string text;
+  if (auto refused = integer_field(body, "row", row, true)) return *refused;
+  if (auto refused = integer_field(body, "column", column, false)) return *refused;
+  if (auto refused = text_field(body, "text", text)) return *refused;
+  if (row < 0 || row >= static_cast<long long>(kRows)) return Refusal{422, "\"row\" must be 0 or 1"};
+  if (column < 0 || column >= static_cast<long long>(kColumns))
+    return Refusal{422, "\"column\" must be 0 to 19"};
+  const auto bytes = to_display_bytes(page, text);
+  if (!bytes) return Refusal{400, "\"text\" is not UTF-8"};
+  const std::size_t room = kColumns - static_cast<std::size_t>(column);
+  if (bytes->size() > room)
+    return Refusal{422, "the text for line " + std::to_string(row + 1) + " has " +
+                            std::to_string(bytes->size()) + " characters; " + std::to_string(room) +
+                            " fit from column " + std::to_string(column)};
+  return Change([row, column, text = *bytes](DisplayScreen& screen, auto) {
+    screen.text_at(static_cast<std::size_t>(row), static_cast<std::size_t>(column), text);
+  });
+}
+
+// PUT marquee: {"text", "row", "unit_wait_ms"}.
+ChangeOrRefusal marquee_change(const json& body, const varnel::CodePage& page) {
+  long long row = 0;
+  long long unit_wait = 150;
+  std::string text;
+  if (auto refused = integer_field(body, "row", row, false)) return *refused;
+  if (auto refused = integer_field(body, "unit_wait_ms", unit_wait, false)) return *refused;
+  if (auto refused = text_field(body, "text", text)) return *refused;
+  if (row < 0 || row >= static_cast<long long>(kRows)) return Refusal{422, "\"row\" must be 0 or 1"};
+  if (unit_wait < kMinUnitWaitMs || unit_wait > kMaxUnitWaitMs)
+    return Refusal{422, "\"unit_wait_ms\" must be 20 to 60000"};
+  const auto bytes = to_display_bytes(page, text);
+  if (!bytes) return Refusal{400, "\"text\" is not UTF-8"};
+  if (bytes->size() > kMarqueeLimit)
+    return Refusal{422, "the marquee text has " + std::to_string(bytes->size()) + " characters; at most 200"};
+  return Change([row, unit_wait, text = *bytes](DisplayScreen& screen, DisplayScreen::Clock::time_point now) {
+    screen.start_marquee(static_cast<std::size_t>(row), text, std::chrono::milliseconds(unit_wait), now);
+  });
+}
+
+// The change a request to a display's resource asks for; `body` is its parsed JSON (null when
+// the request carries none).
+ChangeOrRefusal change_for(Route route, const std::string& method, const json& body,
+                           const varnel::CodePage& page) {
+  switch (route) {
+    case Route::kLines: return lines_change(body, page);
+    case Route::kText: return text_change(body, page);
+    case Route::kMarquee:
+      if (method == "PUT") return marquee_change(body, page);
+      return Change([](DisplayScreen& screen, auto) {
+        for (std::size_t row = 0; row < kRows; ++row) screen.stop_marquee(row);
+      });
+    default: return Change([](DisplayScreen& screen, auto) { screen.clear(); });
+  }
+}
+
+// A request to one display: its state, or a change that answers 204 once the display shows it.
+HttpResponse display_request(DisplayChannel& display, Route route, const HttpRequest& request,
+                             std::chrono::milliseconds write_wait) {
+  if (route == Route::kDisplay) return display_state(display);
+  const bool needs_body = route == Route::kLines || route == Route::kText ||
+                          (route == Route::kMarquee && request.method == "PUT");
+  json body;
+  if (needs_body) {
+    if (!is_json(request)) return error_response(415, "the body must be application/json");
+    body = json::parse(request.body, nullptr, false);
+    if (body.is_discarded()) return error_response(400, "the body is not well-formed JSON (UTF-8)");
+    if (!body.is_object()) return error_response(400, "the body must be a JSON object");
+  }
+  const ChangeOrRefusal change = change_for(route, request.method, body, display.code_page());
+  if (const auto* refused = std::get_if<Refusal>(&change))
+    return error_response(refused->status, refused->message);
+  const Delivery delivery = display.apply(std::get<Change>(change), write_wait);
+  if (delivery == Delivery::kShown) return no_content();
+  return error_response(503, "display '" + display.settings().name + "' is offline: " + describe(delivery));
+}
+
 }  // namespace
 
 bool tokens_match(std::string_view given, std::string_view expected) {
@@ -206,174 +398,22 @@ HttpResponse RequestHandler::route(const HttpRequest& request) const {
   const std::vector<std::string> segments = path_segments(request.target);
   const Route route = route_of(segments);
   const std::vector<std::string> methods = methods_of(route);
-
   if (request.method == "OPTIONS") {
-    if (route == Route::kNone) return error_response(404, "no such path: " + request.target);
-    HttpResponse preflight = no_content();
-    preflight.headers.emplace_back("Allow", joined(methods) + ", OPTIONS");
-    if (const std::string* origin = request.header("Origin"); origin != nullptr && origin_allowed(*origin)) {
-      preflight.headers.emplace_back("Access-Control-Allow-Methods", joined(methods));
-      preflight.headers.emplace_back("Access-Control-Allow-Headers", kAllowHeaders);
-      preflight.headers.emplace_back("Access-Control-Max-Age", "600");
-    }
-    return preflight;
+    const std::string* origin = request.header("Origin");
+    return preflight(request, route, methods, origin != nullptr && origin_allowed(*origin));
   }
-
-  if (!settings_.own_hosts.empty()) {
-    const std::string* host = request.header("Host");
-    const bool own = host != nullptr &&
-                     std::any_of(settings_.own_hosts.begin(), settings_.own_hosts.end(),
-                                 [&](const std::string& name) { return equal_ignoring_case(*host, name); });
-    if (!own) return error_response(403, "host '" + (host ? *host : std::string()) + "' is not this bridge");
-  }
-
-  const bool api = !segments.empty() && segments[0] == "v1";
-  if (api && !settings_.token.empty()) {
-    const std::string* authorization = request.header("Authorization");
-    const std::string scheme = "Bearer ";
-    const bool bearer = authorization != nullptr && authorization->size() >= scheme.size() &&
-                        equal_ignoring_case(authorization->substr(0, scheme.size()), scheme);
-    if (!bearer || !tokens_match(authorization->substr(scheme.size()), settings_.token)) {
-      HttpResponse refused =
-          error_response(401, bearer ? "wrong token" : "an Authorization: Bearer token is required");
-      refused.headers.emplace_back("WWW-Authenticate", "Bearer");
-      return refused;
-    }
-  }
-
+  if (auto refused = host_refusal(settings_, request)) return *refused;
+  if (auto refused = token_refusal(settings_, request, segments)) return *refused;
   if (route == Route::kNone) return error_response(404, "no such path: " + request.target);
-  if (std::find(methods.begin(), methods.end(), request.method) == methods.end()) {
-    HttpResponse refused =
-        error_response(405, request.method + " is not allowed here; use " + joined(methods));
-    refused.headers.emplace_back("Allow", joined(methods) + ", OPTIONS");
-    return refused;
-  }
+  if (std::find(methods.begin(), methods.end(), request.method) == methods.end())
+    return with_allow(error_response(405, request.method + " is not allowed here; use " + joined(methods)),
+                      methods);
   if (request.body.size() > kBodyLimit) return error_response(413, "the body is over 4096 bytes");
-
-  switch (route) {
-    case Route::kPage: return {200, {{"Content-Type", "text/html; charset=utf-8"}}, assets_.page, false};
-    case Route::kModule:
-      return {200, {{"Content-Type", "text/javascript; charset=utf-8"}}, assets_.module, false};
-    case Route::kHealth: return json_response(200, {{"status", "ok"}});
-    case Route::kEvents:
-      return {200, {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}}, {}, true};
-    case Route::kDisplays: {
-      json list = json::array();
-      for (const DisplayChannel* display : displays_) {
-        const auto state = display->snapshot();
-        json item = {{"name", display->settings().name},
-                     {"port", display->settings().port},
-                     {"online", state.online},
-                     {"code_page", display->settings().code_page}};
-        if (!state.online) item["reason"] = state.reason;
-        list.push_back(std::move(item));
-      }
-      return json_response(200, list);
-    }
-    default: break;
-  }
-
+  if (auto answer = fixed_answer(route, assets_)) return *answer;
+  if (route == Route::kDisplays) return display_list(displays_);
   DisplayChannel* display = find(segments[2]);
   if (display == nullptr) return error_response(404, "no display named '" + segments[2] + "'");
-  const bool needs_body = route == Route::kLines || route == Route::kText ||
-                          (route == Route::kMarquee && request.method == "PUT");
-  json body;
-  if (needs_body) {
-    if (!is_json(request)) return error_response(415, "the body must be application/json");
-    body = json::parse(request.body, nullptr, false);
-    if (body.is_discarded()) return error_response(400, "the body is not well-formed JSON (UTF-8)");
-    if (!body.is_object()) return error_response(400, "the body must be a JSON object");
-  }
-
-  using Change = std::function<void(DisplayScreen&, DisplayScreen::Clock::time_point)>;
-  Change change;
-  const varnel::CodePage* page = &display->code_page();
-
-  if (route == Route::kLines) {
-    const auto lines = body.find("lines");
-    if (lines == body.end()) return error_response(400, "\"lines\" is required");
-    if (!lines->is_array()) return error_response(400, "\"lines\" must be an array");
-    for (const json& line : *lines) {
-      if (!line.is_string() && !line.is_null())
-        return error_response(400, "each line must be a string or null");
-    }
-    if (lines->size() > kRows)
-      return error_response(422,
-                            "\"lines\" holds " + std::to_string(lines->size()) + " lines; the display has 2");
-    ScreenRows rows{blank_row(), blank_row()};
-    for (std::size_t i = 0; i < lines->size(); ++i) {
-      if ((*lines)[i].is_null()) continue;
-      const auto bytes = to_display_bytes(*page, (*lines)[i].get<std::string>());
-      if (!bytes) return error_response(400, "line " + std::to_string(i + 1) + " is not UTF-8");
-      if (bytes->size() > kColumns)
-        return error_response(422, "line " + std::to_string(i + 1) + " has " + std::to_string(bytes->size()) +
-                                       " characters; the display shows 20");
-      std::copy(bytes->begin(), bytes->end(), rows[i].begin());
-    }
-    change = [rows](DisplayScreen& screen, auto) { screen.set_lines(rows); };
-  } else if (route == Route::kText) {
-    long long row = 0;
-    long long column = 0;
-    std::string text;
-    if (auto refused = integer_field(body, "row", row, true))
-      return error_response(refused->status, refused->message);
-    if (auto refused = integer_field(body, "column", column, false))
-      return error_response(refused->status, refused->message);
-    if (auto refused = text_field(body, "text", text))
-      return error_response(refused->status, refused->message);
-    if (row < 0 || row >= static_cast<long long>(kRows)) return error_response(422, "\"row\" must be 0 or 1");
-    if (column < 0 || column >= static_cast<long long>(kColumns))
-      return error_response(422, "\"column\" must be 0 to 19");
-    const auto bytes = to_display_bytes(*page, text);
-    if (!bytes) return error_response(400, "\"text\" is not UTF-8");
-    const std::size_t room = kColumns - static_cast<std::size_t>(column);
-    if (bytes->size() > room)
-      return error_response(422, "the text for line " + std::to_string(row + 1) + " has " +
-                                     std::to_string(bytes->size()) + " characters; " + std::to_string(room) +
-                                     " fit from column " + std::to_string(column));
-    change = [row, column, text = *bytes](DisplayScreen& screen, auto) {
-      screen.text_at(static_cast<std::size_t>(row), static_cast<std::size_t>(column), text);
-    };
-  } else if (route == Route::kClear) {
-    change = [](DisplayScreen& screen, auto) { screen.clear(); };
-  } else if (route == Route::kMarquee && request.method == "DELETE") {
-    change = [](DisplayScreen& screen, auto) {
-      for (std::size_t row = 0; row < kRows; ++row) screen.stop_marquee(row);
-    };
-  } else if (route == Route::kMarquee) {
-    long long row = 0;
-    long long unit_wait = 150;
-    std::string text;
-    if (auto refused = integer_field(body, "row", row, false))
-      return error_response(refused->status, refused->message);
-    if (auto refused = integer_field(body, "unit_wait_ms", unit_wait, false))
-      return error_response(refused->status, refused->message);
-    if (auto refused = text_field(body, "text", text))
-      return error_response(refused->status, refused->message);
-    if (row < 0 || row >= static_cast<long long>(kRows)) return error_response(422, "\"row\" must be 0 or 1");
-    if (unit_wait < kMinUnitWaitMs || unit_wait > kMaxUnitWaitMs)
-      return error_response(422, "\"unit_wait_ms\" must be 20 to 60000");
-    const auto bytes = to_display_bytes(*page, text);
-    if (!bytes) return error_response(400, "\"text\" is not UTF-8");
-    if (bytes->size() > kMarqueeLimit)
-      return error_response(
-          422, "the marquee text has " + std::to_string(bytes->size()) + " characters; at most 200");
-    change = [row, unit_wait, text = *bytes](DisplayScreen& screen, DisplayScreen::Clock::time_point now) {
-      screen.start_marquee(static_cast<std::size_t>(row), text, std::chrono::milliseconds(unit_wait), now);
-    };
-  }
-
-  if (route == Route::kDisplay) {
-    const auto state = display->snapshot();
-    json answer = {{"name", display->settings().name},
-                   {"online", state.online},
-                   {"lines", {trimmed_row(*page, state.rows[0]), trimmed_row(*page, state.rows[1])}}};
-    if (!state.online) answer["reason"] = state.reason;
-    return json_response(200, answer);
-  }
-  const Delivery delivery = display->apply(change, settings_.write_wait);
-  if (delivery == Delivery::kShown) return no_content();
-  return error_response(503, "display '" + display->settings().name + "' is offline: " + describe(delivery));
+  return display_request(*display, route, request, settings_.write_wait);
 }
 
 }  // namespace bridge

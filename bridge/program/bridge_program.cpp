@@ -29,7 +29,7 @@ std::vector<std::string> loopback_hosts(const std::string& host, std::uint16_t p
 }  // namespace
 
 int run_bridge(const std::vector<std::string>& arguments, const PortFactory& make_port, std::ostream& out,
-               std::ostream& errors) {
+               std::ostream& errors, const RunHooks& hooks) {
   const ParsedOptions parsed = parse_options(arguments);
   if (!parsed.options) {
     errors << "zorn-display-bridge: " << parsed.error << "\n" << usage();
@@ -78,7 +78,10 @@ int run_bridge(const std::vector<std::string>& arguments, const PortFactory& mak
         << (is_loopback(options.listen_host) ? " (loopback only: this computer)"
                                              : " (reachable from other computers: use --token-file)")
         << std::endl;
-    server.run(handler, true);
+    if (hooks.stop != nullptr) hooks.stop->arm([&server] { server.stop(); });
+    if (hooks.listening) hooks.listening();
+    server.run(handler, hooks.stop_on_signals);
+    if (hooks.stop != nullptr) hooks.stop->disarm();
   } catch (const std::exception& error) {
     errors << "zorn-display-bridge: " << error.what() << "\n";
     return 3;

@@ -23,7 +23,7 @@ INCLUDES = {
     "service_object/posix": ("service_object/core/", "shared/posix/", LIMIT),
     "utility/core": (),
     # The console writes each language's text in the display's code page.
-    "utility/cli": ("utility/core/", "service_object/core/code_page"),
+    "utility/cli": ("utility/core/", "service_object/core/code_page", "shared/utf8.h"),
     "utility/win32": ("utility/core/", "utility/cli/", "shared/win32/", LIMIT),
     "utility/posix": ("utility/core/", "utility/cli/", "shared/posix/", LIMIT),
     "tester/core": (),
@@ -32,7 +32,7 @@ INCLUDES = {
     "shared/win32": (LIMIT,),
     "shared/posix": (LIMIT,),
     # The bridge drives the display with the service object's commands, code pages and writers.
-    "bridge/core": ("service_object/core/",),
+    "bridge/core": ("service_object/core/", "shared/utf8.h"),
     "bridge/program": ("bridge/core/", "service_object/core/"),
     "bridge/posix": ("bridge/program/", "bridge/core/", "service_object/core/", "service_object/posix/",
                      "shared/posix/"),

@@ -18,6 +18,8 @@ Run by tests/installer/run.sh, which builds what the tests need and passes it in
                          and its version
   KIT_LIBRARY_HOLDER     library_holder.exe, which keeps a library loaded as a POS application does
   KIT_FOLDER_SECURITY    folder_security.exe, which reads a security descriptor as Windows does
+  KIT_RUNNABLE_BRIDGE    zorn-display-bridge.exe of the setup program's word size, which the
+                         Bridge test runs as the installed service
 """
 
 import os
@@ -44,6 +46,9 @@ PROGID = "VARNEL.ID_TARVO_VARNEL"
 VIEW_ROOT = {32: "Software\\Wow6432Node", 64: "Software"}
 OPOS_CHAIN = "OLEforRetail\\ServiceOPOS\\LineDisplay"
 UNINSTALL_KEY = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OPOSLD_SETUP"
+
+BRIDGE_PROGRAM = "zorn-display-bridge.exe"
+BRIDGE_SERVICE_KEY = "System\\CurrentControlSet\\Services\\zorn-display-bridge"
 
 SETUP_REFUSED = 3
 SETUP_FAILED = 4
@@ -104,7 +109,7 @@ class Installation:
                       f"HKLM V {key} | Comport = sz:{self.port}", f"HKLM V {key} | Baudrate = sz:{self.speed}"}
         values = {
             "CreatedOposKey32": f"sz:{self.created[32]}", "CreatedOposKey64": f"sz:{self.created[64]}",
-            "DeviceName": f"sz:{self.device}", "DisplayName": "sz:Zorn Pole Display Kit",
+            "BridgeStart": "sz:", "DeviceName": f"sz:{self.device}", "DisplayName": "sz:Zorn Pole Display Kit",
             "DisplayVersion": f"sz:{self.version}", "InstallLocation": f"sz:{INSTALL_DIR}",
             "NoModify": "dword:00000001", "NoRepair": "dword:00000001", "Publisher": "sz:Zorn Display Systems",
             "QuietUninstallString": f'sz:"{INSTALL_DIR}\\Uninstall.exe" /S',
@@ -155,6 +160,8 @@ class Installation:
         self.t.assertEqual((folder / "DeviceName.txt").read_bytes(), self.device.encode("ascii"),
                            "the device-name file holds the name alone, with no line end")
         for staged in (self.stage / "x86").iterdir():
+            if staged.name == BRIDGE_PROGRAM:  # an optional component (the Bridge group)
+                continue
             self.t.assertEqual((folder / staged.name).read_bytes(), staged.read_bytes(), staged.name)
         self.t.assertEqual((folder / "x64" / "VARNEL.dll").read_bytes(),
                            (self.stage / "x64" / "VARNEL.dll").read_bytes(), "x64/VARNEL.dll")
@@ -303,6 +310,8 @@ class Refusals(SetupTest):
         ("speed missing", ["/DEVICE=Pole", "/PORT=3"], "needs /BAUD="),
         ("mistyped option", ["/DEVICE=Pole", "/PROT=3", "/PORT=3", "/BAUD=9600"], "Unknown option: /PROT=3"),
         ("installation folder", ["/DEVICE=Pole", "/PORT=3", "/BAUD=9600", "/D=C:\\Elsewhere"], "cannot be chosen"),
+        ("bridge start not offered", ["/DEVICE=Pole", "/PORT=3", "/BAUD=9600", "/BRIDGE=always"],
+         "/BRIDGE takes manual or auto"),
     ]
 
     def test_bad_settings_are_refused_and_change_nothing(self):
@@ -576,6 +585,78 @@ class Interactive(SetupTest):
         Installation(self, "Counter", 12, 19200, created=("", "")).check(before, self.prefix.snapshot())
         self.uninstall()
         self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []))
+
+
+class Bridge(SetupTest):
+    def test_the_bridge_component_installs_a_service_that_removal_takes_away(self):
+        before = self.prefix.snapshot()
+        done, _ = self.run_setup(["/S", "/DEVICE=Pole", "/PORT=7", "/BAUD=19200", "/BRIDGE"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        after = self.prefix.snapshot()
+        added, _ = before.changes_to(after)
+        service = {line.split(" | ", 1)[1] for line in added if line.startswith(f"HKLM V {BRIDGE_SERVICE_KEY} | ")}
+        # Started by hand (3), as its own process, from the installed program.
+        self.assertLessEqual({"Start = dword:00000003", "Type = dword:00000010",
+                              f'ImagePath = sz:"{INSTALL_DIR}\\{BRIDGE_PROGRAM}" --service'}, service, added)
+        self.assertIn(f"HKLM V {UNINSTALL_KEY} | BridgeStart = sz:demand", added)
+        folder = self.prefix.drive_c / INSTALL_FOLDER
+        self.assertEqual((folder / BRIDGE_PROGRAM).read_bytes(), (self.stage / "x86" / BRIDGE_PROGRAM).read_bytes())
+        settings = (folder / "zorn-display-bridge.conf").read_text()
+        self.assertIn("display pole=COM7,baud=19200", settings.splitlines())
+        # The service manager knows it too.
+        query = self.prefix.run(["sc", "query", "zorn-display-bridge"])
+        self.assertIn("STOPPED", query.stdout, query.stdout + query.stderr)
+
+        # An update without /BRIDGE keeps the component.
+        done, _ = self.run_setup(["/S"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertTrue((folder / BRIDGE_PROGRAM).exists())
+        self.assertIn("STOPPED", self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout)
+
+        # Removal stops the running service before it removes the program the service holds.
+        runnable = Path(os.environ["KIT_RUNNABLE_BRIDGE"])
+        shutil.copyfile(runnable, folder / BRIDGE_PROGRAM)
+        (folder / "zorn-display-bridge.conf").write_text("display pole=COM7\nlisten 127.0.0.1:0\n")
+        # Wine ends its services once no other program of the prefix runs (a signed-in session on
+        # Windows): a console bridge on a port without a display keeps one running meanwhile. It is
+        # the prefix's first program, so Wine's own background programs inherit its output: a
+        # file, which nobody waits on, rather than a pipe.
+        session_output = self.prefix.path / "kit-session.log"
+        with open(session_output, "w") as output:
+            session = subprocess.Popen([self.prefix.loader_for(runnable), str(runnable), "--display", "session=COM9",
+                                        "--listen", "127.0.0.1:0"], env=self.prefix.environment(),
+                                       stdout=output, stderr=subprocess.STDOUT)
+
+        def end_session():
+            if session.poll() is None:
+                session.terminate()
+            try:
+                session.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                session.kill()
+                session.wait()
+            session_output.unlink(missing_ok=True)
+        self.addCleanup(end_session)
+        deadline = time.monotonic() + 60
+        while "listening on" not in session_output.read_text():
+            self.assertLess(time.monotonic(), deadline, "the console bridge did not start")
+            time.sleep(0.1)
+        self.assertEqual(self.prefix.run(["sc", "start", "zorn-display-bridge"]).returncode, 0)
+        deadline = time.monotonic() + 60
+        log = folder / "zorn-display-bridge.log"
+        while not ("RUNNING" in self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout
+                   and log.exists() and "listening on" in log.read_text()):
+            self.assertLess(time.monotonic(), deadline, "the installed service did not start")
+            time.sleep(0.2)
+
+        # The uninstaller hands over to a copy of itself, which keeps the prefix going until it is done.
+        done = self.prefix.run([f"{INSTALL_DIR}\\Uninstall.exe", "/S"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        end_session()
+        self.prefix.wait_until_idle()
+        self.assertEqual(before.changes_to(self.prefix.snapshot()), ([], []),
+                         "removal takes the service, its program and its settings away")
+        self.assertNotIn("STOPPED", self.prefix.run(["sc", "query", "zorn-display-bridge"]).stdout)
 
 
 if __name__ == "__main__":

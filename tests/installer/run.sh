@@ -8,6 +8,8 @@
 #              another service object's device key, the installation folder's permissions
 #   Interactive  the settings page worked from outside, as a person works it
 #   InUse      update and removal while a running program has the library loaded
+#   Bridge     the display bridge as an optional component: its service registered, kept by an
+#              update, then stopped while running and removed
 # Needs the native simulator (build/native/sim/pole_display_sim).
 #   tests/installer/run.sh [GROUP...]    (all groups when none is named)
 #
@@ -68,8 +70,11 @@ export KIT_UPDATE_STAGE=$work/update-stage KIT_UPDATE_VERSION=$update_version
 driver_preset=win32
 [ "$vehicle" = 1 ] && driver_preset=win64
 (cd "$root" && cmake --preset "$driver_preset" >/dev/null &&
-  cmake --build --preset "$driver_preset" --target settings_page_driver library_holder folder_security >/dev/null)
+  cmake --build --preset "$driver_preset" --target settings_page_driver library_holder folder_security \
+    zorn-display-bridge >/dev/null)
 helpers=$root/build/$driver_preset/tests/installer
+# A display bridge this machine can run, put in place of the installed one to run its service.
+export KIT_RUNNABLE_BRIDGE=$root/build/$driver_preset/bridge/win32/zorn-display-bridge.exe
 export KIT_PAGE_DRIVER=$helpers/settings_page_driver.exe KIT_LIBRARY_HOLDER=$helpers/library_holder.exe
 export KIT_FOLDER_SECURITY=$helpers/folder_security.exe
 
@@ -79,7 +84,7 @@ export KIT_BROKEN_SETUPS
 test_program=$root/tests/installer/installer_test.py
 
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(Lifecycle Refusals DeviceOwners FolderSecurity Interactive InUse)
+[ ${#groups[@]} -gt 0 ] || groups=(Lifecycle Refusals DeviceOwners FolderSecurity Interactive InUse Bridge)
 # The groups share nothing (a prefix each), so they run side by side, KIT_INSTALLER_JOBS at a
 # time (2 by default), each into a log of its own; the logs are printed in the groups' order.
 run_group() {

@@ -14,10 +14,12 @@ from dataclasses import dataclass
 from pathlib import Path
 
 # The registry parts a setup program for all users can touch: the machine's software, which
-# holds both registry views (the 32-bit one below Software\Wow6432Node) and their classes, and
-# the user's software. The server keeps them in these files and writes them when it stops.
+# holds both registry views (the 32-bit one below Software\Wow6432Node) and their classes, the
+# user's software, and the registration of the kit's one service (the display bridge). The server
+# keeps them in these files and writes them when it stops.
 REGISTRY_FILES = [("HKLM", "system.reg"), ("HKCU", "user.reg")]
-REGISTRY_PART = re.compile(r"^Software(\\|$)", re.IGNORECASE)
+REGISTRY_PART = re.compile(r"^(Software|System\\CurrentControlSet\\Services\\zorn-display-bridge)(\\|$)",
+                           re.IGNORECASE)
 # Wine's own settings and caches, which it changes by itself when a window first appears.
 WINE_OWN_PART = re.compile(r"^Software\\Wine(\\|$)", re.IGNORECASE)
 

@@ -10,6 +10,7 @@ import http.client
 import json
 import os
 import queue
+import shutil
 import signal
 import subprocess
 import sys
@@ -100,6 +101,23 @@ class Simulator:
         stop_process(self.process)
 
 
+def request(port, method, path, body=None, headers=None, raw=None):
+    """One request to the bridge on `port`: the status, the headers and the JSON answer."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=WAIT)
+    headers = dict(headers or {})
+    data = raw
+    if body is not None:
+        data = json.dumps(body).encode()
+        headers.setdefault("Content-Type", "application/json")
+    try:
+        connection.request(method, path, body=data, headers=headers)
+        response = connection.getresponse()
+        payload = response.read()
+        return response.status, dict(response.getheaders()), json.loads(payload) if payload else None
+    finally:
+        connection.close()
+
+
 class Bridge:
     """The bridge program on a free loopback port."""
 
@@ -124,19 +142,7 @@ class Bridge:
                 break
 
     def request(self, method, path, body=None, headers=None, raw=None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=WAIT)
-        headers = dict(headers or {})
-        data = raw
-        if body is not None:
-            data = json.dumps(body).encode()
-            headers.setdefault("Content-Type", "application/json")
-        try:
-            connection.request(method, path, body=data, headers=headers)
-            response = connection.getresponse()
-            payload = response.read()
-            return response.status, dict(response.getheaders()), json.loads(payload) if payload else None
-        finally:
-            connection.close()
+        return request(self.port, method, path, body, headers, raw)
 
     def stop(self):
         code = stop_process(self.process)
@@ -336,6 +342,95 @@ class WineBridgeTest(unittest.TestCase):
         self.assertEqual(bridge.request("GET", "/v1/displays/pos")[2]["lines"], ["Größe: 5 €", "Windows"])
         self.assertEqual(bridge.request("POST", "/v1/displays/pos/clear", None, {"Origin": "https://evil.example"})[0], 403)
         self.assertEqual(display.wait_rows(expected), expected)
+
+
+def wine_loader(program):
+    """The Wine loader for a Windows program: the 64-bit loader for an x86-64 image."""
+    data = Path(program).read_bytes()[:4096]
+    offset = int.from_bytes(data[0x3C:0x40], "little")
+    if data[offset + 4:offset + 6] == b"\x64\x86":
+        return shutil.which("wine64") or "/usr/lib/wine/wine64"
+    return "wine"
+
+
+class WineServiceTest(unittest.TestCase):
+    """zorn-display-bridge.exe --service under Wine's service manager (sc create, start, query,
+    stop, delete), its settings in zorn-display-bridge.conf next to it, on COM7 served by the
+    simulator of with-simulator.sh."""
+
+    def setUp(self):
+        self.temp = tempfile.TemporaryDirectory()
+        self.addCleanup(self.temp.cleanup)
+        self.folder = Path(self.temp.name)
+        self.program = self.folder / "zorn-display-bridge.exe"
+        shutil.copy(BRIDGE, self.program)
+        self.loader = wine_loader(BRIDGE)
+        self.name = f"zorn-display-bridge-e2e-{os.getpid()}"
+        # Started through wine-run.sh, which also brings up the prefix's wineserver and services.
+        refused = subprocess.run([WINE_RUN, str(self.program), "--service"], capture_output=True, text=True,
+                                 timeout=WAIT * 3)
+        self.assertEqual(refused.returncode, 2, refused.stderr)
+        self.assertIn("--service is for the Windows service manager", refused.stderr)
+
+    def sc(self, *arguments):
+        return subprocess.run([self.loader, "sc", *arguments], capture_output=True, text=True, timeout=WAIT,
+                              env={**os.environ, "WINEDEBUG": "-all"})
+
+    def query(self):
+        fields = {}
+        for line in self.sc("query", self.name).stdout.splitlines():
+            key, _, value = line.partition(":")
+            fields[key.strip()] = value.split()
+        return fields
+
+    def state(self):
+        return (self.query().get("STATE") or ["", "gone"])[1]
+
+    def install(self, settings):
+        (self.folder / "zorn-display-bridge.conf").write_text(settings)
+        windows_path = "Z:" + str(self.program).replace("/", "\\")
+        created = self.sc("create", self.name, "binpath=", f"{windows_path} --service", "start=", "demand")
+        self.assertEqual(created.returncode, 0, created.stdout + created.stderr)
+        self.addCleanup(lambda: self.sc("delete", self.name))
+        self.addCleanup(lambda: self.sc("stop", self.name))
+
+    def log(self):
+        try:
+            return (self.folder / "zorn-display-bridge.log").read_text()
+        except FileNotFoundError:
+            return ""
+
+    def test_the_service_serves_the_display_and_stops_within_its_bound(self):
+        state = Path(os.environ["KIT_SIM_COM7_STATE"])
+        display = Simulator(state.parent, start=False)
+        display.state_name = state.name
+        self.install("# till 1\n--display pos=COM7,code-page=858\nlisten 127.0.0.1:0\n")
+        self.assertEqual(self.sc("start", self.name).returncode, 0)
+        wait_until(lambda: self.state() == "RUNNING", "the service running", timeout=WAIT * 3)
+        listening = wait_until(lambda: [l for l in self.log().splitlines() if l.startswith("listening on")],
+                               "the service's log to say where it listens")
+        port = int(listening[0].split(":")[2].split()[0])
+        self.assertEqual(request(port, "GET", "/v1/health")[2], {"status": "ok"})
+        self.assertEqual(request(port, "PUT", "/v1/displays/pos/lines", {"lines": ["Service €", "läuft"]})[0], 204)
+        expected = [padded("Service €", "cp858"), padded("läuft", "cp858")]
+        self.assertEqual(display.wait_rows(expected), expected)
+
+        started = time.monotonic()
+        self.assertEqual(self.sc("stop", self.name).returncode, 0)
+        wait_until(lambda: self.state() == "STOPPED", "the service stopped")
+        print(f"service stop: {time.monotonic() - started:.1f} s from sc stop to STOPPED", file=sys.stderr)
+        self.assertEqual(self.query()["SERVICE_EXIT_CODE"][0], "0")
+        self.assertTrue(self.log().endswith("stopped\n"), self.log())
+        with self.assertRaises(OSError):
+            request(port, "GET", "/v1/health")
+
+    def test_refused_settings_stop_the_service_with_the_reason_in_its_log(self):
+        self.install("--display pos=COM7,baud=1200\n")
+        self.sc("start", self.name)
+        wait_until(lambda: self.state() == "STOPPED" and "baud" in self.log(), "the service stopped",
+                   timeout=WAIT * 3)
+        self.assertEqual(self.query()["SERVICE_EXIT_CODE"][0], "2")
+        self.assertIn("baud must be", self.log())
 
 
 if __name__ == "__main__":
