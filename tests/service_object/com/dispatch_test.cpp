@@ -440,7 +440,8 @@ TEST_F(DispatchTest, EveryMethodRunsByNameWithItsDeclaredParametersAndResultType
 }
 
 TEST_F(DispatchTest, OpenClaimAndReadPropertiesThroughInvoke) {
-  // OpenService with another object as the control object: it is neither called nor kept.
+  // OpenService with another object as the control object: one reference is kept for the status
+  // events until CloseService gives it back.
   ComPtr<IDispatch> control = server_.create();
   ASSERT_TRUE(control);
   control->AddRef();
@@ -459,7 +460,7 @@ TEST_F(DispatchTest, OpenClaimAndReadPropertiesThroughInvoke) {
   EXPECT_EQ(open.result->lVal, 0);
   for (const std::wstring& text : box_texts()) EXPECT_EQ(text, L"File open error...");
   control->AddRef();
-  EXPECT_EQ(control->Release(), references_before) << "the control object's reference count changed";
+  EXPECT_EQ(control->Release(), references_before + 1) << "the control object is kept once while open";
 
   Call claim(object_.get(), kClaimDevice, Arguments().add_long(1000));
   EXPECT_EQ(claim.hr, S_OK);
@@ -486,6 +487,8 @@ TEST_F(DispatchTest, OpenClaimAndReadPropertiesThroughInvoke) {
   EXPECT_EQ(Call(object_.get(), kReleaseDevice, Arguments()).result->lVal, 0);
   EXPECT_EQ(number(1), 0);
   EXPECT_EQ(Call(object_.get(), kCloseService, Arguments()).result->lVal, 0);
+  control->AddRef();
+  EXPECT_EQ(control->Release(), references_before) << "CloseService gives the control object back";
   EXPECT_EQ(Call(object_.get(), kClaimDevice, Arguments().add_long(0)).result->lVal, -1);
   EXPECT_EQ(number(6), 101) << "OPOS_E_CLOSED";
 }
